@@ -1,0 +1,7 @@
+#include "ui/AppInfo.h"
+
+namespace korvid {
+
+QString appTitle() { return QString::fromUtf8(kAppTitle); }
+
+}  // namespace korvid
