@@ -1,0 +1,50 @@
+#pragma once
+// The data control: a connection string and a record source; refresh() connects, runs the
+// source, replaces the rows shown by every bound view and makes the first row current.
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QString>
+
+#include "db/Connection.h"
+
+namespace korvid {
+
+class QuerySource : public QObject {
+    Q_OBJECT
+public:
+    explicit QuerySource(QObject* parent = nullptr);
+
+    void setConnectionString(const QString& providerString);
+    void setRecordSource(const QString& sql);
+    QString connectionString() const;
+    QString recordSource() const;
+
+    // Runs the record source on a connection of its own. Throws db::DbError; on failure the
+    // rows shown before stay as they were.
+    void refresh();
+
+    QAbstractTableModel* model() const;  // feeds grids
+    const db::ResultSet& rows() const;
+    int rowCount() const;
+
+    int currentRow() const;  // -1 when there are no rows
+    void setCurrentRow(int row);
+    // The named field (case-insensitive) of the current row; empty when there is none.
+    QString currentField(const QString& name) const;
+    // Cell (row, column) counted from 0; false when the result has no such cell.
+    bool cell(int row, int column, QString* out) const;
+
+signals:
+    void currentRowChanged(int row);
+    void refreshed();
+
+private:
+    class Model;
+    QString connectionString_;
+    QString recordSource_;
+    Model* model_;
+    int currentRow_ = -1;
+};
+
+}  // namespace korvid

@@ -1,0 +1,60 @@
+#pragma once
+// The main window form2: database list, search settings, command buttons, result list, status
+// bar, the two popup menus. Every control carries its system name as objectName; the subsystem
+// controllers find their controls by that name (findChild) and give them their behaviour.
+
+#include <QMainWindow>
+
+class QMenu;
+class QTableView;
+
+namespace korvid {
+
+class Credentials;
+class QuerySource;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(const Credentials& credentials, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const Credentials& credentials() const { return credentials_; }
+
+    // Adodc1: the source of the database list.
+    QuerySource* databaseList() const { return adodc1_; }
+    // Text8: the database name of the list's current row; empty when none.
+    QString selectedDatabase() const;
+
+    QMenu* fileMenu() const { return mfile_; }      // mfile
+    QMenu* databaseMenu() const { return fj_; }     // FJ
+
+    // Long loops (the folder walk, auto attach) yield to the window; while one runs, another
+    // must not start. begin returns false when one is already running.
+    bool beginLongRun();
+    void endLongRun();
+    bool longRunActive() const { return longRun_; }
+
+    // Applies the resize rules to the given outer size in twips (also used by tests).
+    void applyResizeRules(int outerWidthTwips, int outerHeightTwips);
+
+signals:
+    // Window activation, after the menus are hidden: the search start-up settings run here.
+    void firstActivated();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    const Credentials& credentials_;
+    QuerySource* adodc1_ = nullptr;
+    QMenu* mfile_ = nullptr;
+    QMenu* fj_ = nullptr;
+    bool activated_ = false;
+    bool longRun_ = false;
+};
+
+}  // namespace korvid
