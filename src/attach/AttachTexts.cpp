@@ -1,0 +1,66 @@
+#include "attach/AttachTexts.h"
+
+#include "attach/SqlText.h"
+
+namespace korvid::attach {
+
+namespace {
+const QChar kCr(13);
+}
+
+const char16_t* const kSingleFileDoneTitle = u"提示：";
+const char16_t* const kNoDataFilePathTitle = u"错误：";
+const char16_t* const kAllAttachedTitle = u"附加完成";
+
+QString checkPrimaryFileStatement(const QString& path, int option) {
+    return QStringLiteral("dbcc checkprimaryfile (") + nLiteral(path) + QLatin1Char(',') +
+           QString::number(option) + QStringLiteral(") ");
+}
+
+QString attachWithLogStatement(const QString& database, const QString& dataPath,
+                               const QString& logPath) {
+    return QStringLiteral("sp_attach_db  ") + nLiteral(database) + QStringLiteral(", ") +
+           nLiteral(dataPath) + QStringLiteral(", ") + nLiteral(logPath);
+}
+
+QString attachSingleFileStatement(const QString& database, const QString& dataPath) {
+    return QStringLiteral("sp_attach_single_file_db  ") + nLiteral(database) + QLatin1Char(',') +
+           nLiteral(dataPath);
+}
+
+QString progressText(int selectedIndex, int rowCount, const QString& database) {
+    return QStringLiteral("正在附加：［") + QString::number(selectedIndex + 1) + QLatin1Char('/') +
+           QString::number(rowCount) + QStringLiteral("］－") + database;
+}
+
+QString singleFileDoneText(const QString& database) {
+    return QStringLiteral("附加 ") + database + QStringLiteral(" 完成！");
+}
+
+QString noDataFilePathText() {
+    return QStringLiteral("请指定物理数据文件路径！");
+}
+
+QString nothingToAttachText() {
+    return kCr + QStringLiteral("没有要附加的文件！ ");
+}
+
+QString invalidTargetText() {
+    return kCr + QStringLiteral("非法路径！  ") + kCr + kCr +
+           QStringLiteral("请重新输入目标路径。 ");
+}
+
+QString targetNotWritableText() {
+    return kCr + QStringLiteral("目标驱动器无写操作权！ ");
+}
+
+QString cannotAttachText(const QString& path) {
+    return kCr + QStringLiteral("无法附加：") + path + QStringLiteral("  ") + kCr + kCr +
+           QStringLiteral("数据库有错误或数据库名已存在！  ");
+}
+
+QString allAttachedText() {
+    return QStringLiteral("全部附加完成！");
+}
+
+}  // namespace korvid::attach

@@ -1,0 +1,34 @@
+#pragma once
+// The statement texts and the user-facing texts of the attach operations.
+
+#include <QString>
+
+namespace korvid::attach {
+
+// "dbcc checkprimaryfile (N'path',option) ": option 2 gives the database name, 3 the files.
+QString checkPrimaryFileStatement(const QString& path, int option);
+
+// sp_attach_db with the data file first and the log file second.
+QString attachWithLogStatement(const QString& database, const QString& dataPath,
+                               const QString& logPath);
+
+// sp_attach_single_file_db: the server builds a new log beside the data file.
+QString attachSingleFileStatement(const QString& database, const QString& dataPath);
+
+// "正在附加：［i/n］－name", i counted from 1.
+QString progressText(int selectedIndex, int rowCount, const QString& database);
+
+// Messages of the single attaches and of auto attach (a leading CR where the run has one).
+QString singleFileDoneText(const QString& database);
+QString noDataFilePathText();
+QString nothingToAttachText();
+QString invalidTargetText();
+QString targetNotWritableText();
+QString cannotAttachText(const QString& path);
+QString allAttachedText();
+
+extern const char16_t* const kSingleFileDoneTitle;  // "提示："
+extern const char16_t* const kNoDataFilePathTitle;  // "错误："
+extern const char16_t* const kAllAttachedTitle;     // "附加完成"
+
+}  // namespace korvid::attach

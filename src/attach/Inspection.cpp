@@ -1,0 +1,45 @@
+#include "attach/Inspection.h"
+
+#include "attach/SqlText.h"
+
+namespace korvid::attach {
+
+InspectionError::InspectionError(const QString& reason)
+    : std::runtime_error(reason.toStdString()), reason_(reason) {}
+
+namespace {
+
+bool cellAt(const db::ResultSet& rs, int row, int column, QString* out) {
+    if (row >= rs.rows.size() || column >= rs.rows.at(row).size()) return false;
+    *out = rs.rows.at(row).at(column);
+    return true;
+}
+
+}  // namespace
+
+QString readDatabaseName(const db::ResultSet& option2) {
+    QString name;
+    if (!cellAt(option2, 0, 1, &name))
+        throw InspectionError(QStringLiteral("服务器没有返回数据文件中的数据库名称。"));
+    return name;
+}
+
+RecordedFiles readRecordedFiles(const db::ResultSet& option3) {
+    RecordedFiles files;
+    if (!cellAt(option3, 0, 3, &files.dataPath))
+        throw InspectionError(QStringLiteral("服务器没有返回数据文件中记录的文件路径。"));
+    if (!cellAt(option3, 1, 3, &files.logPath))
+        throw InspectionError(QStringLiteral("数据文件中没有记录日志文件。"));
+    files.dataPath = trimPadding(files.dataPath);
+    files.logPath = trimPadding(files.logPath);
+    return files;
+}
+
+QString failureReason(const std::exception& error) {
+    if (auto* db = dynamic_cast<const db::DbError*>(&error)) return db->serverText();
+    if (auto* inspection = dynamic_cast<const InspectionError*>(&error))
+        return inspection->reason();
+    return QString::fromUtf8(error.what());
+}
+
+}  // namespace korvid::attach

@@ -1,0 +1,43 @@
+#include "attach/Inspector.h"
+
+#include "attach/AttachTexts.h"
+#include "attach/LogPath.h"
+#include "attach/SqlText.h"
+#include "login/ConnectionStrings.h"
+#include "login/Credentials.h"
+#include "login/QuerySource.h"
+
+namespace korvid::attach {
+
+Inspector::Inspector(const Credentials& credentials, QuerySource& adodc2)
+    : credentials_(credentials), adodc2_(adodc2) {}
+
+const db::ResultSet& Inspector::run(const QString& statement) {
+    adodc2_.setConnectionString(
+        connectionShapeB(credentials_.serverName(), credentials_.password()));
+    adodc2_.setRecordSource(statement);
+    adodc2_.refresh();
+    return adodc2_.rows();
+}
+
+void Inspector::readDatabaseName(const FoundFile& file) {
+    record_.dataPath = file.fullPath;
+    record_.databaseName =
+        attach::readDatabaseName(run(checkPrimaryFileStatement(record_.dataPath, 2)));
+}
+
+void Inspector::proc4(const FoundFile& file) {
+    record_.dataPath = file.fullPath;
+    const RecordedFiles recorded =
+        readRecordedFiles(run(checkPrimaryFileStatement(record_.dataPath, 3)));
+    const auto derived = deriveLogPath(recorded.dataPath, recorded.logPath, file.folder);
+    if (!derived)
+        throw InspectionError(QStringLiteral("数据文件中记录的日志文件路径无效：") +
+                              recorded.logPath);
+    record_.recordedFolderLength = derived->recordedFolderLength;
+    record_.recordedLogPath = derived->recordedLogPath;
+    record_.recordedLogLength = derived->recordedLogLength;
+    record_.logPath = derived->logPath;
+}
+
+}  // namespace korvid::attach

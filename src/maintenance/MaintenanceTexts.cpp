@@ -1,0 +1,52 @@
+#include "maintenance/MaintenanceTexts.h"
+
+#include "attach/SqlText.h"
+
+namespace korvid::maintenance {
+
+const char16_t* const kDoneTitle = u"提示：";
+const char16_t* const kNoSelectionTitle = u"提示:";
+
+QString detachStatement(const QString& database) {
+    return QStringLiteral("EXEC sp_detach_db @dbname = ") + attach::nLiteral(database);
+}
+
+QString logicalNameQuery(ShrinkKind kind) {
+    return kind == ShrinkKind::Log ? QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= 2)")
+                                   : QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= 1)");
+}
+
+QString shrinkBatch(const QString& database, const QString& logicalName) {
+    return QStringLiteral("BACKUP LOG ") + attach::bracketed(database) +
+           QStringLiteral(" WITH TRUNCATE_ONLY DBCC SHRINKFILE (") +
+           attach::bracketed(logicalName) + QLatin1Char(')');
+}
+
+QString detachCaption(const QString& database) {
+    return QStringLiteral("分离数据库：") + database;
+}
+QString shrinkLogCaption(const QString& database) {
+    return QStringLiteral("收缩日志：") + database;
+}
+QString shrinkDatabaseCaption(const QString& database) {
+    return QStringLiteral("收缩数据库：") + database;
+}
+
+QString detachDoneText(const QString& database) {
+    return QStringLiteral("分离数据库 ") + database + QStringLiteral(" 成功！");
+}
+
+QString shrinkDoneText(ShrinkKind kind) {
+    return kind == ShrinkKind::Log ? QStringLiteral("日志文件收缩成功！")
+                                   : QStringLiteral("数据库收缩成功！");
+}
+
+QString noDatabaseSelectedText() {
+    return QStringLiteral("请选择数据库名称！");
+}
+
+QString noFileToShrinkText(const QString& database) {
+    return QStringLiteral("在数据库 ") + database + QStringLiteral(" 中找不到要收缩的文件！");
+}
+
+}  // namespace korvid::maintenance

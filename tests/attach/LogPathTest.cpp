@@ -1,0 +1,101 @@
+// The log path to attach with, and the readers of the server's inspection results.
+#include <gtest/gtest.h>
+
+#include "attach/Inspection.h"
+#include "attach/LogPath.h"
+#include "attach/Mdir.h"
+
+using namespace korvid::attach;
+
+namespace {
+QString logFor(const QString& data, const QString& log, const QString& folder) {
+    const auto d = deriveLogPath(data, log, folder);
+    return d ? d->logPath : QStringLiteral("<none>");
+}
+}  // namespace
+
+TEST(LogPath, WorkedExampleAndItsIntermediates) {
+    const auto d = deriveLogPath(
+        "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\shop.mdf",
+        "C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\shop_log.ldf", "E:\\BAK\\");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->logPath, QStringLiteral("E:\\BAK\\shop_log.ldf"));
+    EXPECT_EQ(d->recordedFolderLength, 49);
+    EXPECT_EQ(d->recordedLogPath,
+              QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\Data\\shop_log.ldf"));
+    EXPECT_EQ(d->recordedLogLength, 61);
+}
+
+TEST(LogPath, BlanksCaseAndLengthsOfTheRecordedLogAreKept) {
+    // A blank in the log's name stays: the file on disk has it.
+    EXPECT_EQ(logFor("C:\\Data\\shop.mdf", "C:\\Data\\shop log.ldf", "E:\\BAK\\"),
+              QStringLiteral("E:\\BAK\\shop log.ldf"));
+    // The found name differs in length from the recorded one: the cut does not shift.
+    EXPECT_EQ(logFor("C:\\Data\\a.mdf", "C:\\Data\\Sales_Log.LDF", "E:\\Found Here\\"),
+              QStringLiteral("E:\\Found Here\\Sales_Log.LDF"));
+    // Below the data file's folder: the part below it is kept, separators those of the finding.
+    EXPECT_EQ(logFor("C:\\Data\\x.mdf", "c:\\data\\logs\\x_log.ldf", "/srv/found/"),
+              QStringLiteral("/srv/found/logs/x_log.ldf"));
+    EXPECT_EQ(logFor("/var/db/x.mdf", "/var/db/x_log.ldf", "/mnt/old disk/"),
+              QStringLiteral("/mnt/old disk/x_log.ldf"));
+}
+
+TEST(LogPath, LogElsewhereGivesItsFileNameInTheFoundFolder) {
+    EXPECT_EQ(logFor("D:\\A\\x.mdf", "E:\\LOGS\\x_log.ldf", "F:\\"),
+              QStringLiteral("F:\\x_log.ldf"));
+    // Shorter than the data file's folder: once a failure, now just its name.
+    EXPECT_EQ(logFor("D:\\very\\long\\folder\\x.mdf", "D:\\l.ldf", "F:\\"),
+              QStringLiteral("F:\\l.ldf"));
+    // A POSIX recording compares with case: /DB/ is another folder than /db/.
+    EXPECT_EQ(logFor("/db/x.mdf", "/DB/sub/x.ldf", "/f/"), QStringLiteral("/f/x.ldf"));
+    EXPECT_EQ(logFor("x.mdf", "x_log.ldf", "/f/"), QStringLiteral("/f/x_log.ldf"));
+}
+
+TEST(LogPath, NoFileNameIsNoLogPath) {
+    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "", "E:\\"));
+    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "C:\\Data\\", "E:\\"));
+    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "D:\\logs\\", "E:\\"));
+}
+
+TEST(InspectionReaders, AbsentCellsAreFailuresAndPaddingIsTrimmed) {
+    korvid::db::ResultSet option2;
+    EXPECT_THROW(readDatabaseName(option2), InspectionError);
+    option2.rows = {{"Database name"}};
+    EXPECT_THROW(readDatabaseName(option2), InspectionError);
+    option2.rows = {{"Database name", "O'Brien"}, {"Database version", "539"}};
+    EXPECT_EQ(readDatabaseName(option2), QStringLiteral("O'Brien"));
+
+    korvid::db::ResultSet option3;
+    option3.rows = {{"2", "1", "shop", "C:\\Program Files\\shop.mdf    "}};
+    EXPECT_THROW(readRecordedFiles(option3), InspectionError);  // no log row
+    option3.rows.append({"66", "2", "shop_log"});               // a short row
+    EXPECT_THROW(readRecordedFiles(option3), InspectionError);
+    option3.rows.last().append("C:\\Program Files\\shop log.ldf  ");
+    const RecordedFiles files = readRecordedFiles(option3);
+    EXPECT_EQ(files.dataPath, QStringLiteral("C:\\Program Files\\shop.mdf"));
+    EXPECT_EQ(files.logPath, QStringLiteral("C:\\Program Files\\shop log.ldf"));
+}
+
+TEST(Mdir, CreatesEachMissingFolderAfterTheRoot) {
+    QStringList created;
+    QStringList plainFiles = {"c:\\file"};
+    const FolderOps ops{[&](const QString& p) { return plainFiles.contains(p); },
+                        [&](const QString& p) {
+                            created << p;
+                            return true;
+                        }};
+    mdir("c:\\", ops);
+    mdir("/", ops);
+    EXPECT_TRUE(created.isEmpty());
+    mdir("c:\\a\\b\\", ops);
+    EXPECT_EQ(created, QStringList({"c:\\a", "c:\\a\\b"}));
+    created.clear();
+    mdir("c:\\a\\b", ops);
+    EXPECT_EQ(created, QStringList({"c:\\a"}));
+    created.clear();
+    mdir("c:\\file\\x\\", ops);  // a plain file of that name is left alone
+    EXPECT_EQ(created, QStringList({"c:\\file\\x"}));
+    created.clear();
+    mdir("/srv/a\\b/", ops);  // on a POSIX path a backslash is part of a name
+    EXPECT_EQ(created, QStringList({"/srv", "/srv/a\\b"}));
+}

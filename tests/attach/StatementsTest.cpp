@@ -1,0 +1,52 @@
+// Statement texts: every value must reach the server as one literal, whatever it holds.
+#include <gtest/gtest.h>
+
+#include "attach/AttachTexts.h"
+#include "attach/SqlText.h"
+
+using namespace korvid::attach;
+
+TEST(AttachStatements, NormalValuesKeepTheirForm) {
+    EXPECT_EQ(
+        attachWithLogStatement("shop", "E:\\BAK\\SHOP.MDF", "E:\\BAK\\shop_log.ldf"),
+        QStringLiteral("sp_attach_db  N'shop', N'E:\\BAK\\SHOP.MDF', N'E:\\BAK\\shop_log.ldf'"));
+    EXPECT_EQ(checkPrimaryFileStatement("E:\\BAK\\SHOP.MDF", 2),
+              QStringLiteral("dbcc checkprimaryfile (N'E:\\BAK\\SHOP.MDF',2) "));
+    EXPECT_EQ(checkPrimaryFileStatement("/srv/d/SHOP.MDF", 3),
+              QStringLiteral("dbcc checkprimaryfile (N'/srv/d/SHOP.MDF',3) "));
+    // The name is a literal too, and the path has no blank before its closing quote.
+    EXPECT_EQ(attachSingleFileStatement("shop", "E:\\BAK\\SHOP.MDF"),
+              QStringLiteral("sp_attach_single_file_db  N'shop',N'E:\\BAK\\SHOP.MDF'"));
+}
+
+TEST(AttachStatements, QuotesAreDoubledBlanksAndChineseKept) {
+    EXPECT_EQ(attachWithLogStatement("O'Brien", "/d/o'b.mdf", "/d/o'b_log.ldf"),
+              QStringLiteral("sp_attach_db  N'O''Brien', N'/d/o''b.mdf', N'/d/o''b_log.ldf'"));
+    EXPECT_EQ(attachSingleFileStatement("my db", "/d/my db.mdf"),
+              QStringLiteral("sp_attach_single_file_db  N'my db',N'/d/my db.mdf'"));
+    EXPECT_EQ(checkPrimaryFileStatement(QStringLiteral("/数据/销售'库.mdf"), 2),
+              QStringLiteral("dbcc checkprimaryfile (N'/数据/销售''库.mdf',2) "));
+    EXPECT_EQ(nLiteral("''"), QStringLiteral("N''''''"));
+    EXPECT_EQ(nLiteral(""), QStringLiteral("N''"));
+    EXPECT_EQ(bracketed("a]b"), QStringLiteral("[a]]b]"));
+}
+
+TEST(AttachTexts, ProgressCountsFromOneAndMessagesKeepTheirBlanks) {
+    EXPECT_EQ(progressText(2, 12, "shop"), QStringLiteral("正在附加：［3/12］－shop"));
+    EXPECT_EQ(progressText(0, 1, QStringLiteral("销售库")),
+              QStringLiteral("正在附加：［1/1］－销售库"));
+    const QString cr(QChar(13));
+    EXPECT_EQ(cannotAttachText("/d/x.mdf"), cr + QStringLiteral("无法附加：/d/x.mdf  ") + cr + cr +
+                                                QStringLiteral("数据库有错误或数据库名已存在！  "));
+    EXPECT_EQ(invalidTargetText(), cr + QStringLiteral("非法路径！  ") + cr + cr +
+                                       QStringLiteral("请重新输入目标路径。 "));
+    EXPECT_EQ(nothingToAttachText(), cr + QStringLiteral("没有要附加的文件！ "));
+    EXPECT_EQ(singleFileDoneText("my db"), QStringLiteral("附加 my db 完成！"));
+}
+
+TEST(SqlText, PaddingGoesInnerBlanksStay) {
+    EXPECT_EQ(trimPadding("C:\\Program Files\\a b.mdf      "),
+              QStringLiteral("C:\\Program Files\\a b.mdf"));
+    EXPECT_EQ(trimPadding("   "), QString());
+    EXPECT_EQ(trimPadding(" x"), QStringLiteral(" x"));
+}
