@@ -46,7 +46,7 @@ void AutoAttachRun::processSelected() {
     try {
         // With no row selected the path is empty: it counts as missing and the run goes on.
         const QString path = steps_.selectedPath();
-        if (steps_.fileExists(path)) steps_.attachSelected();
+        if (steps_.fileExists(path)) steps_.inspectAndAttach();
     } catch (const std::exception& e) {
         fail(failureReason(e));
         return;

@@ -18,8 +18,8 @@ public:
     virtual bool selectRow(int index) = 0;  // -1 clears; false when there is no such row
     virtual QString selectedPath() const = 0;
     virtual bool fileExists(const QString& path) const = 0;
-    virtual bool prepareTarget() = 0;   // false: the target folder is not there
-    virtual void attachSelected() = 0;  // inspection then attach of the selected row; throws
+    virtual bool prepareTarget() = 0;           // false: the target folder is not there
+    virtual void inspectAndAttach() = 0;        // proc2 then proc3 on the selected row; throws
     virtual void setRunning(bool running) = 0;  // fm hidden during the run; fm, List3 shown after
     virtual void restoreTotals() = 0;
     virtual void repaint() = 0;

@@ -40,7 +40,7 @@ struct FakeWindow : AutoAttachSteps {
         return !path.isEmpty() && !missing.contains(path);
     }
     bool prepareTarget() override { return targetOk; }
-    void attachSelected() override {
+    void inspectAndAttach() override {
         totalsShown = false;
         if (onAttach) onAttach();
         if (failing.contains(selectedPath()))

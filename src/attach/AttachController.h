@@ -1,0 +1,75 @@
+#pragma once
+// The attach operations of the result list: attach with log (FjDG), attach without log (WLDF)
+// and auto attach (Command5, Fjqb), with the inspection of the selected file before each.
+
+#include <QObject>
+#include <QString>
+
+#include "attach/AutoAttachRun.h"
+#include "attach/Inspector.h"
+
+class QLabel;
+class QListWidget;
+class QWidget;
+
+namespace korvid {
+class MainWindow;
+class QuerySource;
+namespace search {
+class ResultTable;
+class SearchController;
+}  // namespace search
+}  // namespace korvid
+
+namespace korvid::attach {
+
+class AttachController : public QObject, private AutoAttachSteps {
+    Q_OBJECT
+public:
+    explicit AttachController(MainWindow& window);
+    ~AttachController() override;
+
+    // Text2..Text7 and the source of the inspection (Adodc2).
+    const InspectionRecord& inspection() const { return inspector_.record(); }
+    QuerySource& inspectionSource() const { return *adodc2_; }
+    bool isRunning() const { return run_->isRunning(); }
+
+    void attachSelected();    // FjDG: silent on failure
+    void attachWithoutLog();  // WLDF: silent on failure
+    void attachAll();         // Command5 and Fjqb
+
+    // The attach step of one inspected file: progress text, sp_attach_db, database list reload.
+    void proc3();
+
+signals:
+    void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
+
+private:
+    search::SearchController* search() const;
+    search::ResultTable* table() const;
+    FoundFile selectedFile() const;
+
+    // AutoAttachSteps
+    int rowCount() const override;
+    int selectedIndex() const override;
+    bool selectRow(int index) override;
+    QString selectedPath() const override;
+    bool fileExists(const QString& path) const override;
+    bool prepareTarget() override;
+    void inspectAndAttach() override;
+    void setRunning(bool running) override;
+    void restoreTotals() override;
+    void repaint() override;
+    void message(const QString& text, MsgIcon icon, const QString& title,
+                 const QString& detail) override;
+
+    MainWindow& window_;
+    QuerySource* adodc2_;
+    Inspector inspector_;
+    AutoAttachRun* run_;
+    QLabel* label3_ = nullptr;
+    QListWidget* list3_ = nullptr;
+    QWidget* fm_ = nullptr;
+};
+
+}  // namespace korvid::attach
