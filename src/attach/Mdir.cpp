@@ -1,7 +1,8 @@
 #include "attach/Mdir.h"
 
-#include <QDir>
 #include <QFileInfo>
+
+#include "fs/Files.h"
 
 namespace korvid::attach {
 
@@ -15,17 +16,15 @@ bool hasDrive(const QString& path) {
 }  // namespace
 
 bool plainFileExists(const QString& path) {
-    if (path.isEmpty()) return false;
-    const QFileInfo info(path);
-    if (!info.isFile()) return false;
+    if (path.isEmpty() || !fs::plainFileExists(path)) return false;
 #ifdef Q_OS_WIN
-    if (info.isHidden()) return false;
+    if (QFileInfo(path).isHidden()) return false;
 #endif
     return true;
 }
 
 FolderOps systemFolderOps() {
-    return {&plainFileExists, [](const QString& path) { return QDir().mkdir(path); }};
+    return {&plainFileExists, &fs::createFolder};
 }
 
 void mdir(const QString& path, const FolderOps& ops) {
