@@ -1,0 +1,207 @@
+// Attach through the real main window against tds-standin: the popup's attaches, auto attach
+// and its endings, names and paths that need quoting.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "KorvidSession.h"
+#include "attach/AttachController.h"
+#include "login/QuerySource.h"
+#include "search/SearchController.h"
+#include "ui/MainWindow.h"
+
+using namespace korvid;
+using Outcome = attach::AutoAttachRun::Outcome;
+
+class AttachWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::KorvidSession> s_;
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    QString folder(const QString& sub = QStringLiteral("found")) {
+        return dir_->path() + QLatin1Char('/') + sub + QLatin1Char('/');
+    }
+    search::ResultTable& table() { return s_->search().table(); }
+    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+    bool frameVisible() {
+        return !s_->window().findChild<QWidget*>(QStringLiteral("fm"))->isHidden();
+    }
+    void trigger(const char* action) {
+        for (QAction* a : s_->window().fileMenu()->actions())
+            if (a->objectName() == QLatin1String(action)) {
+                a->setEnabled(true);
+                a->trigger();
+                return;
+            }
+        QFAIL("no such action");
+    }
+    // Presses Command5 and waits for the run to end.
+    Outcome runAutoAttach() {
+        QSignalSpy done(&s_->attach(), &attach::AttachController::runFinished);
+        s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+        if (done.isEmpty() && !done.wait(60000)) return Outcome::PreparationFailed;
+        return done.first().first().value<Outcome>();
+    }
+    // The database name behind row i: each file is named after its database.
+    QString nameOfRow(int i) {
+        QString file = table().fullPath(i).section(QLatin1Char('/'), -1);
+        return file.left(file.size() - 4);
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        s_ = std::make_unique<test::KorvidSession>();
+        QVERIFY(s_->start());
+    }
+    void cleanup() {
+        s_.reset();
+        dir_.reset();
+    }
+
+    void attachWithLogFromThePopupThenTheSameNameAgain() {
+        QVERIFY(!s_->createDatabase(QStringLiteral("shop"), folder()).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 1);
+        QVERIFY(table().select(0));
+        trigger("FjDG");
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("shop")));
+        QCOMPARE(label3(), QStringLiteral("正在附加：［1/1］－shop"));
+        QCOMPARE(s_->attach().inspection().logPath, folder() + QStringLiteral("shop_log.ldf"));
+        QVERIFY(s_->takeMessages().isEmpty());
+
+        // Already attached: the popup stops without a word, the run names the file.
+        const int listed = int(s_->listedDatabases().size());
+        trigger("FjDG");
+        QVERIFY(s_->takeMessages().isEmpty());
+        QCOMPARE(s_->listedDatabases().size(), listed);
+        QCOMPARE(runAutoAttach(), Outcome::Failed);
+        const QList<MessageRecord> m = s_->takeMessages();
+        QCOMPARE(m.size(), 1);
+        QVERIFY(m[0].text.contains(QStringLiteral("无法附加：") + table().fullPath(0)));
+        QVERIFY2(m[0].detail.contains(QStringLiteral("already exists")), qPrintable(m[0].detail));
+        QCOMPARE(m[0].icon, MsgIcon::Critical);
+        QCOMPARE(label3(), s_->search().totalsText());
+        QVERIFY(frameVisible());
+    }
+
+    void aMissingLogIsSilentFromThePopupAndAFailureOfTheRun() {
+        QVERIFY(!s_->createDatabase(QStringLiteral("nolog"), folder()).isEmpty());
+        QVERIFY(QFile::remove(s_->logFileOf(QStringLiteral("nolog"), folder())));
+        QCOMPARE(s_->searchFolder(folder()), 1);
+        QVERIFY(table().select(0));
+        trigger("FjDG");
+        QVERIFY(s_->takeMessages().isEmpty());
+        QVERIFY(!s_->listedDatabases().contains(QStringLiteral("nolog")));
+        QCOMPARE(runAutoAttach(), Outcome::Failed);
+        QCOMPARE(s_->takeMessages().size(), 1);
+        QVERIFY(!s_->listedDatabases().contains(QStringLiteral("nolog")));
+    }
+
+    void fromTheFourthOfTenWithOneFileDeletedAfterTheSearch() {
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(!s_->createDatabase(QStringLiteral("ten_%1").arg(i), folder()).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 10);
+        QVERIFY(QFile::remove(table().fullPath(5)));  // the sixth row's file goes
+        QStringList progress;
+        connect(s_->window().databaseList(), &QuerySource::refreshed, this,
+                [&] { progress << label3(); });
+        QVERIFY(table().select(3));
+        QCOMPARE(runAutoAttach(), Outcome::Completed);
+
+        QStringList expected;
+        for (int i = 3; i < 10; ++i)
+            if (i != 5)
+                expected << QStringLiteral("正在附加：［%1/10］－%2").arg(i + 1).arg(nameOfRow(i));
+        QCOMPARE(progress, expected);
+        const QStringList listed = s_->listedDatabases();
+        for (int i = 0; i < 10; ++i) QCOMPARE(listed.contains(nameOfRow(i)), i >= 3 && i != 5);
+        QCOMPARE(table().selectedIndex(), 0);
+        QCOMPARE(label3(), s_->search().totalsText());
+        QVERIFY(frameVisible());
+        const QList<MessageRecord> m = s_->takeMessages();
+        QCOMPARE(m.size(), 1);
+        QCOMPARE(m[0].text, QStringLiteral("全部附加完成！"));
+        QCOMPARE(m[0].title, QStringLiteral("附加完成"));
+    }
+
+    void theThirdOfFiveFailsAndTheFirstTwoStay() {
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!s_->createDatabase(QStringLiteral("five_%1").arg(i), folder()).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 5);
+        // The third row's name is taken on the server meanwhile.
+        QVERIFY(!s_->createDatabase(nameOfRow(2), folder(QStringLiteral("elsewhere")), false)
+                     .isEmpty());
+        QVERIFY(table().select(0));
+        QCOMPARE(runAutoAttach(), Outcome::Failed);
+        const QList<MessageRecord> m = s_->takeMessages();
+        QCOMPARE(m.size(), 1);
+        QVERIFY(m[0].text.contains(QStringLiteral("无法附加：") + table().fullPath(2) + "  "));
+        const QStringList listed = s_->listedDatabases();
+        QVERIFY(listed.contains(nameOfRow(0)) && listed.contains(nameOfRow(1)));
+        QVERIFY(!listed.contains(nameOfRow(3)) && !listed.contains(nameOfRow(4)));
+        QCOMPARE(table().selectedIndex(), 2);
+        QCOMPARE(label3(), s_->search().totalsText());
+        QVERIFY(frameVisible());
+    }
+
+    void aRunWithNoRowSelectedStartsAtTheTop() {
+        QVERIFY(!s_->createDatabase(QStringLiteral("top_a"), folder()).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("top_b"), folder()).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 2);
+        QVERIFY(table().select(-1));
+        QCOMPARE(runAutoAttach(), Outcome::Completed);
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_a")));
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_b")));
+    }
+
+    void attachWithoutLogMakesANewLog() {
+        QVERIFY(!s_->createDatabase(QStringLiteral("solo"), folder()).isEmpty());
+        QVERIFY(QFile::remove(s_->logFileOf(QStringLiteral("solo"), folder())));
+        QCOMPARE(s_->searchFolder(folder()), 1);
+        QVERIFY(table().select(0));
+        trigger("WLDF");
+        const QList<MessageRecord> m = s_->takeMessages();
+        QCOMPARE(m.size(), 1);
+        QCOMPARE(m[0].text, QStringLiteral("附加 solo 完成！"));
+        QCOMPARE(m[0].title, QStringLiteral("提示："));
+        QCOMPARE(m[0].icon, MsgIcon::Information);
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("solo")));
+        db::BatchResult log;
+        QVERIFY(s_->execute(QStringLiteral("solo"),
+                            QStringLiteral("SELECT filename FROM sysfiles WHERE(fileid= 2)"),
+                            &log));
+        QVERIFY(!log.resultSets.isEmpty() && !log.resultSets[0].rows.isEmpty());
+        QVERIFY(QFile::exists(log.resultSets[0].rows[0][0].trimmed()));
+    }
+
+    void namesAndPathsWithQuotesBlanksAndChinese() {
+        const QString odd = folder(QStringLiteral("it's a 文件夹"));
+        const QStringList names = {QStringLiteral("O'Brien"), QStringLiteral("my db"),
+                                   QStringLiteral("销售库")};
+        for (const QString& n : names) QVERIFY(!s_->createDatabase(n, odd).isEmpty());
+        QCOMPARE(s_->searchFolder(odd), 3);
+        QVERIFY(table().select(0));
+        QCOMPARE(runAutoAttach(), Outcome::Completed);
+        for (const QString& n : names) QVERIFY2(s_->listedDatabases().contains(n), qPrintable(n));
+
+        const QString single = QStringLiteral("single 'one' 库");
+        const QString other = folder(QStringLiteral("other 'place'"));
+        QVERIFY(!s_->createDatabase(single, other).isEmpty());
+        QVERIFY(QFile::remove(s_->logFileOf(single, other)));
+        QCOMPARE(s_->searchFolder(other), 1);
+        QVERIFY(table().select(0));
+        trigger("WLDF");
+        QCOMPARE(s_->takeMessages().size(), 2);  // the run's end, then this attach
+        QVERIFY(s_->listedDatabases().contains(single));
+    }
+};
+
+QTEST_MAIN(AttachWindowTest)
+#include "AttachWindowTest.moc"
