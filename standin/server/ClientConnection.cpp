@@ -36,6 +36,8 @@ ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const Tok
       assembler_(kMaxMessage),
       spid_(provisionalSpid) {
     socket_->setParent(this);
+    // While output is held back, unread input stays in the kernel rather than in our memory.
+    socket_->setReadBufferSize(1024 * 1024);
     connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
