@@ -72,6 +72,20 @@ std::string extensionFor(FileKind k) {
     return k == FileKind::Primary ? ".mdf" : k == FileKind::Log ? ".ldf" : ".ndf";
 }
 
+// Names and paths read from a file are cut to their column's width: a header written by
+// anything else must not make a row the client cannot decode.
+std::string fit(const std::string& s, size_t maxChars) {
+    if (Collation::length(s) <= maxChars) return s;
+    size_t chars = 0;
+    size_t i = 0;
+    while (i < s.size() && chars < maxChars) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        ++chars;
+    }
+    return s.substr(0, i);
+}
+
 int32_t fileStatus(const FileTableEntry& e, bool withGrowthBit) {
     int32_t s = e.kind == FileKind::Log ? 0x42 : 0x2;
     if (withGrowthBit && e.growthPercent) s |= 0x100000;
@@ -763,7 +777,7 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     if (option == 2) {
         out.columns = {{"property", ColType::NVarChar, 128, false},
                        {"value", ColType::SqlVariant, 0, true}};
-        out.rows = {{Value::str("Database name"), Value::str(h.databaseName)},
+        out.rows = {{Value::str("Database name"), Value::str(fit(h.databaseName, kMaxNameChars))},
                     {Value::str("Database version"), Value::integer(h.version)},
                     {Value::str("Collation"), Value::integer(h.collationId)}};
         return r;
@@ -789,7 +803,8 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     }
     for (const FileTableEntry& e : files) {
         std::vector<Value> row = {Value::integer(fileStatus(e, false)), Value::integer(e.fileId),
-                                  Value::str(e.logicalName), Value::str(e.physicalPath)};
+                                  Value::str(fit(e.logicalName, kMaxNameChars)),
+                                  Value::str(fit(e.physicalPath, kMaxPathChars))};
         if (option == 1) {
             row.push_back(Value::integer(e.sizePages));
             row.push_back(Value::integer(e.maxSizePages));
@@ -916,8 +931,8 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
                                   Value::integer(fileStatus(e, true)),
                                   Value::integer(0)};
         if (alt) row.push_back(Value::integer(db.entry.dbid));
-        row.push_back(Value::str(e.logicalName));
-        row.push_back(Value::str(e.physicalPath));
+        row.push_back(Value::str(fit(e.logicalName, kMaxNameChars)));
+        row.push_back(Value::str(fit(e.physicalPath, kMaxPathChars)));
         t.rows.push_back(std::move(row));
     }
     return t;
