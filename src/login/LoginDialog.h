@@ -31,6 +31,9 @@ public:
     // The main window opened by the login; nullptr until then.
     MainWindow* mainWindow() const { return mainWindow_.get(); }
 
+    // The login's own connection, kept open for the run once the login succeeded.
+    const db::Connection& loginConnection() const { return probeConnection_; }
+
     // Command1: connects with shape A, runs the probe and on success opens the main window.
     void attemptLogin();
 
