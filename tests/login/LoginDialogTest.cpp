@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("nothing listening")
             << QStringLiteral("127.0.0.1,%1").arg(closedPort()) << QStringLiteral("pw;x=1");
         QTest::newRow("empty server name") << QString() << QString();
-        QTest::newRow("unknown host") << QStringLiteral("no-such-host.invalid") << QString();
     }
     void refusedLoginsKeepTheDialogAsItWas() {
         QFETCH(QString, server);
