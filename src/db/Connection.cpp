@@ -183,6 +183,9 @@ QString readCell(SQLHSTMT stmt, SQLUSMALLINT column, QList<ServerMessage>* diags
             units = std::min<qsizetype>(capacity, qsizetype(indicator / sizeof(SQLWCHAR)));
         value += fromWide(buffer.data(), units);
         if (rc == SQL_SUCCESS) break;
+        // FreeTDS reports a sql_variant as truncated on every call without moving on; a value
+        // whose remaining length fitted into this chunk is whole.
+        if (indicator >= 0 && qsizetype(indicator / sizeof(SQLWCHAR)) <= capacity) break;
         // SQL_SUCCESS_WITH_INFO: 01004 means more of the value follows; anything else is kept.
         bool truncated = false;
         for (const ServerMessage& m : readDiagnostics(SQL_HANDLE_STMT, stmt)) {
