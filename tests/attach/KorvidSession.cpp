@@ -4,17 +4,25 @@
 #include <QLineEdit>
 
 #include "attach/AttachController.h"
-#include "attach/SqlText.h"
 #include "login/ConnectionStrings.h"
 #include "login/QuerySource.h"
 #include "maintenance/MaintenanceController.h"
-#include "maintenance/MaintenanceTexts.h"
 #include "search/FolderList.h"
 #include "search/SearchController.h"
 #include "ui/MainWindow.h"
 #include "ui/Subsystems.h"
 
 namespace korvid::test {
+
+namespace {
+// The test quotes on its own, so that a fault in Korvid's quoting cannot hide behind it.
+QString literal(QString v) {
+    return QStringLiteral("N'") + v.replace("'", "''") + "'";
+}
+QString identifier(QString v) {
+    return QStringLiteral("[") + v.replace("]", "]]") + "]";
+}
+}  // namespace
 
 KorvidSession::KorvidSession() = default;
 
@@ -87,11 +95,10 @@ QString KorvidSession::createDatabase(const QString& name, const QString& folder
         db::Connection master = connect();
         master.execute(QStringLiteral("CREATE DATABASE %1 ON (NAME=%2, FILENAME=%3, SIZE=1MB) "
                                       "LOG ON (NAME=%4, FILENAME=%5, SIZE=1MB)")
-                           .arg(attach::bracketed(name), attach::nLiteral(name),
-                                attach::nLiteral(data),
-                                attach::nLiteral(name + QStringLiteral("_log")),
-                                attach::nLiteral(logFileOf(name, folder))));
-        if (detach) master.execute(maintenance::detachStatement(name));
+                           .arg(identifier(name), literal(name), literal(data),
+                                literal(name + QStringLiteral("_log")),
+                                literal(logFileOf(name, folder))));
+        if (detach) master.execute(QStringLiteral("EXEC sp_detach_db ") + literal(name));
     } catch (const db::DbError& e) {
         qWarning("creating %s: %s", qPrintable(name), qPrintable(e.serverText()));
         return QString();
