@@ -157,6 +157,12 @@ private slots:
         QVERIFY(!s_->createDatabase(QStringLiteral("top_b"), folder()).isEmpty());
         QCOMPARE(s_->searchFolder(folder()), 2);
         QVERIFY(table().select(-1));
+        // Inside a running search (or another long run) the button does nothing at all.
+        QVERIFY(s_->window().beginLongRun());
+        s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+        QVERIFY(!s_->attach().isRunning());
+        QVERIFY(s_->takeMessages().isEmpty());
+        s_->window().endLongRun();
         QCOMPARE(runAutoAttach(), Outcome::Completed);
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_a")));
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_b")));
