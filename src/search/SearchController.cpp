@@ -72,7 +72,10 @@ public:
         return alive();
     }
 
-    bool alive() const { return self_ && !controller_.stopRequested_; }
+    // False once the controller is gone or its window was closed during a yield.
+    bool alive() const {
+        return self_ && !(controller_.stopRequested_ && !controller_.window_.isVisible());
+    }
 
 private:
     void showProgress() {
@@ -208,17 +211,22 @@ void SearchController::patternChange() {
 void SearchController::search() {
     // Inside a running search or attach run the search is refused; that run goes on untouched.
     if (searching_ || !hooks_.beginLongRun()) return;
+    QPointer<SearchController> self(this);
+    // The run ends however the search ends, unless the window went away with the controller.
     struct EndRun {
-        SearchHooks& hooks;
-        ~EndRun() { hooks.endLongRun(); }
-    } endRun{hooks_};
+        QPointer<SearchController> self;
+        std::function<void()> end;
+        ~EndRun() {
+            if (self) end();
+        }
+    } endRun{self, hooks_.endLongRun};
 
     if (table_->count() >= kSearchLimit) {
         hooks_.showError(QStringLiteral("\r搜索的文件总数不能超过32726！ "));
         return;
     }
-    QPointer<SearchController> self(this);
     searching_ = true;
+    stopRequested_ = false;
     window_.repaint();
     if (fm_) fm_->hide();
     table_->clear();
@@ -231,14 +239,16 @@ void SearchController::search() {
     const QString sdn = spath_;
     const QString ff = text1_ ? text1_->text() : QString();
     Walker walker(*this);
-    FolderWalk walk(*hooks_.enumerator, hooks_.style);
+    const std::shared_ptr<fs::DirectoryEnumerator> enumerator = hooks_.enumerator;
+    FolderWalk walk(*enumerator, hooks_.style);
     walk.run(sdn, ff, walker);
-    if (!walker.alive()) return;  // the window is going away: nothing left to show
+    if (!self) return;
+    searching_ = false;
+    if (!walker.alive()) return;  // the window was closed: nothing left to show
 
     if (label3_) label3_->setText(totalsText());
     if (fm_) fm_->show();
     list3_->show();
-    searching_ = false;
 }
 
 void SearchController::popup(const QPoint& at) {
