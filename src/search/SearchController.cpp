@@ -66,7 +66,9 @@ public:
 
     bool yield() override {
         if (sinceYield_.nsecsElapsed() < kYieldIntervalNs) return true;
-        showProgress();
+        // The events processed next paint the label with the rest of the window.
+        if (QLabel* label = controller_.label3_)
+            label->setText(QStringLiteral("正在搜索：") + folder_);
         QCoreApplication::processEvents();
         sinceYield_.restart();
         return alive();
