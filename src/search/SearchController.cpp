@@ -18,8 +18,10 @@
 
 #include "fs/Files.h"
 #include "fs/Roots.h"
+#include "login/Messages.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
+#include "ui/MainWindow.h"
 
 namespace korvid::search {
 
@@ -39,6 +41,15 @@ T* control(QWidget& window, const char* name) {
 
 QString escapeMnemonic(QString text) {
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+// The main window's own long-run guard and message boxes.
+SearchHooks windowHooks(MainWindow& window) {
+    SearchHooks hooks;
+    hooks.beginLongRun = [&window] { return window.beginLongRun(); };
+    hooks.endLongRun = [&window] { window.endLongRun(); };
+    hooks.showError = [](const QString& text) { Messages::show(text, MsgIcon::Critical); };
+    return hooks;
 }
 
 }  // namespace
@@ -93,6 +104,11 @@ private:
     QString folder_;
     bool first_ = true;
 };
+
+SearchController::SearchController(MainWindow& window)
+    : SearchController(window, window.fileMenu(), windowHooks(window)) {
+    connect(&window, &MainWindow::firstActivated, this, &SearchController::startUp);
+}
 
 SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks hooks)
     : QObject(&window), window_(window), fileMenu_(fileMenu), hooks_(std::move(hooks)) {
