@@ -113,6 +113,10 @@ SearchController::SearchController(MainWindow& window)
 SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks hooks)
     : QObject(&window), window_(window), fileMenu_(fileMenu), hooks_(std::move(hooks)) {
     if (!hooks_.enumerator) hooks_.enumerator = fs::makeNativeEnumerator();
+    if (!hooks_.beginLongRun) hooks_.beginLongRun = [] { return true; };
+    if (!hooks_.endLongRun) hooks_.endLongRun = [] {};
+    if (!hooks_.showError)
+        hooks_.showError = [](const QString& text) { Messages::show(text, MsgIcon::Critical); };
     if (!hooks_.execMenu) hooks_.execMenu = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
 
     fm1_ = control<QGroupBox>(window, "fm1");
@@ -132,12 +136,7 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
     folderList_ = new FolderList(*dir1_, hooks_.style, this);
     window.installEventFilter(this);
 
-    QStringList paths, labels;
-    for (const fs::Root& root : fs::driveRoots()) {
-        paths.append(root.path);
-        labels.append(root.label);
-    }
-    setRoots(paths, labels);
+    refreshRoots();
 
     // The platform's current folder is where the lists start.
     folderList_->setPath(QDir::toNativeSeparators(QDir::currentPath()));
@@ -147,8 +146,10 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
     }
 
     connect(folderList_, &FolderList::pathChanged, this, &SearchController::folderChange);
-    if (drive_)
+    if (drive_) {
         connect(drive_, &QComboBox::currentIndexChanged, this, &SearchController::driveChange);
+        drive_->installEventFilter(this);
+    }
     if (text1_) {
         connect(text1_, &QLineEdit::textChanged, this, &SearchController::patternChange);
         text1_->installEventFilter(this);
@@ -157,6 +158,15 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
 }
 
 SearchController::~SearchController() = default;
+
+void SearchController::refreshRoots() {
+    QStringList paths, labels;
+    for (const fs::Root& root : fs::driveRoots()) {
+        paths.append(root.path);
+        labels.append(root.label);
+    }
+    if (paths != rootPaths_) setRoots(paths, labels);
+}
 
 void SearchController::setRoots(const QStringList& paths, const QStringList& labels) {
     rootPaths_ = paths;
@@ -287,6 +297,11 @@ void SearchController::popup(const QPoint& at) {
 bool SearchController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &window_) {
         if (event->type() == QEvent::Close) stopRequested_ = true;
+        return false;
+    }
+    if (drive_ && watched == drive_) {
+        // A medium put in or a file system mounted since: the list is read again as it opens.
+        if (event->type() == QEvent::MouseButtonPress) refreshRoots();
         return false;
     }
     if (text1_ && watched == text1_) {
