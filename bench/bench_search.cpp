@@ -189,7 +189,13 @@ int main(int argc, char** argv) {
     auto* command1 = window->findChild<QPushButton*>("Command1");
     auto* label3 = window->findChild<QLabel*>("Label3");
 
-    // "gui" after the folder: the window's search alone, once (for a profiler).
+    // "walk" or "gui" after the folder: that part alone, once (for a profiler).
+    if (argc > 2 && QByteArray(argv[2]) == "walk") {
+        long rows = 0;
+        const double seconds = timeWalk(spath, rows);
+        std::printf("core walk %.3f s, %ld rows\n", seconds, rows);
+        return 0;
+    }
     if (argc > 2 && QByteArray(argv[2]) == "gui") {
         const GuiRun run = timeGuiSearch(*controller, *command1, *label3);
         std::printf("search in the window %.3f s, largest gap %.1f ms\n", run.seconds,

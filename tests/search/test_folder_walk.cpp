@@ -317,3 +317,16 @@ TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.first().fileName, QStringLiteral("O.MDF"));
 }
+
+TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
+    QString chain;
+    for (int i = 0; i < 150; ++i) chain += QStringLiteral("d%1/").arg(i % 10);
+    mkdir(chain);
+    write(chain + "bottom.mdf", 1);
+    write("d0/top.mdf", 1);
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).fullPath, root() + "d0/top.mdf");
+    EXPECT_EQ(rows.at(1).fullPath, root() + chain + "bottom.mdf");
+}
