@@ -1,11 +1,12 @@
 // Search benchmark: a tree of 1,000,000 entries (100,000 folders, 900,000 files, 1,000 of them
-// data files), laid out from a fixed seed, searched with a warm cache three ways (best of five):
-// the yardstick `find ROOT -iname '*.mdf'`, the folder walk alone, and the whole search in a window
-// offscreen (the main window offscreen, click to totals text, every yield included). Prints each as
-// a ratio to the yardstick, and the largest gap of a 5 ms timer during the window's search.
+// data files), laid out from a fixed seed, searched with a warm cache three ways, best of five:
+// the yardstick `find ROOT -iname '*.mdf'`, the folder walk alone, and the whole search in the
+// main window offscreen (click to totals text, every yield included). Prints each as a ratio to
+// the yardstick, and the largest gap of a 5 ms timer during the window's search.
 //
-//   bench_search [DIR]   DIR defaults to $TMPDIR/korvid-bench-tree; a tree already there is
-//                        reused. Remove it afterwards (rm -rf) when no longer wanted.
+//   bench_search [DIR [walk|gui]]   DIR defaults to $TMPDIR/korvid-bench-tree; a tree already
+//                                   there is reused (remove it with rm -rf when done). walk or
+//                                   gui times that part alone, once, for a profiler.
 
 #include <QApplication>
 #include <QDir>
