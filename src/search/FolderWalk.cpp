@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QSet>
+#include <QtNumeric>
 #include <vector>
 
 #include "fs/WildcardPattern.h"
@@ -77,7 +78,7 @@ bool FolderWalk::run(const QString& sdn, const QString& ff, WalkSink& sink) {
             if (kind == fs::EntryKind::File && pattern.matches(name)) {
                 const std::optional<qint64> size = reader->lastFileLength();
                 qint64 newTotal = 0;
-                if (!size || __builtin_add_overflow(total_, *size, &newTotal)) {
+                if (!size || qAddOverflow(total_, *size, &newTotal)) {
                     failed = true;
                     break;
                 }
