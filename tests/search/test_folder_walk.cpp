@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <functional>
+#include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,6 +178,21 @@ TEST(FolderWalk, AFailureEndsOnlyThatFolder) {
     Recorder none;
     search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("Q:\\"), "*.mdf", none);
     EXPECT_TRUE(none.rows.isEmpty());
+}
+
+TEST(FolderWalk, TheTotalCountsPastFourGigabytesAndStopsAtOverflow) {
+    FakeEnumerator e;
+    const qint64 threeGiB = qint64(3) << 30;
+    e.folders["D:\\"] = {{file("a.mdf", threeGiB), file("b.mdf", threeGiB), folder("X")}};
+    e.folders["D:\\X\\"] = {
+        {file("c.mdf", std::numeric_limits<qint64>::max() - 1), file("d.mdf", 1), folder("Y")}};
+    e.folders["D:\\X\\Y\\"] = {{file("e.mdf", 1)}};
+    Recorder sink;
+    search::FolderWalk walk(e, PathStyle::Windows);
+    walk.run(QStringLiteral("D:\\"), "*.mdf", sink);
+    // c would overflow the total: X ends there, without c and without its subfolder Y.
+    EXPECT_EQ(sink.paths(), (QStringList{"D:\\A.MDF", "D:\\B.MDF"}));
+    EXPECT_EQ(walk.total(), 2 * threeGiB);
 }
 
 TEST(FolderWalk, AFolderMetTwiceIsWalkedOnce) {
