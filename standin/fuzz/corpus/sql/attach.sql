@@ -1,0 +1,1 @@
+sp_attach_db  N'shop', N'E:\BAK\SHOP.MDF', N'E:\BAK\shop_log.ldf'

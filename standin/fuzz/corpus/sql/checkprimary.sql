@@ -1,0 +1,1 @@
+dbcc checkprimaryfile (N'E:\BAK\SHOP.MDF',3) 

@@ -1,0 +1,1 @@
+CREATE DATABASE [a]]b] ON (NAME=x, FILENAME='/t/x.mdf', SIZE=1MB) LOG ON (NAME=y, FILENAME=N'/t/y.ldf')

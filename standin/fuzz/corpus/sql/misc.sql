@@ -1,0 +1,1 @@
+set textsize 2147483647 set quoted_identifier on EXEC sp_detach_db @dbname = 'x' /* c */ -- d

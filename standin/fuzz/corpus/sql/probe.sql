@@ -1,0 +1,1 @@
+SELECT * FROM sysdatabases WHERE (name >= N'u')

@@ -1,0 +1,242 @@
+#include "server/ClientConnection.h"
+
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "protocol/Batch.h"
+#include "protocol/Login7.h"
+#include "protocol/Packet.h"
+#include "protocol/PacketWriter.h"
+#include "protocol/Prelogin.h"
+#include "protocol/Rpc.h"
+#include "protocol/TokenWriter.h"
+
+namespace standin {
+
+namespace {
+
+// No request of ours comes near this; a client that sends more is not a client we serve.
+constexpr size_t kMaxMessage = 4 * 1024 * 1024;
+// Input is not read while this much output waits, so a client that never reads cannot make
+// the server buffer without end.
+constexpr qint64 kMaxPendingOutput = 8 * 1024 * 1024;
+
+}  // namespace
+
+ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const TokenWriter& writer,
+                                   quint16 provisionalSpid, QObject* parent)
+    : QObject(parent),
+      socket_(socket),
+      engine_(engine),
+      writer_(writer),
+      reader_(kMaxPacketSize),
+      assembler_(kMaxMessage),
+      spid_(provisionalSpid) {
+    socket_->setParent(this);
+    connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
+    connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
+    connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
+    // Data that arrived before the signals were connected.
+    if (socket_->bytesAvailable() > 0) {
+        QMetaObject::invokeMethod(
+            this, [this] { processInput(); }, Qt::QueuedConnection);
+    }
+}
+
+ClientConnection::~ClientConnection() {
+    endSession();
+}
+
+void ClientConnection::closeNow() {
+    state_ = State::Closing;
+    endSession();
+    socket_->disconnect(this);
+    socket_->abort();
+}
+
+void ClientConnection::endSession() {
+    if (!loggedIn_) return;
+    loggedIn_ = false;
+    try {
+        engine_.logout(session_);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tds-standin: logout of session %d failed: %s\n", session_.spid,
+                     e.what());
+    }
+}
+
+void ClientConnection::onDisconnected() {
+    state_ = State::Closing;
+    endSession();
+    if (!finished_) {
+        finished_ = true;
+        emit finished();
+    }
+}
+
+void ClientConnection::processInput() {
+    while (state_ != State::Closing) {
+        if (socket_->bytesToWrite() > kMaxPendingOutput) return;  // resumed by bytesWritten
+        Packet packet;
+        const PacketReader::Result r = reader_.next(packet);
+        if (r == PacketReader::Result::Malformed) {
+            socket_->abort();
+            state_ = State::Closing;
+            onDisconnected();
+            return;
+        }
+        if (r == PacketReader::Result::NeedMore) {
+            const QByteArray data = socket_->read(64 * 1024);
+            if (data.isEmpty()) return;
+            reader_.feed(reinterpret_cast<const uint8_t*>(data.constData()),
+                         static_cast<size_t>(data.size()));
+            continue;
+        }
+        TdsMessage message;
+        switch (assembler_.add(packet, message)) {
+            case MessageAssembler::Result::NeedMore:
+            case MessageAssembler::Result::Ignored:
+                break;
+            case MessageAssembler::Result::Malformed:
+                socket_->abort();
+                state_ = State::Closing;
+                onDisconnected();
+                return;
+            case MessageAssembler::Result::Message:
+                handle(message);
+                break;
+        }
+    }
+}
+
+void ClientConnection::handle(const TdsMessage& message) {
+    switch (state_) {
+        case State::AwaitPrelogin:
+            if (message.type == PacketPrelogin) {
+                handlePrelogin(message);
+                return;
+            }
+            if (message.type == PacketLogin7) {  // clients that skip PRELOGIN
+                handleLogin(message);
+                return;
+            }
+            break;
+        case State::AwaitLogin:
+            if (message.type == PacketLogin7) {
+                handleLogin(message);
+                return;
+            }
+            break;
+        case State::LoggedIn:
+            if (message.type == PacketSqlBatch) {
+                handleBatch(message);
+                return;
+            }
+            if (message.type == PacketAttention) {
+                // Also after the reply went out: the client waits for this acknowledgement.
+                send(TokenWriter::attentionAck());
+                return;
+            }
+            if (message.type == PacketRpc) {
+                handleRpc(message);
+                return;
+            }
+            break;
+        case State::Closing:
+            return;
+    }
+    // A message that does not belong in this state: this is not a client we can serve.
+    socket_->abort();
+    state_ = State::Closing;
+    onDisconnected();
+}
+
+void ClientConnection::handlePrelogin(const TdsMessage& message) {
+    if (!parsePrelogin(message.payload)) {
+        socket_->abort();
+        state_ = State::Closing;
+        onDisconnected();
+        return;
+    }
+    // Encryption is never offered: a client that requires it gives up, as against a
+    // server without a certificate.
+    send(buildPreloginReply());
+    state_ = State::AwaitLogin;
+}
+
+void ClientConnection::handleLogin(const TdsMessage& message) {
+    const auto login = decodeLogin7(message.payload);
+    if (!login) {
+        socket_->abort();
+        state_ = State::Closing;
+        onDisconnected();
+        return;
+    }
+    // The client may ask for 512..32767 bytes per packet; 0 means the server's default.
+    const size_t asked = login->packetSize == 0 ? 4096 : login->packetSize;
+    const size_t size = std::clamp<size_t>(asked, 512, kMaxPacketSize);
+    LoginOutcome outcome;
+    try {
+        outcome = engine_.login(login->userName, login->password, login->database, session_);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tds-standin: login failed in the engine: %s\n", e.what());
+        outcome.accepted = false;
+        outcome.refusal = {
+            Message{18456, 1, 14, "Login failed for user '" + login->userName + "'.", "", 0},
+            Done{Done::Kind::Done, DoneError, 0, 0}};
+    }
+    if (!outcome.accepted) {
+        ensureFinalDone(outcome.refusal);
+        send(writer_.encode(outcome.refusal));
+        closeAfterReply();
+        return;
+    }
+    loggedIn_ = true;
+    if (session_.spid > 0 && session_.spid <= 0xFFFF) spid_ = static_cast<quint16>(session_.spid);
+    // The login reply itself still travels in 4096-byte packets; the new size applies after it.
+    send(writer_.loginReply(session_.database, static_cast<uint32_t>(size)));
+    packetSize_ = size;
+    // Clients send in the negotiated size; a smaller size is not held against them.
+    reader_.setMaxPacketSize(std::max<size_t>(size, 4096));
+    state_ = State::LoggedIn;
+}
+
+void ClientConnection::handleBatch(const TdsMessage& message) {
+    const std::string sql = batchText(message.payload);
+    Reply reply;
+    try {
+        reply = engine_.executeBatch(session_, sql);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tds-standin: batch failed in the engine: %s\n", e.what());
+        reply = {
+            Message{50000, 1, 16, std::string("tds-standin internal error: ") + e.what(), "", 1},
+            Done{Done::Kind::Done, DoneError, 0, 0}};
+    }
+    ensureFinalDone(reply);
+    send(writer_.encode(reply));
+}
+
+void ClientConnection::handleRpc(const TdsMessage& message) {
+    // Remote procedure calls are not served; the client gets an error instead of silence.
+    const std::string name = rpcProcedureName(message.payload);
+    const Reply reply{
+        Message{2812, 62, 16, "Could not find stored procedure '" + name + "'.", "", 1},
+        Done{Done::Kind::DoneProc, DoneError, 0, 0}};
+    send(writer_.encode(reply));
+}
+
+void ClientConnection::send(const Bytes& tokens) {
+    const Bytes wire = splitIntoPackets(PacketReply, tokens, packetSize_, spid_);
+    socket_->write(reinterpret_cast<const char*>(wire.data()), static_cast<qint64>(wire.size()));
+}
+
+void ClientConnection::closeAfterReply() {
+    state_ = State::Closing;
+    // disconnectFromHost writes what is pending first, then closes.
+    socket_->disconnectFromHost();
+}
+
+}  // namespace standin

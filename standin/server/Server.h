@@ -1,0 +1,38 @@
+#pragma once
+// Accepts connections on 127.0.0.1 and gives each its own ClientConnection and Session.
+
+#include <QObject>
+#include <QSet>
+#include <QTcpServer>
+
+#include "protocol/TokenWriter.h"
+
+namespace standin {
+
+class ClientConnection;
+class Engine;
+
+class Server : public QObject {
+    Q_OBJECT
+public:
+    Server(Engine& engine, QObject* parent = nullptr);
+    ~Server() override;
+
+    bool listen(quint16 port);
+    quint16 port() const { return tcp_.serverPort(); }
+    QString errorString() const { return tcp_.errorString(); }
+
+    // Closes every connection (each session is logged out) and stops accepting.
+    void shutdown();
+
+private:
+    void acceptPending();
+
+    Engine& engine_;
+    TokenWriter writer_;
+    QTcpServer tcp_;
+    QSet<ClientConnection*> connections_;
+    quint16 nextProvisionalSpid_ = 0;
+};
+
+}  // namespace standin

@@ -1,0 +1,101 @@
+#include "StandinProcess.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace korvid::test {
+
+StandinProcess::StandinProcess(QString saPassword, QString dataDir)
+    : password_(std::move(saPassword)), dataDir_(std::move(dataDir)) {
+    if (dataDir_.isEmpty()) {
+        tempDir_ = std::make_unique<QTemporaryDir>();
+        dataDir_ = tempDir_->path();
+    }
+}
+
+StandinProcess::~StandinProcess() {
+    stop();
+}
+
+QString StandinProcess::binaryPath() {
+    return QStringLiteral(KORVID_TDS_STANDIN_PATH);
+}
+
+bool StandinProcess::running() const {
+    return process_ && process_->state() != QProcess::NotRunning;
+}
+
+QString StandinProcess::server() const {
+    return QStringLiteral("127.0.0.1,%1").arg(port_);
+}
+
+bool StandinProcess::start(int timeoutMs) {
+    stop();
+    process_ = std::make_unique<QProcess>();
+    // The server's complaints belong in the test's log.
+    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_->start(binaryPath(),
+                    {QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
+                     QStringLiteral("0"), QStringLiteral("--sa-password"), password_});
+    if (!process_->waitForStarted(timeoutMs)) {
+        std::fprintf(stderr, "tds-standin did not start: %s\n",
+                     qPrintable(process_->errorString()));
+        process_.reset();
+        return false;
+    }
+    const QDeadlineTimer deadline(timeoutMs);
+    QByteArray seen;
+    while (!deadline.hasExpired()) {
+        if (process_->canReadLine()) {
+            const QByteArray line = process_->readLine().trimmed();
+            const QByteArray prefix("listening on 127.0.0.1:");
+            if (line.startsWith(prefix)) {
+                bool ok = false;
+                const uint port = line.mid(prefix.size()).toUInt(&ok);
+                if (ok && port > 0 && port <= 65535) {
+                    port_ = static_cast<quint16>(port);
+                    return true;
+                }
+            }
+            seen += line + '\n';
+            continue;
+        }
+        if (process_->state() == QProcess::NotRunning) break;
+        process_->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    std::fprintf(stderr, "tds-standin did not report its port; it said: %s\n", seen.constData());
+    stop();
+    return false;
+}
+
+void StandinProcess::stop() {
+    if (!process_) return;
+    if (process_->state() != QProcess::NotRunning) {
+        process_->terminate();
+        if (!process_->waitForFinished(10000)) {
+            process_->kill();
+            process_->waitForFinished(5000);
+        }
+    }
+    process_.reset();
+    port_ = 0;
+}
+
+void StandinProcess::kill() {
+    if (!process_) return;
+    if (process_->state() != QProcess::NotRunning) {
+        process_->kill();
+        process_->waitForFinished(5000);
+    }
+    process_.reset();
+    port_ = 0;
+}
+
+bool StandinProcess::restart(int timeoutMs) {
+    stop();
+    return start(timeoutMs);
+}
+
+}  // namespace korvid::test

@@ -1,0 +1,46 @@
+#pragma once
+// Runs tds-standin for a test: on a free loopback port, with its own data directory, stopped
+// (SIGTERM, then kill) when the test ends.
+
+#include <QProcess>
+#include <QString>
+
+#include <memory>
+
+class QTemporaryDir;
+
+namespace korvid::test {
+
+class StandinProcess {
+public:
+    // An empty dataDir means a temporary directory, removed at the end.
+    explicit StandinProcess(QString saPassword = QStringLiteral("pw"), QString dataDir = {});
+    ~StandinProcess();
+    StandinProcess(const StandinProcess&) = delete;
+    StandinProcess& operator=(const StandinProcess&) = delete;
+
+    // Runs tds-standin --data DIR --port 0 --sa-password PW and waits for its listening line.
+    bool start(int timeoutMs = 15000);
+    // SIGTERM, wait, kill if needed.
+    void stop();
+    // stop + start on the same data directory (the port changes).
+    bool restart(int timeoutMs = 15000);
+    // Kills the server without warning (SIGKILL), as a crash would.
+    void kill();
+
+    bool running() const;
+    quint16 port() const { return port_; }
+    QString server() const;  // "127.0.0.1,PORT" as an administrator would type it
+    QString dataDir() const { return dataDir_; }
+    QString password() const { return password_; }
+    static QString binaryPath();
+
+private:
+    QString password_;
+    QString dataDir_;
+    std::unique_ptr<QTemporaryDir> tempDir_;
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+};
+
+}  // namespace korvid::test
