@@ -25,7 +25,8 @@ public:
     static void show(const QString& text, MsgIcon icon, const QString& title = QString(),
                      const QString& detail = QString());
 
-    // A failure of an operation without a trap of its own: a critical box with the server's message.
+    // A failure of an operation without a trap of its own: a critical box with the server's
+    // message.
     static void showFailure(const std::exception& error);
 
     static void setParentWidget(QWidget* parent);

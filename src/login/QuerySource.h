@@ -19,6 +19,8 @@ public:
     void setRecordSource(const QString& sql);
     QString connectionString() const;
     QString recordSource() const;
+    // The caption a bound grid shows over a column instead of the field name.
+    void setColumnCaption(int column, const QString& caption);
 
     // Runs the record source on a connection of its own. Throws db::DbError; on failure the
     // rows shown before stay as they were.

@@ -2,6 +2,8 @@
 
 namespace korvid {
 
-QString appTitle() { return QString::fromUtf8(kAppTitle); }
+QString appTitle() {
+    return QString::fromUtf8(kAppTitle);
+}
 
 }  // namespace korvid

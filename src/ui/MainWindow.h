@@ -5,8 +5,11 @@
 
 #include <QMainWindow>
 
+class QLabel;
+class QListWidget;
 class QMenu;
 class QTableView;
+class QTimer;
 
 namespace korvid {
 
@@ -26,8 +29,8 @@ public:
     // Text8: the database name of the list's current row; empty when none.
     QString selectedDatabase() const;
 
-    QMenu* fileMenu() const { return mfile_; }      // mfile
-    QMenu* databaseMenu() const { return fj_; }     // FJ
+    QMenu* fileMenu() const { return mfile_; }   // mfile
+    QMenu* databaseMenu() const { return fj_; }  // FJ
 
     // Long loops (the folder walk, auto attach) yield to the window; while one runs, another
     // must not start. begin returns false when one is already running.
@@ -37,6 +40,12 @@ public:
 
     // Applies the resize rules to the given outer size in twips (also used by tests).
     void applyResizeRules(int outerWidthTwips, int outerHeightTwips);
+
+    // Window load: points Adodc1 at the server (shape B) and lists the databases. A failure
+    // shows the server's message; the window stays usable with an empty list.
+    void loadDatabaseList();
+
+    void setVisible(bool visible) override;
 
 signals:
     // Window activation, after the menus are hidden: the search start-up settings run here.
@@ -49,7 +58,18 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void buildControls();
+    void buildStatusBar();
+    void buildMenus();
+    void runActivation();
+    void showToday();
+
     const Credentials& credentials_;
+    QTableView* dataGrid1_ = nullptr;
+    QListWidget* list3_ = nullptr;
+    QLabel* panel4_ = nullptr;
+    QTimer* dateTimer_ = nullptr;
+    bool loaded_ = false;
     QuerySource* adodc1_ = nullptr;
     QMenu* mfile_ = nullptr;
     QMenu* fj_ = nullptr;

@@ -1,0 +1,224 @@
+#include "login/ConnectionStrings.h"
+
+#include <QList>
+#include <QPair>
+
+#include "db/Connection.h"
+
+#ifndef Q_OS_WIN
+// clang-format off
+#include <sql.h>
+#include <sqlext.h>
+// clang-format on
+#endif
+
+namespace korvid {
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// A value of the provider string is written bare unless it could change how the string is
+// read: then it is quoted, the quote char doubled inside, so it reaches the server as typed.
+QString providerValue(const QString& value) {
+    const bool plain = !value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('=')) &&
+                       !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\'')) &&
+                       (value.isEmpty() || (!isBlank(value.front()) && !isBlank(value.back())));
+    if (plain) return value;
+    QChar quote = QLatin1Char('"');
+    if (value.contains(quote) && !value.contains(QLatin1Char('\''))) quote = QLatin1Char('\'');
+    QString doubled = value;
+    doubled.replace(quote, QString(2, quote));
+    return quote + doubled + quote;
+}
+
+// Reads a provider string back into its keys and values, by the same rules providerValue writes.
+QList<QPair<QString, QString>> parseProviderString(const QString& text) {
+    QList<QPair<QString, QString>> pairs;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        while (i < n && (text[i] == QLatin1Char(';') || isBlank(text[i]))) ++i;
+        if (i >= n) break;
+        const qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0) break;
+        const QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        QString value;
+        if (i < n && (text[i] == QLatin1Char('"') || text[i] == QLatin1Char('\''))) {
+            const QChar quote = text[i++];
+            while (i < n) {
+                if (text[i] == quote) {
+                    if (i + 1 < n && text[i + 1] == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            while (i < n && text[i] != QLatin1Char(';')) ++i;  // blanks before the separator
+        } else {
+            const qsizetype end = text.indexOf(QLatin1Char(';'), i);
+            value = text.mid(i, end < 0 ? n - i : end - i);
+            i = end < 0 ? n : end;
+        }
+        pairs.append({key, value});
+    }
+    return pairs;
+}
+
+// An ODBC value is braced when it holds anything the driver would read as syntax.
+QString odbcValue(const QString& value, BraceRule rule) {
+    const bool plain = !value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{')) &&
+                       !value.contains(QLatin1Char('}')) && !value.contains(QLatin1Char('=')) &&
+                       (value.isEmpty() || (!isBlank(value.front()) && !isBlank(value.back())));
+    if (plain) return value;
+    if (rule == BraceRule::Literal) {
+        // Such a driver ends the value at the first "};" and has no escape for it: refuse
+        // rather than send the server a different password or name.
+        if (value.contains(QLatin1String("};"))) {
+            db::ServerMessage m;
+            m.sqlState = QStringLiteral("HY000");
+            m.text = QStringLiteral(
+                "The server name, password or database name holds \"};\", which the installed "
+                "ODBC driver cannot pass on unchanged.");
+            throw db::DbError(m, {m});
+        }
+        return QLatin1Char('{') + value + QLatin1Char('}');
+    }
+    QString doubled = value;
+    doubled.replace(QLatin1Char('}'), QLatin1String("}}"));
+    return QLatin1Char('{') + doubled + QLatin1Char('}');
+}
+
+struct ServerAddress {
+    QString host;
+    QString port;  // empty: the instance or the driver's default names it
+};
+
+// "(local)", "." and "localhost" are this machine; "host,port" names a port; "host\instance"
+// names an instance, found by the driver; anything else is a host on the default port 1433.
+ServerAddress serverAddress(const QString& name) {
+    auto hostOf = [](const QString& h) {
+        const QString lower = h.toLower();
+        if (lower == QLatin1String("(local)") || lower == QLatin1String(".") ||
+            lower == QLatin1String("localhost"))
+            return QStringLiteral("127.0.0.1");
+        return h;
+    };
+    const qsizetype comma = name.lastIndexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        const QString port = name.mid(comma + 1).trimmed();
+        bool ok = false;
+        port.toUShort(&ok);
+        if (ok) return {hostOf(name.left(comma).trimmed()), port};
+    }
+    const qsizetype slash = name.indexOf(QLatin1Char('\\'));
+    if (slash >= 0) return {hostOf(name.left(slash)) + name.mid(slash), QString()};
+    return {hostOf(name), QStringLiteral("1433")};
+}
+
+}  // namespace
+
+QString connectionShapeA(const QString& server, const QString& password) {
+    return QStringLiteral("Provider=SQLOLEDB;Data Source=") + providerValue(server) +
+           QStringLiteral(";Initial Catalog=master;User ID=sa;Password=") + providerValue(password);
+}
+
+QString connectionShapeB(const QString& server, const QString& password) {
+    return QStringLiteral(
+               "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Initial "
+               "Catalog=master;Data Source=") +
+           providerValue(server) + QStringLiteral(";Password=") + providerValue(password);
+}
+
+QString connectionShapeC(const QString& database, const QString& server, const QString& password) {
+    return QStringLiteral(
+               "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Initial Catalog=") +
+           providerValue(database) + QStringLiteral(";Data Source=") + providerValue(server) +
+           QStringLiteral(";Password=") + providerValue(password);
+}
+
+QString toOdbcConnectionString(const QString& providerString) {
+    return toOdbcConnectionString(providerString, installedBraceRule());
+}
+
+BraceRule installedBraceRule() {
+#ifdef Q_OS_WIN
+    return BraceRule::Doubled;
+#else
+    // Asks the driver to read a braced value that only the ODBC rule rejects; the address is
+    // port 0 of this machine, so a driver of the literal kind fails at once without traffic.
+    static const BraceRule rule = [] {
+        BraceRule found = BraceRule::Doubled;
+        SQLHENV env = SQL_NULL_HENV;
+        SQLHDBC dbc = SQL_NULL_HDBC;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return found;
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+            SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(2), 0);
+            SQLCHAR probe[] =
+                "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=0;UID={a}b};PWD=x;TDS_Version=7.1";
+            SQLSMALLINT outLength = 0;
+            SQLRETURN rc = SQLDriverConnect(dbc, nullptr, probe, SQL_NTS, nullptr, 0, &outLength,
+                                            SQL_DRIVER_NOPROMPT);
+            if (SQL_SUCCEEDED(rc)) {
+                SQLDisconnect(dbc);
+            } else {
+                SQLCHAR state[6] = {};
+                SQLINTEGER native = 0;
+                SQLCHAR text[512] = {};
+                SQLSMALLINT length = 0;
+                if (SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text,
+                                                sizeof text, &length)) &&
+                    QByteArray(reinterpret_cast<const char*>(state)).startsWith("08"))
+                    found = BraceRule::Literal;  // it read the value and tried to connect
+            }
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        return found;
+    }();
+    return rule;
+#endif
+}
+
+QString toOdbcConnectionString(const QString& providerString, BraceRule rule) {
+    auto odbcValue = [rule](const QString& v) { return korvid::odbcValue(v, rule); };
+    QString server, database, user, password;
+    for (const auto& [key, value] : parseProviderString(providerString)) {
+        const QString k = key.toLower();
+        if (k == QLatin1String("data source"))
+            server = value;
+        else if (k == QLatin1String("initial catalog"))
+            database = value;
+        else if (k == QLatin1String("user id"))
+            user = value;
+        else if (k == QLatin1String("password"))
+            password = value;
+    }
+    const ServerAddress address = serverAddress(server);
+#ifdef Q_OS_WIN
+    QString out = QStringLiteral("DRIVER={SQL Server};SERVER=") +
+                  odbcValue(address.port.isEmpty() || address.port == QLatin1String("1433")
+                                ? address.host
+                                : address.host + QLatin1Char(',') + address.port);
+#else
+    // The driver comes first: the driver manager takes it from the front of the string.
+    QString out = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(address.host);
+    if (!address.port.isEmpty()) out += QStringLiteral(";PORT=") + address.port;
+#endif
+    out += QStringLiteral(";UID=") + odbcValue(user) + QStringLiteral(";PWD=") +
+           odbcValue(password) + QStringLiteral(";DATABASE=") + odbcValue(database);
+#ifndef Q_OS_WIN
+    out += QStringLiteral(";TDS_Version=7.1");
+#endif
+    return out;
+}
+
+}  // namespace korvid

@@ -1,0 +1,59 @@
+#pragma once
+// The login dialog Form1: server name and sa password, proved by a probe query. After the
+// first good login it hides, stays alive for the whole run and its two boxes remain the
+// credentials every later connection reads.
+
+#include <QDialog>
+#include <memory>
+
+#include "db/Connection.h"
+#include "login/Credentials.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStandardItemModel;
+class QTableView;
+
+namespace korvid {
+
+class MainWindow;
+
+class LoginDialog : public QDialog, public Credentials {
+    Q_OBJECT
+public:
+    explicit LoginDialog(QWidget* parent = nullptr);
+    ~LoginDialog() override;
+
+    QString serverName() const override;  // fwq, as typed
+    QString password() const override;    // mm, as typed
+
+    // The main window opened by the login; nullptr until then.
+    MainWindow* mainWindow() const { return mainWindow_.get(); }
+
+    // Command1: connects with shape A, runs the probe and on success opens the main window.
+    void attemptLogin();
+
+signals:
+    void loggedIn(korvid::MainWindow* window);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public slots:
+    void reject() override;  // Escape or any other unload ends the program as the close box does
+
+private:
+    QLabel* picture1_;
+    QLineEdit* fwq_;
+    QLineEdit* mm_;
+    QPushButton* command1_;
+    QPushButton* command2_;
+    QTableView* probeGrid_;  // DataGrid1: holds the probe's rows, never shown
+    QStandardItemModel* probeRows_;
+    db::Connection probeConnection_;  // the login connection, open for the whole run
+    std::unique_ptr<MainWindow> mainWindow_;
+};
+
+}  // namespace korvid

@@ -1,0 +1,300 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+
+#include "login/ConnectionStrings.h"
+#include "login/Credentials.h"
+#include "login/Messages.h"
+#include "login/QuerySource.h"
+#include "ui/AppInfo.h"
+#include "ui/Artwork.h"
+#include "ui/Fonts.h"
+#include "ui/ProgramEnd.h"
+#include "ui/Twips.h"
+
+namespace korvid {
+
+namespace {
+
+const QColor kLightGrey(0xC0, 0xC0, 0xC0);
+const QColor kBlue(0x00, 0x00, 0xFF);
+
+const char* const kDatabaseListSource = "select name  from sysdatabases ORDER BY name";
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+    QPalette pal = w->palette();
+    pal.setColor(role, colour);
+    w->setPalette(pal);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
+    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
+    setObjectName(QStringLiteral("form2"));
+    setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
+    setWindowIcon(mainIcon());
+    setFont(songti(9));
+    adodc1_->setObjectName(QStringLiteral("Adodc1"));
+    adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
+
+    buildControls();
+    buildStatusBar();
+    buildMenus();
+
+    resize(twipsSize(11535, 7410));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    auto* client = named(new QWidget(this), "client");
+    client->setAutoFillBackground(true);
+    setColour(client, QPalette::Window, kLightGrey);
+    setCentralWidget(client);
+    const QCursor cursor = controlCursor();
+
+    dataGrid1_ = named(new QTableView(client), "DataGrid1");
+    placeTwips(dataGrid1_, 120, 120, 2415, 6255);
+    dataGrid1_->setModel(adodc1_->model());
+    dataGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dataGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    dataGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    dataGrid1_->verticalHeader()->setVisible(false);
+    dataGrid1_->horizontalHeader()->setStretchLastSection(true);
+    dataGrid1_->setFont(songti(9));
+    setColour(dataGrid1_, QPalette::Base, QColor(0x00, 0xC0, 0xC0));
+    // The grid's current row is the list's current row: mouse and keyboard alike.
+    connect(dataGrid1_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                adodc1_->setCurrentRow(current.isValid() ? current.row() : -1);
+            });
+    connect(adodc1_, &QuerySource::currentRowChanged, this, [this](int row) {
+        if (row < 0) return;
+        if (dataGrid1_->currentIndex().row() != row)
+            dataGrid1_->setCurrentIndex(adodc1_->model()->index(row, 0));
+        dataGrid1_->selectRow(row);
+    });
+
+    auto* fm1 = named(new QGroupBox(QStringLiteral("文件搜索设置"), client), "fm1");
+    placeTwips(fm1, 2640, 120, 6375, 2475);
+    auto* label1 = named(new QLabel(QStringLiteral("磁盘："), fm1), "Label1");
+    placeTwips(label1, 240, 300, 540, 180);
+    auto* drive = named(new QComboBox(fm1), "drive");
+    placeTwips(drive, 840, 240, 2775, 300);
+    auto* label2 = named(new QLabel(QStringLiteral("文件："), fm1), "Label2");
+    placeTwips(label2, 3840, 300, 540, 180);
+    auto* text1 = named(new QLineEdit(QStringLiteral("Text1"), fm1), "Text1");
+    placeTwips(text1, 4440, 240, 1815, 315);
+    text1->setFont(songti(10.5));
+    auto* dir1 = named(new QListWidget(fm1), "Dir1");
+    placeTwips(dir1, 240, 600, 6015, 1770);
+
+    auto* fm = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
+    placeTwips(fm, 9240, 120, 2175, 2475);
+    auto* command1 = named(new QPushButton(QStringLiteral("搜索数据"), fm), "Command1");
+    placeTwips(command1, 360, 360, 1455, 315);
+    auto* command5 = named(new QPushButton(QStringLiteral("自动附加"), fm), "Command5");
+    placeTwips(command5, 360, 1080, 1455, 315);
+    auto* command2 = named(new QPushButton(QStringLiteral("退出程序"), fm), "Command2");
+    placeTwips(command2, 360, 1800, 1455, 315);
+    connect(command2, &QPushButton::clicked, this, [] { endProgram(); });
+
+    auto* label3 = named(new QLabel(QStringLiteral("搜索结果列表："), client), "Label3");
+    placeTwips(label3, 2640, 2640, 1260, 180);
+    setColour(label3, QPalette::WindowText, kBlue);
+
+    list3_ = named(new QListWidget(client), "List3");
+    placeTwips(list3_, 2640, 2880, 8775, 4020);
+    list3_->setFont(songti(10.5));
+    list3_->setToolTip(QStringLiteral("双击清除单条列表记录"));
+    setColour(list3_, QPalette::Text, Qt::black);
+
+    // Frames: blue captions on light grey; what they hold keeps black text.
+    for (QGroupBox* frame : {fm1, fm}) {
+        frame->setAutoFillBackground(true);
+        QPalette pal = frame->palette();
+        pal.setColor(QPalette::Window, kLightGrey);
+        pal.setColor(QPalette::WindowText, kBlue);
+        frame->setPalette(pal);
+    }
+    for (QLabel* label : {label1, label2}) setColour(label, QPalette::WindowText, Qt::black);
+    for (QWidget* w : {static_cast<QWidget*>(drive), static_cast<QWidget*>(text1)}) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Base, kLightGrey);
+        pal.setColor(QPalette::Button, kLightGrey);
+        pal.setColor(QPalette::Text, Qt::black);
+        pal.setColor(QPalette::ButtonText, Qt::black);
+        w->setPalette(pal);
+    }
+
+    for (QWidget* w : std::initializer_list<QWidget*>{command1, command5, command2, drive})
+        w->setCursor(cursor);
+    for (QAbstractScrollArea* w : std::initializer_list<QAbstractScrollArea*>{dir1, list3_}) {
+        w->setCursor(cursor);
+        w->viewport()->setCursor(cursor);
+    }
+
+    // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
+    const QList<QWidget*> order = {drive,    text1,    list3_, command5,
+                                   command1, command2, dir1,   dataGrid1_};
+    for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+    drive->setFocus();
+}
+
+void MainWindow::buildStatusBar() {
+    auto* bar = named(new QStatusBar(this), "StatusBar1");
+    bar->setFixedHeight(twipsToPixels(375));
+    bar->setSizeGripEnabled(true);
+    setStatusBar(bar);
+    struct Panel {
+        const char* name;
+        int widthTwips;
+        QString text;
+    };
+    const Panel panels[] = {
+        {"Panel1", 3400, QStringLiteral("Korvid 数据库文件工具")},
+        {"Panel2", 1440, QStringLiteral("作者：Korvid")},
+        {"Panel3", 2000, QStringLiteral("korvid.example")},
+        {"Panel4", 1440, QString()},
+        {"Panel5", 1440, QStringLiteral("地点：本机")},
+        {"Panel6", 1440, QStringLiteral("SQL 工具")},
+    };
+    for (const Panel& p : panels) {
+        auto* label = named(new QLabel(p.text, bar), p.name);
+        label->setFixedWidth(twipsToPixels(p.widthTwips));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addWidget(label);
+        if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = label;
+    }
+    // The date stays current across midnight: checked once a minute, cheaply.
+    showToday();
+    dateTimer_ = new QTimer(this);
+    dateTimer_->setInterval(60 * 1000);
+    connect(dateTimer_, &QTimer::timeout, this, &MainWindow::showToday);
+    dateTimer_->start();
+}
+
+void MainWindow::showToday() {
+    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    if (panel4_->text() != today) panel4_->setText(today);
+}
+
+void MainWindow::buildMenus() {
+    // Popup menus only: they are never put in a menu bar, and are hidden on activation.
+    mfile_ = named(new QMenu(QStringLiteral("File"), this), "mfile");
+    named(mfile_->addAction(QStringLiteral("附加：")), "FjDG");
+    named(mfile_->addAction(QStringLiteral("附加：全部数据库")), "Fjqb");
+    named(mfile_->addSeparator(), "GD");
+    named(mfile_->addAction(QStringLiteral("无LDF附加：")), "WLDF");
+
+    fj_ = named(new QMenu(QStringLiteral("FJ"), this), "FJ");
+    named(fj_->addAction(QStringLiteral("分离：")), "FLSJ");
+    named(fj_->addSeparator(), "G");
+    named(fj_->addAction(QStringLiteral("收缩日志")), "SSRZ");
+    named(fj_->addAction(QStringLiteral("收缩数据库")), "SSSJK");
+}
+
+QString MainWindow::selectedDatabase() const {
+    return adodc1_->currentField(QStringLiteral("name"));
+}
+
+bool MainWindow::beginLongRun() {
+    if (longRun_) return false;
+    longRun_ = true;
+    return true;
+}
+
+void MainWindow::endLongRun() {
+    longRun_ = false;
+}
+
+void MainWindow::loadDatabaseList() {
+    adodc1_->setConnectionString(
+        connectionShapeB(credentials_.serverName(), credentials_.password()));
+    adodc1_->setRecordSource(QString::fromUtf8(kDatabaseListSource));
+    try {
+        adodc1_->refresh();
+    } catch (const std::exception& error) {
+        Messages::showFailure(error);
+    }
+}
+
+void MainWindow::setVisible(bool visible) {
+    // Load runs once, before the first resize and show.
+    if (visible && !loaded_) {
+        loaded_ = true;
+        loadDatabaseList();
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void MainWindow::applyResizeRules(int outerWidthTwips, int outerHeightTwips) {
+    // Each rule on its own: one that cannot be applied is skipped, the next still runs.
+    const int listWidth = outerWidthTwips - 2900;
+    if (listWidth >= 0) list3_->resize(twipsToPixels(listWidth), list3_->height());
+    const int listHeight = outerHeightTwips - 3700;
+    if (listHeight >= 0) list3_->resize(list3_->width(), twipsToPixels(listHeight));
+    const int gridHeight = outerHeightTwips - 1000;
+    if (gridHeight >= 0) dataGrid1_->resize(dataGrid1_->width(), twipsToPixels(gridHeight));
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Activation follows the first show even where the window system activates nothing.
+    if (!activated_) QTimer::singleShot(0, this, &MainWindow::runActivation);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize outer = event->size() + frame;
+    applyResizeRules(pixelsToTwips(outer.width()), pixelsToTwips(outer.height()));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    endProgram();
+    event->accept();
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) runActivation();
+    return QMainWindow::event(event);
+}
+
+void MainWindow::runActivation() {
+    if (activated_) return;
+    activated_ = true;
+    mfile_->menuAction()->setVisible(false);
+    fj_->menuAction()->setVisible(false);
+    emit firstActivated();
+}
+
+}  // namespace korvid
