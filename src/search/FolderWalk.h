@@ -1,0 +1,42 @@
+#pragma once
+// alf, the folder walk: the matches of a folder in enumeration order, then each subfolder the
+// same way, depth first. Each folder is read once for both passes; only the files listed are
+// looked up for their length. Folders reached through a link, and folders already walked, are
+// not walked: a link back to a parent would otherwise walk forever.
+
+#include <QString>
+
+#include "fs/FolderReader.h"
+#include "fs/PathRules.h"
+#include "search/FoundFile.h"
+
+namespace korvid::search {
+
+class WalkSink {
+public:
+    virtual ~WalkSink() = default;
+    // The walk of a folder begins ("正在搜索：" + folder).
+    virtual void enterFolder(const QString& folder) = 0;
+    // A row is made; false when it could not be added, which ends the walk of that folder.
+    virtual bool addRow(FoundFile&& row) = 0;
+    // After every entry; false stops the whole walk (the window is going away).
+    virtual bool yield() = 0;
+};
+
+class FolderWalk {
+public:
+    FolderWalk(fs::DirectoryEnumerator& enumerator, fs::PathStyle style);
+
+    // Walks sdn (ending in the separator) for the pattern ff. False when the sink stopped it.
+    bool run(const QString& sdn, const QString& ff, WalkSink& sink);
+
+    // The sizes of the rows made by run, added up.
+    qint64 total() const { return total_; }
+
+private:
+    fs::DirectoryEnumerator& enumerator_;
+    fs::PathStyle style_;
+    qint64 total_ = 0;
+};
+
+}  // namespace korvid::search
