@@ -15,9 +15,9 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the wide ODBC API must use 
 
 namespace {
 
-// Driver-specific diagnostic fields of the SQL Server drivers: the message state and severity.
+// Diagnostic fields the SQL Server drivers add to the standard ones: message state, severity.
 constexpr SQLSMALLINT kDiagSsMsgState = -1150;
-constexpr SQLSMALLINT kDiagSsSeverity = -1151;
+[[maybe_unused]] constexpr SQLSMALLINT kDiagSsSeverity = -1151;
 
 // The login may wait this long for the server; statements wait as long as the server needs.
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
@@ -67,11 +67,18 @@ QList<ServerMessage> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         m.text = withoutDriverPrefixes(
             fromWide(text.data(), std::min<qsizetype>(length, qsizetype(text.size()) - 1)));
         SQLINTEGER value = 0;
+#ifdef Q_OS_WIN
         if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsMsgState, &value, 0, nullptr)))
             m.state = int(value);
         value = 0;
         if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsSeverity, &value, 0, nullptr)))
             m.severity = int(value);
+#else
+        // FreeTDS answers the message-state field with the message's severity and has no
+        // field for the state itself.
+        if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsMsgState, &value, 0, nullptr)))
+            m.severity = int(value);
+#endif
         out.append(m);
     }
     return out;
@@ -159,7 +166,7 @@ namespace {
 // Reads one column of the current row as text, in chunks, so long values arrive whole.
 QString readCell(SQLHSTMT stmt, SQLUSMALLINT column, QList<ServerMessage>* diags) {
     QString value;
-    std::vector<SQLWCHAR> buffer(4096);
+    std::vector<SQLWCHAR> buffer(1024);
     for (;;) {
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer.data(),

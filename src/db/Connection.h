@@ -13,8 +13,8 @@ namespace korvid::db {
 // One diagnostic record of the driver: the server's number, severity and state where it has them.
 struct ServerMessage {
     int number = 0;
-    int severity = 0;
-    int state = 0;
+    int severity = 0;  // 0 where the driver does not tell
+    int state = 0;     // 0 where the driver does not tell (FreeTDS)
     QString sqlState;
     QString text;  // the server's message without the driver's "[FreeTDS][SQL Server]" prefixes
 };

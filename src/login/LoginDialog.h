@@ -31,6 +31,9 @@ public:
     // The main window opened by the login; nullptr until then.
     MainWindow* mainWindow() const { return mainWindow_.get(); }
 
+    // The login's own connection, kept open for the run once the login succeeded.
+    const db::Connection& loginConnection() const { return probeConnection_; }
+
     // Command1: connects with shape A, runs the probe and on success opens the main window.
     void attemptLogin();
 
@@ -42,7 +45,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
-    void reject() override;  // Escape or any other unload ends the program as the close box does
+    // Escape: the dialog has no cancel button, so the key does nothing (it neither hides the
+    // dialog nor ends the program; the close box and 退出 do that).
+    void reject() override;
 
 private:
     QLabel* picture1_;

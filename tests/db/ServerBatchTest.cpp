@@ -1,0 +1,125 @@
+// Batches against tds-standin through the real driver: every result set and message is read,
+// an error anywhere in the batch is raised with the server's words, the connection stays usable,
+// and Chinese text and long values arrive whole.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "StandinProcess.h"
+#include "db/Connection.h"
+#include "login/ConnectionStrings.h"
+#include "login/SqlAccess.h"
+
+using namespace korvid;
+using korvid::test::StandinProcess;
+
+namespace {
+
+class ServerBatch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new StandinProcess(QStringLiteral("s3cret"));
+        ASSERT_TRUE(server_->start());
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    static QString shapeB() { return connectionShapeB(server_->server(), server_->password()); }
+    static db::Connection open() { return db::Connection::open(toOdbcConnectionString(shapeB())); }
+    static StandinProcess* server_;
+};
+
+StandinProcess* ServerBatch::server_ = nullptr;
+
+}  // namespace
+
+TEST_F(ServerBatch, EveryResultSetAndMessageIsRead) {
+    db::Connection c = open();
+    const db::BatchResult r = c.execute(QStringLiteral(
+        "SELECT N'a' AS first PRINT 'between' SELECT N'b' AS second, N'c' AS third"));
+    ASSERT_EQ(r.resultSets.size(), 2);
+    EXPECT_EQ(r.resultSets[0].columns, QStringList{QStringLiteral("first")});
+    EXPECT_EQ(r.resultSets[0].rows, QList<QStringList>{{QStringLiteral("a")}});
+    EXPECT_EQ(r.resultSets[1].columns,
+              (QStringList{QStringLiteral("second"), QStringLiteral("third")}));
+    ASSERT_EQ(r.infos.size(), 1);
+    EXPECT_EQ(r.infos[0].text, QStringLiteral("between"));
+}
+
+TEST_F(ServerBatch, AnErrorAnywhereInTheBatchIsRaisedAndTheConnectionStaysUsable) {
+    db::Connection c = open();
+    for (const QString& batch :
+         {QStringLiteral("EXEC no_such_proc"), QStringLiteral("SELECT N'a' AS x EXEC no_such_proc"),
+          QStringLiteral("SELECT N'a' AS x EXEC no_such_proc SELECT N'b' AS y")}) {
+        SCOPED_TRACE(batch.toStdString());
+        try {
+            c.execute(batch);
+            ADD_FAILURE() << "no error raised";
+        } catch (const db::DbError& e) {
+            EXPECT_EQ(e.number(), 2812);
+            EXPECT_EQ(e.primary().severity, 16);
+            EXPECT_EQ(e.serverText(),
+                      QStringLiteral("Could not find stored procedure 'no_such_proc'."));
+        }
+        const db::BatchResult after = c.execute(QStringLiteral("SELECT N'still here' AS z"));
+        ASSERT_EQ(after.resultSets.size(), 1);
+        EXPECT_EQ(after.resultSets[0].rows.value(0).value(0), QStringLiteral("still here"));
+    }
+}
+
+TEST_F(ServerBatch, ChineseAndLongTextArriveWhole) {
+    const QString name = QStringLiteral("财务数据库 2003（备份）");
+    const db::ResultSet r =
+        queryResultSet(shapeB(), QStringLiteral("SELECT N'%1' AS 数据库名称").arg(name));
+    EXPECT_EQ(r.columns, QStringList{QStringLiteral("数据库名称")});
+    EXPECT_EQ(r.rows.value(0).value(0), name);
+
+    // Longer than one read of a cell: it must come in pieces and be joined.
+    QString longText;
+    for (int i = 0; i < 3000; ++i) longText += QChar(0x4E00 + i % 500);
+    const db::ResultSet l =
+        queryResultSet(shapeB(), QStringLiteral("SELECT N'%1' AS t").arg(longText));
+    EXPECT_EQ(l.rows.value(0).value(0).size(), longText.size());
+    EXPECT_EQ(l.rows.value(0).value(0), longText);
+}
+
+TEST_F(ServerBatch, WaysOneAndThreeOpenTheirOwnConnection) {
+    EXPECT_TRUE(queryResultSet(shapeB(), QStringLiteral("PRINT 'no rows'")).columns.isEmpty());
+    const db::BatchResult r = executeStatement(shapeB(), QStringLiteral("PRINT 'done'"));
+    ASSERT_EQ(r.infos.size(), 1);
+    EXPECT_EQ(r.infos[0].text, QStringLiteral("done"));
+    EXPECT_THROW(executeStatement(connectionShapeB(server_->server(), QStringLiteral("wrong")),
+                                  QStringLiteral("PRINT 'x'")),
+                 db::DbError);
+}
+
+TEST(ServerLogin, AwkwardPasswordsLogIn) {
+    for (const QString& password : {QStringLiteral("x;Initial Catalog=model"),
+                                    QStringLiteral("q'\"z }"), QStringLiteral(" 密码 ")}) {
+        SCOPED_TRACE(password.toStdString());
+        StandinProcess server(password);
+        ASSERT_TRUE(server.start());
+        const db::ResultSet r =
+            queryResultSet(connectionShapeA(server.server(), password),
+                           QStringLiteral("SELECT * FROM sysdatabases WHERE (name >= N'u')"));
+        EXPECT_FALSE(r.columns.isEmpty());
+        try {
+            const QString near = password.trimmed() != password
+                                     ? password.trimmed()
+                                     : password.left(password.size() - 1);
+            queryResultSet(connectionShapeA(server.server(), near),
+                           QStringLiteral("SELECT N'x' AS x"));
+            ADD_FAILURE() << "a changed password logged in";
+        } catch (const db::DbError& e) {
+            EXPECT_EQ(e.number(), 18456);
+            EXPECT_EQ(e.serverText(), QStringLiteral("Login failed for user 'sa'."));
+        }
+    }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,155 @@
+// The login dialog without a server: refused logins keep the dialog as it was, Enter in either
+// box logs in, focus selects the whole text, and every way out ends the program.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "login/LoginDialog.h"
+#include "login/Messages.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgramEnd.h"
+
+using namespace korvid;
+
+namespace {
+
+// A loopback port nothing listens on.
+int closedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+class LoginDialogTest : public QObject {
+    Q_OBJECT
+    int ends_ = 0;
+
+private slots:
+    void init() {
+        ends_ = 0;
+        setProgramEndHandler([this] { ++ends_; });
+        Messages::startRecording();
+    }
+    void cleanup() {
+        Messages::stopRecording();
+        setProgramEndHandler(nullptr);
+    }
+
+    void opensWithTheServerBoxSelectedAndTabSelectsThePassword() {
+        LoginDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* fwq = dialog.findChild<QLineEdit*>(QStringLiteral("fwq"));
+        auto* mm = dialog.findChild<QLineEdit*>(QStringLiteral("mm"));
+        QVERIFY(fwq && mm);
+        QTRY_COMPARE(QApplication::focusWidget(), fwq);
+        QTRY_COMPARE(fwq->selectedText(), QStringLiteral("(local)"));
+        QCOMPARE(mm->echoMode(), QLineEdit::Password);
+
+        mm->setText(QStringLiteral("old secret"));
+        QTest::keyClick(fwq, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), mm);
+        QTRY_COMPARE(mm->selectedText(), QStringLiteral("old secret"));
+        QTest::keyClicks(mm, QStringLiteral("new"));
+        QCOMPARE(dialog.password(), QStringLiteral("new"));  // typing replaced the whole text
+        QCOMPARE(dialog.serverName(), QStringLiteral("(local)"));
+    }
+
+    void refusedLoginsKeepTheDialogAsItWas_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("nothing listening")
+            << QStringLiteral("127.0.0.1,%1").arg(closedPort()) << QStringLiteral("pw;x=1");
+        QTest::newRow("empty server name") << QString() << QString();
+    }
+    void refusedLoginsKeepTheDialogAsItWas() {
+        QFETCH(QString, server);
+        QFETCH(QString, password);
+        LoginDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.findChild<QLineEdit*>(QStringLiteral("fwq"))->setText(server);
+        dialog.findChild<QLineEdit*>(QStringLiteral("mm"))->setText(password);
+        QSignalSpy loggedIn(&dialog, &LoginDialog::loggedIn);
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+
+        const auto records = Messages::takeRecords();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].text, QStringLiteral("数据库连接失败，请检查登陆信息！"));
+        QCOMPARE(records[0].title, QStringLiteral("错误提示:"));
+        QCOMPARE(records[0].icon, MsgIcon::Critical);
+        QVERIFY(!records[0].detail.isEmpty());
+        if (!password.isEmpty()) QVERIFY(!records[0].detail.contains(password));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.serverName(), server);
+        QCOMPARE(dialog.password(), password);
+        QCOMPARE(loggedIn.count(), 0);
+        QVERIFY(dialog.mainWindow() == nullptr);
+        QCOMPARE(ends_, 0);
+    }
+
+    void enterInEitherBoxLogsIn() {
+        LoginDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* fwq = dialog.findChild<QLineEdit*>(QStringLiteral("fwq"));
+        auto* mm = dialog.findChild<QLineEdit*>(QStringLiteral("mm"));
+        fwq->setText(QStringLiteral("127.0.0.1,%1").arg(closedPort()));
+        for (QLineEdit* box : {fwq, mm}) {
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Return);
+            QCOMPARE(Messages::takeRecords().size(), 1);
+        }
+        QTest::keyClick(mm, Qt::Key_Enter);  // the keypad's Enter as well
+        QCOMPARE(Messages::takeRecords().size(), 1);
+    }
+
+    void everyWayOutEndsTheProgram() {
+        {
+            LoginDialog dialog;
+            dialog.show();
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command2")),
+                              Qt::LeftButton);
+            QCOMPARE(ends_, 1);
+        }
+        {
+            LoginDialog dialog;
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            dialog.close();
+            QCOMPARE(ends_, 2);
+        }
+        {
+            LoginDialog dialog;
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QTest::keyClick(&dialog, Qt::Key_Escape);  // no cancel button: nothing happens
+            QCOMPARE(ends_, 2);
+            QVERIFY(dialog.isVisible());
+            auto* exitButton = dialog.findChild<QPushButton*>(QStringLiteral("Command2"));
+            exitButton->setFocus();
+            QTest::keyClick(exitButton, Qt::Key_Return);
+            QCOMPARE(ends_, 3);
+        }
+        QVERIFY(Messages::takeRecords().isEmpty());  // no prompt anywhere
+    }
+};
+
+QTEST_MAIN(LoginDialogTest)
+#include "LoginDialogTest.moc"

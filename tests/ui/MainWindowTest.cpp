@@ -1,0 +1,182 @@
+// The main window on its own: a database list that cannot load leaves a usable window, the
+// resize rules skip only what cannot be applied, activation runs once, and the way out.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "login/Credentials.h"
+#include "login/Messages.h"
+#include "login/QuerySource.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgramEnd.h"
+#include "ui/Twips.h"
+
+using namespace korvid;
+
+namespace {
+
+int closedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+struct NoServer : Credentials {
+    QString server = QStringLiteral("127.0.0.1,%1").arg(closedPort());
+    QString serverName() const override { return server; }
+    QString password() const override { return QStringLiteral("pw"); }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+    int ends_ = 0;
+
+private slots:
+    void init() {
+        ends_ = 0;
+        setProgramEndHandler([this] { ++ends_; });
+        Messages::startRecording();
+    }
+    void cleanup() {
+        Messages::stopRecording();
+        setProgramEndHandler(nullptr);
+    }
+
+    void failedDatabaseListLeavesAUsableWindow() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        QSignalSpy activated(&window, &MainWindow::firstActivated);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const auto records = Messages::takeRecords();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].icon, MsgIcon::Critical);
+        QCOMPARE(records[0].title, QStringLiteral("Korvid"));
+        QVERIFY(!records[0].text.isEmpty());
+        QCOMPARE(window.databaseList()->rowCount(), 0);
+        QCOMPARE(window.selectedDatabase(), QString());
+        QVERIFY(window.databaseList()->connectionString().contains(credentials.server));
+        // Read from the credentials at every connection, never kept.
+        credentials.server = QStringLiteral("elsewhere,1500");
+        QVERIFY(window.databaseList()->connectionString().contains(credentials.server));
+        QCOMPARE(window.databaseList()->recordSource(),
+                 QStringLiteral("select name  from sysdatabases ORDER BY name"));
+        QTRY_COMPARE(activated.count(), 1);
+        QVERIFY(window.isVisible());
+        QCOMPARE(ends_, 0);
+    }
+
+    void activationOnceHidesTheMenusAndLeavesThePattern() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        QSignalSpy activated(&window, &MainWindow::firstActivated);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(activated.count(), 1);
+        window.activateWindow();
+        window.hide();
+        window.show();
+        QTest::qWait(20);
+        QCOMPARE(activated.count(), 1);
+        QVERIFY(!window.fileMenu()->menuAction()->isVisible());
+        QVERIFY(!window.databaseMenu()->menuAction()->isVisible());
+        const QMenuBar* bar = window.findChild<QMenuBar*>();
+        QVERIFY(bar == nullptr || !bar->isVisible());
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("Text1"))->text(),
+                 QStringLiteral("Text1"));
+        QCOMPARE(window.focusWidget(), window.findChild<QWidget*>(QStringLiteral("drive")));
+    }
+
+    void resizeRulesSkipOnlyWhatCannotBeApplied() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+        auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QVERIFY(list3 && grid);
+
+        window.applyResizeRules(12000, 8000);
+        QCOMPARE(list3->width(), twipsToPixels(9100));
+        QCOMPARE(list3->height(), twipsToPixels(4300));
+        QCOMPARE(grid->height(), twipsToPixels(7000));
+
+        // Too narrow for List3: its width stays, its height and the grid still follow.
+        window.applyResizeRules(2000, 6000);
+        QCOMPARE(list3->width(), twipsToPixels(9100));
+        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(grid->height(), twipsToPixels(5000));
+
+        // Too low for List3, still tall enough for the grid.
+        window.applyResizeRules(10000, 3000);
+        QCOMPARE(list3->width(), twipsToPixels(7100));
+        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(grid->height(), twipsToPixels(2000));
+
+        // Too low for both: everything keeps its last valid size.
+        window.applyResizeRules(10000, 500);
+        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(grid->height(), twipsToPixels(2000));
+
+        // The window's own resize runs the rules with its outer size.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(twipsSize(9000, 6000));
+        QTRY_COMPARE(list3->width(),
+                     twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
+        QCOMPARE(grid->height(),
+                 twipsToPixels(pixelsToTwips(window.frameGeometry().height()) - 1000));
+        QCOMPARE(ends_, 0);
+    }
+
+    void statusBarAndLongRunFlag() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel6"))->text(),
+                 QStringLiteral("SQL 工具"));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel4"))->text(),
+                 QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QVERIFY(window.beginLongRun());
+        QVERIFY(!window.beginLongRun());
+        QVERIFY(window.longRunActive());
+        window.endLongRun();
+        QVERIFY(window.beginLongRun());
+    }
+
+    void closeAndExitButtonEndTheProgram() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Messages::takeRecords();
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")),
+                          Qt::LeftButton);
+        QCOMPARE(ends_, 1);
+        window.close();
+        QCOMPARE(ends_, 2);
+        QVERIFY(Messages::takeRecords().isEmpty());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
