@@ -67,6 +67,9 @@ bool Catalog::decode(const std::string& text, std::vector<CatalogEntry>& entries
     if (std::sscanf(text.c_str() + endPos, "end %zu %8x%c", &count, &crc, &nl) != 3 || nl != '\n')
         return false;
     if (crc != DurableFile::crc32(body.data(), body.size())) return false;
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "end %zu %08x\n", count, crc);
+    if (text.compare(endPos, std::string::npos, tail) != 0) return false;  // nothing may follow
     std::istringstream in(body);
     std::string line;
     if (!std::getline(in, line) || line != kFirstLine) return false;

@@ -50,6 +50,20 @@ Message createFileError(const std::string& path, const std::string& osError) {
                                "'.");
 }
 
+// A database name becomes part of a file name only when it cannot name another folder.
+bool usableInFileName(const std::string& name) {
+    for (unsigned char c : name) {
+        if (c == '/' || c == '\\' || c < 0x20) return false;
+    }
+    return true;
+}
+
+Message badFileName(const std::string& path) {
+    return createFileError(path,
+                           "123(The filename, directory name, or volume label syntax is "
+                           "incorrect.)");
+}
+
 bool isAbsolute(const std::string& p) {
     return !p.empty() && std::filesystem::path(p).is_absolute();
 }
@@ -296,6 +310,7 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
     if (logs.empty()) logs.push_back(FileSpec{});
 
     std::vector<FileTableEntry> table;
+    std::vector<bool> explicitPath;
     const size_t nData = data.size();
     auto add = [&](const FileSpec& s, FileKind kind, uint16_t id, const std::string& logical) {
         FileTableEntry e;
@@ -322,6 +337,7 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
                 std::min<int64_t>(s.growthPercent ? *s.growth : *s.growth / 8, INT32_MAX));
         }
         table.push_back(std::move(e));
+        explicitPath.push_back(s.hasFileName);
     };
     add(data[0], FileKind::Primary, 1, c.name);
     add(logs[0], FileKind::Log, 2, c.name + "_log");
@@ -346,6 +362,11 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
             r.fail(Messages::error(1038, 15, 1,
                                    "Cannot use empty object or column names. Use a single space "
                                    "if necessary."));
+            return r;
+        }
+        if (!explicitPath[i] && !usableInFileName(e.logicalName)) {
+            r.fail(badFileName(e.physicalPath));
+            r.messages.push_back(createFailed());
             return r;
         }
         if (!isAbsolute(e.physicalPath) || Collation::length(e.physicalPath) > kMaxPathChars) {
@@ -554,6 +575,7 @@ OpResult Instance::attach(const std::string& name, std::vector<std::string> path
         }
         newLogPath =
             (std::filesystem::path(primaryPath).parent_path() / (name + "_log.LDF")).string();
+        if (!usableInFileName(name)) return refuse(badFileName(newLogPath));
         std::error_code ec;
         if (std::filesystem::exists(std::filesystem::symlink_status(newLogPath, ec)))
             return refuse(alreadyExists(newLogPath));

@@ -121,6 +121,30 @@ TEST_F(DataFiles, CreateDetachInspectAttachAndShrink) {
     EXPECT_TRUE(databases().contains(QStringLiteral("shop")));
 }
 
+TEST_F(DataFiles, ASessionHoldsItsDatabaseUntilItsConnectionCloses) {
+    ASSERT_TRUE(run(create(QStringLiteral("held"))));
+    const QString detach = QStringLiteral("EXEC sp_detach_db @dbname = 'held'");
+    {
+        TdsClient holder;
+        ASSERT_TRUE(holder.connectTo(server_.port()));
+        ASSERT_TRUE(holder.login("sa", "pw", "held"));
+        OdbcClient c;
+        ASSERT_TRUE(connect(c));
+        EXPECT_FALSE(c.execAll(detach));
+        EXPECT_TRUE(c.hasNative(3703));
+    }
+    // The holder's socket is gone; the server notices and releases the database.
+    bool detached = false;
+    for (int i = 0; i < 50 && !detached; ++i) {
+        OdbcClient c;
+        ASSERT_TRUE(connect(c));
+        detached = c.execAll(detach) && !c.hasNative(3703);
+        if (!detached) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(detached);
+    EXPECT_FALSE(databases().contains(QStringLiteral("held")));
+}
+
 TEST_F(DataFiles, OneResultLargerThanAPacket) {
     // Thirty databases make the login probe's result span several 4096-byte packets.
     QStringList made;
