@@ -486,7 +486,10 @@ OpResult Instance::attach(const std::string& name, std::vector<std::string> path
         r.messages.push_back(Messages::couldNotOpenNewDatabase(name));
         return r;
     };
-    for (std::string& p : paths) p = cleanPath(p);
+    for (std::string& p : paths) {
+        p = cleanPath(p);
+        if (Collation::length(p) > kMaxPathChars) return refuse(Messages::deviceActivation(p));
+    }
 
     const std::string& primaryPath = paths[0];
     if (!isAbsolute(primaryPath)) return refuse(Messages::deviceActivation(primaryPath));

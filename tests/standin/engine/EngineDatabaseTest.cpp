@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "DataFile.h"
 #include "EngineTestSupport.h"
 
 namespace standin::test {
@@ -217,6 +218,75 @@ TEST_F(EngineDatabase, AttachRefusals) {
         (std::vector<int>{5105, 1813}));
     EXPECT_EQ(messageNumbers(run("sp_attach_db  N'y', N'" + files("copy.mdf") + "'")),
               (std::vector<int>{5105, 1813}));
+    EXPECT_EQ(databaseNames().size(), 5u);
+}
+
+TEST_F(EngineDatabase, SecondaryFilesTravelWithTheDatabase) {
+    Reply c = run("CREATE DATABASE big ON PRIMARY (NAME = big, FILENAME = '" + files("big.mdf") +
+                  "'), FILEGROUP extra (NAME = big2, FILENAME = '" + files("big2.ndf") +
+                  "', SIZE = 1MB) LOG ON (NAME = big_log, FILENAME = '" + files("big.ldf") + "')");
+    ASSERT_FALSE(hasError(c));
+    run("EXEC sp_detach_db 'big'");
+    auto rs = results(checkPrimary(files("big.mdf"), 3));
+    EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(column(rs[0], 2), (std::vector<std::string>{"big", "big_log", "big2"}));
+
+    fs::create_directories(dir_.path() / "moved");
+    auto moved = [&](const std::string& n) { return (dir_.path() / "moved" / n).string(); };
+    for (const char* n : {"big.mdf", "big2.ndf", "big.ldf"}) move(files(n), moved(n));
+    // The secondary is not named and is not at its recorded path.
+    EXPECT_EQ(messageNumbers(run("sp_attach_db  N'big', N'" + moved("big.mdf") + "', N'" +
+                                 moved("big.ldf") + "'")),
+              (std::vector<int>{5105, 1813}));
+    // Named in any order, under a new database name.
+    Reply a = run("EXEC sp_attach_db @dbname = N'big_copy', @filename1 = N'" + moved("big.mdf") +
+                  "', @filename2 = N'" + moved("big2.ndf") + "', @filename3 = N'" +
+                  moved("big.ldf") + "'");
+    EXPECT_EQ(returnStatus(a), 0);
+    run("EXEC sp_detach_db 'big_copy'");
+    rs = results(checkPrimary(moved("big.mdf"), 2));
+    EXPECT_EQ(rs[0].rows[0][1].text, "big_copy");
+    EXPECT_EQ(column(results(checkPrimary(moved("big.mdf"), 3))[0], 3),
+              (std::vector<std::string>{moved("big.mdf"), moved("big.ldf"), moved("big2.ndf")}));
+
+    // The same files through CREATE DATABASE ... FOR ATTACH.
+    Reply f =
+        run("CREATE DATABASE big ON (FILENAME = '" + moved("big.mdf") + "'), (FILENAME = '" +
+            moved("big2.ndf") + "') LOG ON (FILENAME = '" + moved("big.ldf") + "') FOR ATTACH");
+    EXPECT_FALSE(hasError(f));
+    run("USE big");
+    rs = results(run("DBCC SHRINKDATABASE (0) WITH NO_INFOMSGS"));
+    ASSERT_EQ(rs.size(), 1u);
+    EXPECT_EQ(rs[0].rows.size(), 3u);
+
+    std::string tooMany = "sp_attach_db x";
+    for (int i = 0; i < 17; ++i) tooMany += ", 'f'";
+    EXPECT_EQ(messageNumbers(run(tooMany)), (std::vector<int>{8144}));
+}
+
+TEST_F(EngineDatabase, ATornHeaderWriteDuringDetachLeavesTheFilesAttachable) {
+    create("shop", "shop");
+    run("EXEC sp_detach_db 'shop'");
+    // Tear the clean-detach header of both files, as a crash in the middle of the write would.
+    for (const std::string& p : {files("shop.mdf"), files("shop_log.ldf")}) {
+        auto ins = DataFile::inspect(p);
+        ASSERT_EQ(ins.status, DataFile::Status::Ok);
+        ASSERT_TRUE(ins.header.cleanlyDetached);
+        std::fstream io(p, std::ios::in | std::ios::out | std::ios::binary);
+        io.seekp(static_cast<std::streamoff>(DataFile::slotOffset(ins.header.sequence) + 100));
+        io << std::string(500, '\xff');
+    }
+    // The previous header is in force: the files still read, but the database counts as not
+    // cleanly detached, so it cannot start over without its log; with it, it attaches.
+    EXPECT_EQ(results(checkPrimary(files("shop.mdf"), 2))[0].rows[0][1].text, "shop");
+    move(files("shop_log.ldf"), files("aside.ldf"));
+    EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db  shop,'" + files("shop.mdf") + "'")),
+              (std::vector<int>{5105, 1813}));
+    EXPECT_FALSE(fs::exists(files("shop_log.LDF")));
+    move(files("aside.ldf"), files("shop_log.ldf"));
+    Reply a = run("sp_attach_db  N'shop', N'" + files("shop.mdf") + "', N'" +
+                  files("shop_log.ldf") + "'");
+    EXPECT_EQ(returnStatus(a), 0);
     EXPECT_EQ(databaseNames().size(), 5u);
 }
 
