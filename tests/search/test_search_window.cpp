@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -266,6 +267,28 @@ private slots:
         QCOMPARE(controller_->table().count(), 44);
         QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
         QVERIFY(window_->fm->isVisible());
+    }
+
+    void closingOrDeletingTheWindowStopsTheSearch() {
+        make(std::make_shared<SlowEnumerator>());
+        openFolder(tree_.path());
+        QTimer::singleShot(30, window_.get(), [this] { window_->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        controller_->search();
+        QVERIFY(controller_->table().count() < 44);
+        QVERIFY(label3().startsWith(QStringLiteral("正在搜索：")));
+        QVERIFY(!longRun_);
+        QVERIFY(!controller_->isSearching());
+        // Shown again, the window searches as before.
+        window_->show();
+        controller_->search();
+        QCOMPARE(controller_->table().count(), 44);
+
+        QTimer::singleShot(30, [this] { window_.reset(); });
+        controller_->search();
+        QVERIFY(!window_);
+        longRun_ = false;  // the run of a window that is gone
     }
 
     void rowLimitAndLongRuns() {
