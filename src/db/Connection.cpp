@@ -15,7 +15,7 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the wide ODBC API must use 
 
 namespace {
 
-// Driver-specific diagnostic fields of the SQL Server drivers: the message state and severity.
+// Diagnostic fields the SQL Server drivers add to the standard ones: message state, severity.
 constexpr SQLSMALLINT kDiagSsMsgState = -1150;
 [[maybe_unused]] constexpr SQLSMALLINT kDiagSsSeverity = -1151;
 

@@ -155,6 +155,11 @@ BraceRule installedBraceRule() {
     // Asks the driver to read a braced value that only the ODBC rule rejects; the address is
     // port 0 of this machine, so a driver of the literal kind fails at once without traffic.
     static const BraceRule rule = [] {
+        // A driver of the ODBC rule stops at the syntax; one that reached for a server did not.
+        auto tried = [](const QByteArray& state) {
+            return state.startsWith("08") || state.startsWith("28") || state.startsWith("42") ||
+                   state.startsWith("HYT");
+        };
         BraceRule found = BraceRule::Doubled;
         SQLHENV env = SQL_NULL_HENV;
         SQLHDBC dbc = SQL_NULL_HDBC;
@@ -168,6 +173,7 @@ BraceRule installedBraceRule() {
             SQLRETURN rc = SQLDriverConnect(dbc, nullptr, probe, SQL_NTS, nullptr, 0, &outLength,
                                             SQL_DRIVER_NOPROMPT);
             if (SQL_SUCCEEDED(rc)) {
+                found = BraceRule::Literal;  // it took the value as it stood
                 SQLDisconnect(dbc);
             } else {
                 SQLCHAR state[6] = {};
@@ -176,7 +182,7 @@ BraceRule installedBraceRule() {
                 SQLSMALLINT length = 0;
                 if (SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text,
                                                 sizeof text, &length)) &&
-                    QByteArray(reinterpret_cast<const char*>(state)).startsWith("08"))
+                    tried(QByteArray(reinterpret_cast<const char*>(state))))
                     found = BraceRule::Literal;  // it read the value and tried to connect
             }
             SQLFreeHandle(SQL_HANDLE_DBC, dbc);

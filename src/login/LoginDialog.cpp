@@ -98,7 +98,7 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent) {
     command2_ = new QPushButton(QStringLiteral("退出"), picture1_);
     command2_->setObjectName(QStringLiteral("Command2"));
     placeTwips(command2_, 3960, 2400, 975, 375);
-    command2_->setAutoDefault(false);
+    command2_->setAutoDefault(true);  // Enter on the focused 退出 presses 退出, as buttons do
 
     probeRows_ = new QStandardItemModel(this);
     probeGrid_ = new QTableView(picture1_);
@@ -174,10 +174,7 @@ void LoginDialog::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void LoginDialog::reject() {
-    endProgram();
-    QDialog::reject();
-}
+void LoginDialog::reject() {}
 
 bool LoginDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && (watched == fwq_ || watched == mm_)) {

@@ -45,7 +45,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public slots:
-    void reject() override;  // Escape or any other unload ends the program as the close box does
+    // Escape: the dialog has no cancel button, so the key does nothing (it neither hides the
+    // dialog nor ends the program; the close box and 退出 do that).
+    void reject() override;
 
 private:
     QLabel* picture1_;

@@ -52,13 +52,18 @@ private:
 QuerySource::QuerySource(QObject* parent) : QObject(parent), model_(new Model(this)) {}
 
 void QuerySource::setConnectionString(const QString& providerString) {
+    connectionStringSource_ = nullptr;
     connectionString_ = providerString;
+}
+void QuerySource::setConnectionStringSource(std::function<QString()> source) {
+    connectionString_.clear();
+    connectionStringSource_ = std::move(source);
 }
 void QuerySource::setRecordSource(const QString& sql) {
     recordSource_ = sql;
 }
 QString QuerySource::connectionString() const {
-    return connectionString_;
+    return connectionStringSource_ ? connectionStringSource_() : connectionString_;
 }
 QString QuerySource::recordSource() const {
     return recordSource_;
@@ -69,7 +74,7 @@ void QuerySource::setColumnCaption(int column, const QString& caption) {
 }
 
 void QuerySource::refresh() {
-    db::ResultSet set = queryResultSet(connectionString_, recordSource_);  // throws: rows kept
+    db::ResultSet set = queryResultSet(connectionString(), recordSource_);  // throws: rows kept
     model_->replace(std::move(set));
     currentRow_ = model_->set().rows.isEmpty() ? -1 : 0;
     emit currentRowChanged(currentRow_);

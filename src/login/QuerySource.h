@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "db/Connection.h"
 
@@ -16,6 +17,9 @@ public:
     explicit QuerySource(QObject* parent = nullptr);
 
     void setConnectionString(const QString& providerString);
+    // Builds the connection string afresh at every connection (from the credentials), so that
+    // no password is kept here. Replaces a string set before; an empty function clears it.
+    void setConnectionStringSource(std::function<QString()> source);
     void setRecordSource(const QString& sql);
     QString connectionString() const;
     QString recordSource() const;
@@ -44,6 +48,7 @@ signals:
 private:
     class Model;
     QString connectionString_;
+    std::function<QString()> connectionStringSource_;
     QString recordSource_;
     Model* model_;
     int currentRow_ = -1;

@@ -237,8 +237,9 @@ void MainWindow::endLongRun() {
 }
 
 void MainWindow::loadDatabaseList() {
-    adodc1_->setConnectionString(
-        connectionShapeB(credentials_.serverName(), credentials_.password()));
+    // Shape B from the hidden login boxes, read at the moment of every connection.
+    adodc1_->setConnectionStringSource(
+        [this] { return connectionShapeB(credentials_.serverName(), credentials_.password()); });
     adodc1_->setRecordSource(QString::fromUtf8(kDatabaseListSource));
     try {
         adodc1_->refresh();

@@ -118,6 +118,8 @@ struct ProcArg {
 };
 
 struct ExecStatement {
+    std::string database;  // empty unless qualified
+    std::string owner;
     std::string procedure;  // last part of the name as written
     std::string written;    // the whole name as written
     std::vector<ProcArg> args;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Collation.h"
+#include "Instance.h"
 #include "Messages.h"
 #include "Parser.h"
 #include "SelectRunner.h"
@@ -21,60 +22,29 @@ const char* const kVersion =
 
 constexpr uint16_t kCmdSelect = 0xC1;
 
-Value now() {
-    using namespace std::chrono;
-    const auto t = system_clock::now().time_since_epoch();
-    const int64_t ms = duration_cast<milliseconds>(t).count();
-    const int64_t dayMs = 86400000;
-    const int64_t days = ms / dayMs;
-    const int64_t rest = ms % dayMs;
-    // 25567 days from 1900-01-01 to 1970-01-01.
-    return Value::dateTime(days + 25567, rest * 300 / 1000);
-}
-
 }  // namespace
 
 struct Engine::Impl {
-    struct Database {
-        std::string name;
-        int dbid = 0;
-        Value crdate;
-        std::string primaryPath;
-        bool system = false;
-    };
-
     struct SessionState {
         std::string database;
         bool nocount = false;
         int trancount = 0;
     };
 
-    std::filesystem::path dataDir;
+    Instance instance;
     std::string saPassword;
-    std::vector<Database> databases;
     std::map<int, SessionState> sessions;
 
     Impl(std::filesystem::path dir, std::string password)
-        : dataDir(std::move(dir)), saPassword(std::move(password)) {
-        const Value created = Value::dateTime(36570, 0);  // 2000-02-16
-        const struct {
-            const char* name;
-            int id;
-            const char* file;
-        } sys[] = {{"master", 1, "master.mdf"},
-                   {"tempdb", 2, "tempdb.mdf"},
-                   {"model", 3, "model.mdf"},
-                   {"msdb", 4, "msdbdata.mdf"}};
-        for (const auto& s : sys) {
-            databases.push_back(Database{s.name, s.id, created, (dataDir / s.file).string(), true});
-        }
-    }
+        : instance(std::move(dir)), saPassword(std::move(password)) {}
 
-    Database* findDatabase(const std::string& name) {
-        for (Database& d : databases) {
-            if (Collation::equal(d.name, name)) return &d;
+    Database* findDatabase(const std::string& name) { return instance.find(name); }
+
+    bool inUse(const Database& db) const {
+        for (const auto& s : sessions) {
+            if (Collation::equal(s.second.database, db.name())) return true;
         }
-        return nullptr;
+        return false;
     }
 
     // ---- one statement --------------------------------------------------------------------
@@ -113,9 +83,12 @@ struct Engine::Impl {
             return out;
         }
         if (auto* s = std::get_if<UseStatement>(&st.body)) return use(session, state, *s, st.line);
-        if (auto* s = std::get_if<ExecStatement>(&st.body)) {
-            return failed(Messages::procedureNotFound(s->written), st.line);
+        if (auto* s = std::get_if<ExecStatement>(&st.body)) return exec(state, *s, st.line);
+        if (auto* s = std::get_if<CreateDatabaseStatement>(&st.body)) {
+            return plain(instance.createDatabase(*s), st.line);
         }
+        if (auto* s = std::get_if<DbccStatement>(&st.body)) return dbcc(state, *s, st.line);
+        if (auto* s = std::get_if<BackupLogStatement>(&st.body)) return backupLog(*s, st.line);
         if (auto* s = std::get_if<TransactionStatement>(&st.body))
             return transaction(state, *s, st.line);
         if (auto* s = std::get_if<PrintStatement>(&st.body)) {
@@ -126,8 +99,7 @@ struct Engine::Impl {
             out.tokens.push_back(done());
             return out;
         }
-        return failed(Messages::error(2812, 16, 62, "This statement is not supported yet."),
-                      st.line);
+        return failed(Messages::error(102, 15, 1, "Incorrect syntax."), st.line);
     }
 
     Outcome transaction(SessionState& state, const TransactionStatement& t, uint16_t line) {
@@ -164,50 +136,45 @@ struct Engine::Impl {
     Outcome use(Session& session, SessionState& state, const UseStatement& u, uint16_t line) {
         Database* db = findDatabase(u.database);
         if (!db) return failed(Messages::noSuchDatabase(u.database), line, true);
+        if (db->suspect) return failed(unavailable(*db), line, true);
         Outcome out;
-        out.tokens.push_back(DatabaseChange{db->name, state.database});
-        Message m = Messages::changedDatabase(db->name);
+        out.tokens.push_back(DatabaseChange{db->name(), state.database});
+        Message m = Messages::changedDatabase(db->name());
         m.line = line;
         out.tokens.push_back(m);
         out.tokens.push_back(done());
-        state.database = db->name;
-        session.database = db->name;
+        state.database = db->name();
+        session.database = db->name();
         return out;
     }
 
-    ResultSet sysdatabases() {
-        ResultSet t;
-        t.columns = {
-            {"name", ColType::NVarChar, 128, false},    {"dbid", ColType::SmallInt, 0, false},
-            {"sid", ColType::VarBinary, 85, true},      {"mode", ColType::SmallInt, 0, false},
-            {"status", ColType::Int, 0, false},         {"status2", ColType::Int, 0, false},
-            {"crdate", ColType::DateTime, 0, false},    {"reserved", ColType::DateTime, 0, false},
-            {"category", ColType::Int, 0, false},       {"cmptlevel", ColType::TinyInt, 0, false},
-            {"filename", ColType::NVarChar, 260, true}, {"version", ColType::SmallIntN, 0, true},
-        };
-        for (const Database& d : databases) {
-            const int status = d.name == "master" || d.name == "msdb" ? 24
-                               : d.name == "tempdb"                   ? 8
-                                                                      : 16;
-            t.rows.push_back({Value::str(d.name), Value::integer(d.dbid),
-                              Value::bytes(std::string(1, '\x01')), Value::integer(0),
-                              Value::integer(status), Value::integer(1090519040), d.crdate,
-                              Value::dateTime(0, 0), Value::integer(0), Value::integer(80),
-                              Value::str(d.primaryPath), Value::integer(539)});
-        }
-        return t;
-    }
-
     std::optional<ResultSet> table(const SessionState& state, const ObjectName& o, Message& err) {
-        const std::string db = o.database.empty() ? state.database : o.database;
+        const std::string dbName = o.database.empty() ? state.database : o.database;
         const bool ownerOk = o.owner.empty() || Collation::equal(o.owner, "dbo");
-        Database* d = findDatabase(db);
-        if (ownerOk && d && Collation::equal(o.object, "sysdatabases") &&
-            Collation::equal(d->name, "master")) {
-            return sysdatabases();
+        Database* d = findDatabase(dbName);
+        if (ownerOk && d) {
+            const bool inMaster = d->entry.dbid == 1;
+            if (inMaster && Collation::equal(o.object, "sysdatabases"))
+                return instance.sysdatabases();
+            if (inMaster && Collation::equal(o.object, "sysaltfiles"))
+                return instance.sysaltfiles();
+            if (Collation::equal(o.object, "sysfiles")) {
+                if (d->suspect) {
+                    err = unavailable(*d);
+                    return std::nullopt;
+                }
+                return instance.sysfiles(*d);
+            }
         }
         err = Messages::error(208, 16, 1, "Invalid object name '" + o.written + "'.");
         return std::nullopt;
+    }
+
+    static Message unavailable(const Database& db) {
+        return Messages::error(945, 14, 2,
+                               "Database '" + db.name() +
+                                   "' cannot be opened because some of the files could not be "
+                                   "activated.");
     }
 
     std::optional<TypedValue> scalar(const Session& session, const SessionState& state,
@@ -247,23 +214,22 @@ struct Engine::Impl {
             if (e.args.empty()) {
                 tv.value = Value::str(state.database);
             } else if (e.args[0].kind == Expr::Kind::Integer) {
-                for (const Database& d : databases) {
-                    if (d.dbid == e.args[0].number) tv.value = Value::str(d.name);
-                }
+                if (const Database* d = instance.findById(static_cast<int>(e.args[0].number)))
+                    tv.value = Value::str(d->name());
             }
             return tv;
         }
         if (e.name == "DB_ID") {
             tv.column = Column{"", ColType::SmallIntN, 0, true};
             const Database* d = findDatabase(argText(0).value_or(state.database));
-            if (d) tv.value = Value::integer(d->dbid);
+            if (d) tv.value = Value::integer(d->entry.dbid);
             return tv;
         }
         if (e.name == "SUSER_SNAME") return text("sa", 128, true);
         if (e.name == "USER_NAME") return text("dbo", 128, true);
         if (e.name == "GETDATE") {
             tv.column = Column{"", ColType::DateTime, 0, false};
-            tv.value = now();
+            tv.value = Instance::now();
             return tv;
         }
         if (e.name == "SERVERPROPERTY") {
@@ -294,6 +260,254 @@ struct Engine::Impl {
         out.tokens.push_back(std::move(rs));
         out.tokens.push_back(done(state.nocount ? DoneFinal : DoneCount, n, kCmdSelect));
         return out;
+    }
+
+    // ---- statements that change databases ------------------------------------------------
+
+    static void addMessages(Outcome& o, const std::vector<Message>& ms, uint16_t line) {
+        for (Message m : ms) {
+            m.line = line;
+            o.tokens.push_back(std::move(m));
+        }
+    }
+
+    // A statement outside a procedure: its messages, then DONE (with ERROR when it failed).
+    static Outcome plain(const OpResult& r, uint16_t line) {
+        Outcome o;
+        addMessages(o, r.messages, line);
+        o.tokens.push_back(done(r.ok ? DoneFinal : DoneError));
+        return o;
+    }
+
+    // A system procedure: its messages, DONEINPROC, the return status (0 or 1), DONEPROC.
+    static Outcome procedure(const OpResult& r) {
+        Outcome o;
+        addMessages(o, r.messages, 1);
+        if (!r.messages.empty() || !r.ok) {
+            Done d = done(r.ok ? DoneFinal : DoneError);
+            d.kind = Done::Kind::DoneInProc;
+            o.tokens.push_back(d);
+        }
+        o.tokens.push_back(ReturnStatus{r.ok ? 0 : 1});
+        Done end = done();
+        end.kind = Done::Kind::DoneProc;
+        o.tokens.push_back(end);
+        return o;
+    }
+
+    static std::optional<std::string> argText(const ArgValue& v) {
+        if (v.kind == ArgValue::Kind::Text || v.kind == ArgValue::Kind::Integer) return v.text;
+        return std::nullopt;  // NULL and DEFAULT leave the parameter unset
+    }
+
+    Outcome exec(SessionState& state, const ExecStatement& e, uint16_t line) {
+        struct Signature {
+            const char* name;
+            std::vector<std::string> params;
+            size_t required;  // the first `required` parameters must be given
+        };
+        std::vector<std::string> attachParams = {"@dbname"};
+        for (int i = 1; i <= 16; ++i) attachParams.push_back("@filename" + std::to_string(i));
+        const Signature signatures[] = {
+            {"sp_attach_db", attachParams, 2},
+            {"sp_attach_single_file_db", {"@dbname", "@physname"}, 2},
+            {"sp_detach_db", {"@dbname", "@skipchecks"}, 1},
+        };
+        const Signature* sig = nullptr;
+        const bool placeOk = (e.database.empty() || Collation::equal(e.database, "master")) &&
+                             (e.owner.empty() || Collation::equal(e.owner, "dbo"));
+        for (const Signature& s : signatures) {
+            if (placeOk && Collation::equal(e.procedure, s.name)) sig = &s;
+        }
+        if (!sig) return failed(Messages::procedureNotFound(e.written), line);
+        const std::string proc = sig->name;
+
+        std::vector<std::optional<std::string>> values(sig->params.size());
+        bool namedSeen = false;
+        size_t position = 0;
+        OpResult bad;
+        for (const ProcArg& a : e.args) {
+            size_t index = 0;
+            if (a.parameter.empty()) {
+                if (namedSeen) {
+                    bad.fail(Messages::error(
+                        119, 15, 1,
+                        "Must pass parameter number " + std::to_string(position + 1) +
+                            " and subsequent parameters as '@name = value'. After the form "
+                            "'@name = value' has been used, all subsequent parameters must be "
+                            "passed in the form '@name = value'."));
+                    return procedure(bad);
+                }
+                index = position++;
+                if (index >= sig->params.size()) {
+                    bad.fail(Messages::error(
+                        8144, 16, 2,
+                        "Procedure or function " + proc + " has too many arguments specified.",
+                        proc));
+                    return procedure(bad);
+                }
+            } else {
+                namedSeen = true;
+                index = sig->params.size();
+                for (size_t i = 0; i < sig->params.size(); ++i) {
+                    if (Collation::equal(sig->params[i], a.parameter)) index = i;
+                }
+                if (index == sig->params.size()) {
+                    bad.fail(Messages::error(
+                        8145, 16, 2,
+                        a.parameter + " is not a parameter for procedure " + proc + ".", proc));
+                    return procedure(bad);
+                }
+            }
+            values[index] = argText(a.value);
+        }
+        for (size_t i = 0; i < sig->required; ++i) {
+            if (!values[i] && !(proc == "sp_attach_db" && i > 0 && anyFile(values))) {
+                bad.fail(Messages::error(201, 16, 4,
+                                         "Procedure '" + proc + "' expects parameter '" +
+                                             sig->params[i] + "', which was not supplied.",
+                                         proc));
+                return procedure(bad);
+            }
+        }
+
+        const std::string& name = *values[0];
+        if (proc == "sp_detach_db") {
+            return procedure(instance.detach(
+                name, [&](const Database& db) { return inUse(db); }, proc));
+        }
+        std::vector<std::string> paths;
+        for (size_t i = 1; i < values.size(); ++i) {
+            if (values[i]) paths.push_back(*values[i]);
+        }
+        (void)state;
+        return procedure(instance.attach(name, paths));
+    }
+
+    static bool anyFile(const std::vector<std::optional<std::string>>& values) {
+        for (size_t i = 1; i < values.size(); ++i) {
+            if (values[i]) return true;
+        }
+        return false;
+    }
+
+    static Message incorrectDbcc() {
+        return Messages::error(2526, 16, 3,
+                               "Incorrect DBCC statement. Check the documentation for the correct "
+                               "DBCC syntax and options.");
+    }
+
+    // A DBCC result: rows, DONE with the count, the completion message, DONE.
+    static Outcome dbccResult(std::vector<ResultSet> sets, bool infoMessages, uint16_t line) {
+        Outcome o;
+        for (ResultSet& rs : sets) {
+            const uint32_t n = static_cast<uint32_t>(rs.rows.size());
+            o.tokens.push_back(std::move(rs));
+            o.tokens.push_back(done(DoneCount, n));
+        }
+        if (infoMessages) {
+            Message m = Messages::dbccCompleted();
+            m.line = line;
+            o.tokens.push_back(m);
+        }
+        o.tokens.push_back(done());
+        return o;
+    }
+
+    Outcome dbcc(SessionState& state, const DbccStatement& d, uint16_t line) {
+        bool infoMessages = true;
+        for (const std::string& w : d.withOptions) {
+            if (w == "NO_INFOMSGS")
+                infoMessages = false;
+            else if (w != "TABLERESULTS")
+                return failed(incorrectDbcc(), line);
+        }
+        if (d.command == "CHECKPRIMARYFILE") {
+            if (d.args.size() != 2 || d.args[0].kind != ArgValue::Kind::Text ||
+                d.args[1].kind != ArgValue::Kind::Integer || d.args[1].number < 0 ||
+                d.args[1].number > 3)
+                return failed(incorrectDbcc(), line);
+            ResultSet rs;
+            OpResult r = instance.checkPrimaryFile(d.args[0].text, d.args[1].number, rs);
+            if (!r.ok) return plain(r, line);
+            return dbccResult({std::move(rs)}, infoMessages, line);
+        }
+        if (d.command == "SHRINKFILE" || d.command == "SHRINKDATABASE") {
+            const bool wholeDb = d.command == "SHRINKDATABASE";
+            if (d.args.empty() || d.args.size() > (wholeDb ? 3u : 2u) ||
+                (d.args[0].kind != ArgValue::Kind::Text &&
+                 d.args[0].kind != ArgValue::Kind::Integer))
+                return failed(incorrectDbcc(), line);
+            Database* db = nullptr;
+            if (wholeDb) {
+                db = d.args[0].kind == ArgValue::Kind::Integer
+                         ? (d.args[0].number == 0
+                                ? findDatabase(state.database)
+                                : instance.findById(static_cast<int>(d.args[0].number)))
+                         : findDatabase(d.args[0].text);
+                if (!db) return failed(Messages::noSuchDatabase(d.args[0].text), line);
+            } else {
+                db = findDatabase(state.database);
+            }
+            if (!db) return failed(Messages::noSuchDatabase(state.database), line);
+            if (db->suspect) return failed(unavailable(*db), line);
+            std::optional<int64_t> target;
+            bool truncate = true;
+            for (size_t i = 1; i < d.args.size(); ++i) {
+                const ArgValue& a = d.args[i];
+                if (a.kind == ArgValue::Kind::Integer && i == 1 && a.number >= 0) {
+                    if (!wholeDb) target = a.number;  // SHRINKDATABASE takes a free-space percent
+                } else if (a.kind == ArgValue::Kind::Text &&
+                           Collation::equal(a.text, "NOTRUNCATE")) {
+                    truncate = false;
+                } else if (a.kind == ArgValue::Kind::Text &&
+                           (Collation::equal(a.text, "TRUNCATEONLY") ||
+                            Collation::equal(a.text, "EMPTYFILE"))) {
+                    target.reset();
+                } else {
+                    return failed(incorrectDbcc(), line);
+                }
+            }
+            std::vector<ArgValue> files;
+            if (wholeDb) {
+                for (auto& f : db->files) {
+                    ArgValue v;
+                    v.kind = ArgValue::Kind::Integer;
+                    v.number = f->header().fileId;
+                    v.text = std::to_string(v.number);
+                    files.push_back(v);
+                }
+            } else {
+                files.push_back(d.args[0]);
+            }
+            ResultSet all;
+            for (const ArgValue& f : files) {
+                ResultSet rs;
+                OpResult r = instance.shrinkFile(*db, f, target, truncate, rs);
+                if (!r.ok) return plain(r, line);
+                if (all.columns.empty()) all.columns = rs.columns;
+                for (auto& row : rs.rows) all.rows.push_back(std::move(row));
+            }
+            return dbccResult({std::move(all)}, infoMessages, line);
+        }
+        return failed(incorrectDbcc(), line);
+    }
+
+    Outcome backupLog(const BackupLogStatement& b, uint16_t line) {
+        Database* db = findDatabase(b.database);
+        OpResult r;
+        const Message terminated =
+            Messages::error(3013, 16, 1, "BACKUP LOG is terminating abnormally.");
+        if (!db) {
+            r.fail(Messages::noSuchDatabase(b.database));
+            r.messages.push_back(terminated);
+        } else if (db->suspect) {
+            r.fail(unavailable(*db));
+            r.messages.push_back(terminated);
+        } else {
+            r = instance.truncateLog(*db);
+        }
+        return plain(r, line);
     }
 
     // ---- a batch ----------------------------------------------------------------------------
@@ -352,8 +566,8 @@ LoginOutcome Engine::login(const std::string& user, const std::string& password,
         return out;
     }
     const std::string dbName = database.empty() ? "master" : database;
-    Impl::Database* db = impl_->findDatabase(dbName);
-    if (!db) {
+    Database* db = impl_->findDatabase(dbName);
+    if (!db || db->suspect) {
         out.refusal.push_back(Messages::cannotOpenLoginDatabase(dbName));
         out.refusal.push_back(Messages::loginFailed(user));
         out.refusal.push_back(refused);
@@ -362,8 +576,8 @@ LoginOutcome Engine::login(const std::string& user, const std::string& password,
     int spid = 51;
     while (impl_->sessions.count(spid)) ++spid;
     session.spid = spid;
-    session.database = db->name;
-    impl_->sessions[spid].database = db->name;
+    session.database = db->name();
+    impl_->sessions[spid] = Impl::SessionState{db->name(), false, 0};
     out.accepted = true;
     return out;
 }

@@ -744,6 +744,8 @@ private:
             undeclared(peek());
         }
         ObjectName proc = objectName();
+        e.database = proc.database;
+        e.owner = proc.owner;
         e.procedure = proc.object;
         e.written = proc.written;
         if (atArgValue()) {

@@ -1,8 +1,9 @@
 // libFuzzer target: whatever a client sends, the packet reader, the message assembler and the
-// PRELOGIN, LOGIN7 and RPC decoders must answer without crashing or reading out of bounds.
+// PRELOGIN, LOGIN7, RPC and batch decoders must answer without crashing or reading out of bounds.
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/Batch.h"
 #include "protocol/Login7.h"
 #include "protocol/MessageAssembler.h"
 #include "protocol/PacketReader.h"
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)decodeLogin7(whole);
     (void)rpcProcedureName(whole);
     (void)utf16leToUtf8(whole);
+    (void)batchText(whole);
 
     // The bytes as a stream, fed in uneven pieces the way a socket delivers them.
     PacketReader reader(4096);
@@ -38,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (void)parsePrelogin(message.payload);
                 (void)decodeLogin7(message.payload);
                 (void)rpcProcedureName(message.payload);
+                (void)batchText(message.payload);
             }
         }
         if (r == PacketReader::Result::Malformed) break;

@@ -6,6 +6,10 @@ MessageAssembler::MessageAssembler(size_t maxMessageSize) : maxMessageSize_(maxM
 
 MessageAssembler::Result MessageAssembler::add(const Packet& packet, TdsMessage& message) {
     if (packet.type == PacketAttention) {
+        // The client gave up on what it was sending: the half-sent request is dropped.
+        inProgress_ = false;
+        ignoring_ = false;
+        current_.payload.clear();
         message.type = PacketAttention;
         message.payload.clear();
         return Result::Message;

@@ -22,7 +22,8 @@ public:
 
     // A packet of another type in the middle of a message, or a message that grows past the
     // bound, is Malformed. A message the client abandoned with the IGNORE bit is Ignored.
-    // Attention packets are always a message of their own, also in the middle of another.
+    // Attention packets are always a message of their own; in the middle of another message
+    // they drop it.
     Result add(const Packet& packet, TdsMessage& message);
 
     bool inProgress() const { return inProgress_; }

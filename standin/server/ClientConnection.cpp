@@ -36,9 +36,15 @@ ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const Tok
       assembler_(kMaxMessage),
       spid_(provisionalSpid) {
     socket_->setParent(this);
+    // While output is held back, unread input stays in the kernel rather than in our memory.
+    socket_->setReadBufferSize(1024 * 1024);
     connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
+    // A reset connection may end without a clean disconnect; the session is released either way.
+    connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
+        if (socket_->state() == QAbstractSocket::UnconnectedState) onDisconnected();
+    });
     // Data that arrived before the signals were connected.
     if (socket_->bytesAvailable() > 0) {
         QMetaObject::invokeMethod(

@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("nothing listening")
             << QStringLiteral("127.0.0.1,%1").arg(closedPort()) << QStringLiteral("pw;x=1");
         QTest::newRow("empty server name") << QString() << QString();
-        QTest::newRow("unknown host") << QStringLiteral("no-such-host.invalid") << QString();
     }
     void refusedLoginsKeepTheDialogAsItWas() {
         QFETCH(QString, server);
@@ -140,7 +139,12 @@ private slots:
             LoginDialog dialog;
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QTest::keyClick(&dialog, Qt::Key_Escape);  // no cancel button: nothing happens
+            QCOMPARE(ends_, 2);
+            QVERIFY(dialog.isVisible());
+            auto* exitButton = dialog.findChild<QPushButton*>(QStringLiteral("Command2"));
+            exitButton->setFocus();
+            QTest::keyClick(exitButton, Qt::Key_Return);
             QCOMPARE(ends_, 3);
         }
         QVERIFY(Messages::takeRecords().isEmpty());  // no prompt anywhere

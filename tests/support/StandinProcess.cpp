@@ -27,6 +27,10 @@ bool StandinProcess::running() const {
     return process_ && process_->state() != QProcess::NotRunning;
 }
 
+qint64 StandinProcess::pid() const {
+    return running() ? process_->processId() : 0;
+}
+
 QString StandinProcess::server() const {
     return QStringLiteral("127.0.0.1,%1").arg(port_);
 }

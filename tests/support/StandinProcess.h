@@ -29,6 +29,8 @@ public:
     void kill();
 
     bool running() const;
+    // The server's process id while it runs, else 0 (for tests that kill it from elsewhere).
+    qint64 pid() const;
     quint16 port() const { return port_; }
     QString server() const;  // "127.0.0.1,PORT" as an administrator would type it
     QString dataDir() const { return dataDir_; }

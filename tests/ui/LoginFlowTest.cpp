@@ -72,6 +72,34 @@ private slots:
         QCOMPARE(app.programEnds(), 0);
     }
 
+    void chineseAndBlankNamesInTheList() {
+        AppHarness app;
+        QVERIFY(app.startServer());
+        MainWindow* window = app.login();
+        QVERIFY(window);
+        const QString shapeB =
+            connectionShapeB(window->credentials().serverName(), window->credentials().password());
+        for (const QString& name : {QStringLiteral("库存管理"), QStringLiteral("Human Resources"),
+                                    QStringLiteral("Alpha")})
+            executeStatement(shapeB, QStringLiteral("CREATE DATABASE [%1]").arg(name));
+        window->databaseList()->refresh();
+
+        auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        const QStringList names = gridColumn(grid);
+        QCOMPARE(names.size(), 7);
+        QCOMPARE(names.first(), QStringLiteral("Alpha"));  // sorted, first row current
+        QCOMPARE(window->selectedDatabase(), QStringLiteral("Alpha"));
+        const int chinese = int(names.indexOf(QStringLiteral("库存管理")));
+        QVERIFY(chinese >= 0);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(chinese, 0)).center());
+        QCOMPARE(window->selectedDatabase(), QStringLiteral("库存管理"));
+        const int blank = int(names.indexOf(QStringLiteral("Human Resources")));
+        QVERIFY(blank >= 0);
+        grid->setCurrentIndex(grid->model()->index(blank, 0));
+        QCOMPARE(window->selectedDatabase(), QStringLiteral("Human Resources"));
+    }
+
     void refusedLoginCanBeCorrected() {
         AppHarness app;
         QVERIFY(app.startServer());

@@ -78,6 +78,9 @@ private slots:
         QCOMPARE(window.databaseList()->rowCount(), 0);
         QCOMPARE(window.selectedDatabase(), QString());
         QVERIFY(window.databaseList()->connectionString().contains(credentials.server));
+        // Read from the credentials at every connection, never kept.
+        credentials.server = QStringLiteral("elsewhere,1500");
+        QVERIFY(window.databaseList()->connectionString().contains(credentials.server));
         QCOMPARE(window.databaseList()->recordSource(),
                  QStringLiteral("select name  from sysdatabases ORDER BY name"));
         QTRY_COMPARE(activated.count(), 1);

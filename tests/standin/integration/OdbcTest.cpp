@@ -95,3 +95,20 @@ TEST_F(Odbc, ClosingAfterOneRowCancelsAndTheNextStatementRuns) {
         EXPECT_EQ(rows[0].value(0), QStringLiteral("master"));
     }
 }
+
+TEST_F(Odbc, ReplyLargerThanOnePacketArrivesWhole) {
+    OdbcClient c;
+    ASSERT_TRUE(c.connect(cs()));
+    // Forty database lists in one batch: a reply of many 4096-byte packets.
+    QString sql;
+    for (int i = 0; i < 40; ++i)
+        sql += QStringLiteral("select name  from sysdatabases ORDER BY name\n");
+    std::vector<std::vector<QStringList>> results;
+    ASSERT_TRUE(c.execAll(sql, &results));
+    ASSERT_EQ(results.size(), 40u);
+    for (const auto& r : results) {
+        ASSERT_GE(r.size(), 4u);
+        EXPECT_EQ(r[0].value(0), QStringLiteral("master"));
+        EXPECT_EQ(r[3].value(0), QStringLiteral("tempdb"));
+    }
+}

@@ -105,6 +105,8 @@ TEST(MessageAssembler, AttentionAndIgnoreInterruptCleanly) {
     EXPECT_EQ(a.add(Packet{0x01, 0x00, 0, 0, {1, 2}}, m), MessageAssembler::Result::NeedMore);
     ASSERT_EQ(a.add(Packet{0x06, 0x01, 0, 0, {}}, m), MessageAssembler::Result::Message);
     EXPECT_EQ(m.type, PacketAttention);
+    ASSERT_EQ(a.add(Packet{0x01, 0x01, 0, 0, {7}}, m), MessageAssembler::Result::Message);
+    EXPECT_EQ(m.payload, (Bytes{7}));
 
     // The client abandons a half-sent batch: it is dropped, the next one stands alone.
     EXPECT_EQ(a.add(Packet{0x01, 0x02 | 0x01, 0, 0, {3}}, m), MessageAssembler::Result::Ignored);

@@ -158,6 +158,23 @@ async function main() {
   }
   check((await query(b, LIST)).length === names.length, 'the next request after a cancel runs');
 
+  // A detached file's header: sql_variant values of both base types, nchar paths.
+  const mdf = path.join(dataDir, 'files', 'shop.mdf');
+  const ldf = path.join(dataDir, 'files', 'shop_log.ldf');
+  fs.mkdirSync(path.dirname(mdf), { recursive: true });
+  await query(a, `CREATE DATABASE shop ON (NAME = shop, FILENAME = '${mdf}') ` +
+                 `LOG ON (NAME = shop_log, FILENAME = '${ldf}')`);
+  await query(a, "EXEC sp_detach_db @dbname = 'shop'");
+  const props = await query(a, `dbcc checkprimaryfile (N'${mdf}',2) `);
+  check(props.length === 3 && props[0][1] === 'shop' && props[1][1] === 539 &&
+        Number.isInteger(props[2][1]), 'option 2 gives name, version 539, collation id: ' +
+        JSON.stringify(props));
+  const files = await query(a, `dbcc checkprimaryfile (N'${mdf}',3) `);
+  check(files.length >= 2 && files[0][3].trim() === mdf && files[1][3].trim() === ldf,
+        'option 3 lists the recorded files: ' + JSON.stringify(files.map((r) => r[3].trim())));
+  await query(a, `sp_attach_db  N'shop', N'${mdf}', N'${ldf}'`);
+  check((await query(a, LIST)).some((r) => r[0] === 'shop'), 'the attached database is listed');
+
   await close(a);
   await close(b);
 }
