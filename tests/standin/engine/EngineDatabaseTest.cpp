@@ -460,6 +460,41 @@ TEST_F(EngineDatabase, NamesThatNeedQuotingWorkWhenQuoted) {
               (std::vector<int>{105}));
 }
 
+TEST_F(EngineDatabase, ProcedureArgumentsAndDbccArgumentsAreChecked) {
+    create("shop", "shop");
+    struct Case {
+        std::string sql;
+        std::vector<int> numbers;
+    } cases[] = {
+        {"EXEC sp_detach_db @dbname = 'x', 'y'", {119}},
+        {"EXEC sp_detach_db NULL", {201}},
+        {"EXEC sp_detach_db @dbname = DEFAULT", {201}},
+        {"EXEC sp_detach_db 'a', 'b', 'c'", {8144}},
+        {"EXEC sp_attach_single_file_db @dbname = 'x'", {201}},
+        {"EXEC tempdb.dbo.sp_detach_db 'shop'", {2812}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "')", {2526}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 9)", {2526}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 2) WITH BOGUS", {2526}},
+        {"DBCC NOSUCHCOMMAND", {2526}},
+        {"DBCC SHRINKFILE (shop, 'lots')", {2526}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(messageNumbers(run(c.sql)), c.numbers) << c.sql;
+    // @skipchecks is accepted, in either form, and the detach goes ahead.
+    Reply ok = run("EXEC master..sp_detach_db @skipchecks = 'true', @dbname = [shop]");
+    EXPECT_EQ(returnStatus(ok), 0);
+
+    // sysaltfiles in master and DB_NAME / DB_ID over the catalog.
+    create("alt", "alt");
+    auto rs =
+        results(run("SELECT dbid, name FROM master..sysaltfiles WHERE name LIKE 'alt%' "
+                    "ORDER BY name SELECT DB_NAME(5), DB_ID('ALT'), DB_NAME(999)"));
+    ASSERT_EQ(rs.size(), 2u);
+    EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{"alt", "alt_log"}));
+    EXPECT_EQ(rs[1].rows[0][0].text, "alt");
+    EXPECT_EQ(rs[1].rows[0][1].i, 5);
+    EXPECT_EQ(rs[1].rows[0][2].kind, Value::Kind::Null);
+}
+
 TEST_F(EngineDatabase, AnErrorInTheSecondStatementDoesNotStopTheThird) {
     create("shop", "shop");
     Reply r = run("EXEC sp_detach_db 'nosuch'; EXEC sp_detach_db 'shop'; SELECT 1");
