@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -92,6 +93,15 @@ int32_t fileStatus(const FileTableEntry& e, bool withGrowthBit) {
     return s;
 }
 
+// True for a file whose header pages hold nothing but zeros: created, never given a header.
+bool neverWritten(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string buf(DataFile::kHeaderPages * DataFile::kPageSize, '\0');
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    buf.resize(static_cast<size_t>(in.gcount()));
+    return std::all_of(buf.begin(), buf.end(), [](char c) { return c == '\0'; });
+}
+
 }  // namespace
 
 DataFile* Database::file(uint16_t fileId) {
@@ -155,11 +165,21 @@ Instance::Instance(std::filesystem::path dataDir)
             changed = true;
         }
         const DataFile::Inspection ins = DataFile::inspect(entry.primaryPath);
-        if (ins.status == DataFile::Status::Missing) {
+        bool create = ins.status == DataFile::Status::Missing;
+        if (ins.status == DataFile::Status::NotDataFile && neverWritten(entry.primaryPath)) {
+            // A crash while this server first created the file left it without a header.
+            std::filesystem::remove(entry.primaryPath, ec);
+            create = true;
+        }
+        if (create) {
             createSystemDatabase(entry, s.dataLogical, (dataDir_ / s.logFile).string(),
                                  s.logLogical);
         } else {
             openAttached(entry, true);
+        }
+        if (databases_.back()->suspect) {
+            throw std::runtime_error("cannot open the system database " + entry.name + " (" +
+                                     entry.primaryPath + ")");
         }
     }
     for (const CatalogEntry& e : entries) {
