@@ -759,11 +759,8 @@ private:
 
     StatementBody exec() {
         ExecStatement e;
-        if (peek().kind == SqlToken::Kind::Word && peek().text[0] == '@') {
-            // EXEC @status = proc ...
-            if (!peek(1).isSymbol("=")) undeclared(peek());
-            undeclared(peek());
-        }
+        // EXEC @status = proc needs a declared variable, which no batch here can have.
+        if (peek().kind == SqlToken::Kind::Word && peek().text[0] == '@') undeclared(peek());
         ObjectName proc = objectName();
         e.database = proc.database;
         e.owner = proc.owner;
