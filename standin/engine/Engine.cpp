@@ -83,7 +83,7 @@ struct Engine::Impl {
             return out;
         }
         if (auto* s = std::get_if<UseStatement>(&st.body)) return use(session, state, *s, st.line);
-        if (auto* s = std::get_if<ExecStatement>(&st.body)) return exec(state, *s, st.line);
+        if (auto* s = std::get_if<ExecStatement>(&st.body)) return exec(*s, st.line);
         if (auto* s = std::get_if<CreateDatabaseStatement>(&st.body)) {
             return plain(instance.createDatabase(*s), st.line);
         }
@@ -300,7 +300,7 @@ struct Engine::Impl {
         return std::nullopt;  // NULL and DEFAULT leave the parameter unset
     }
 
-    Outcome exec(SessionState& state, const ExecStatement& e, uint16_t line) {
+    Outcome exec(const ExecStatement& e, uint16_t line) {
         struct Signature {
             const char* name;
             std::vector<std::string> params;
@@ -380,7 +380,6 @@ struct Engine::Impl {
         for (size_t i = 1; i < values.size(); ++i) {
             if (values[i]) paths.push_back(*values[i]);
         }
-        (void)state;
         return procedure(instance.attach(name, paths));
     }
 

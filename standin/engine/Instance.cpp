@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -72,10 +73,33 @@ std::string extensionFor(FileKind k) {
     return k == FileKind::Primary ? ".mdf" : k == FileKind::Log ? ".ldf" : ".ndf";
 }
 
+// Names and paths read from a file are cut to their column's width: a header written by
+// anything else must not make a row the client cannot decode.
+std::string fit(const std::string& s, size_t maxChars) {
+    if (Collation::length(s) <= maxChars) return s;
+    size_t chars = 0;
+    size_t i = 0;
+    while (i < s.size() && chars < maxChars) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        ++chars;
+    }
+    return s.substr(0, i);
+}
+
 int32_t fileStatus(const FileTableEntry& e, bool withGrowthBit) {
     int32_t s = e.kind == FileKind::Log ? 0x42 : 0x2;
     if (withGrowthBit && e.growthPercent) s |= 0x100000;
     return s;
+}
+
+// True for a file whose header pages hold nothing but zeros: created, never given a header.
+bool neverWritten(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string buf(DataFile::kHeaderPages * DataFile::kPageSize, '\0');
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    buf.resize(static_cast<size_t>(in.gcount()));
+    return std::all_of(buf.begin(), buf.end(), [](char c) { return c == '\0'; });
 }
 
 }  // namespace
@@ -141,11 +165,21 @@ Instance::Instance(std::filesystem::path dataDir)
             changed = true;
         }
         const DataFile::Inspection ins = DataFile::inspect(entry.primaryPath);
-        if (ins.status == DataFile::Status::Missing) {
+        bool create = ins.status == DataFile::Status::Missing;
+        if (ins.status == DataFile::Status::NotDataFile && neverWritten(entry.primaryPath)) {
+            // A crash while this server first created the file left it without a header.
+            std::filesystem::remove(entry.primaryPath, ec);
+            create = true;
+        }
+        if (create) {
             createSystemDatabase(entry, s.dataLogical, (dataDir_ / s.logFile).string(),
                                  s.logLogical);
         } else {
             openAttached(entry, true);
+        }
+        if (databases_.back()->suspect) {
+            throw std::runtime_error("cannot open the system database " + entry.name + " (" +
+                                     entry.primaryPath + ")");
         }
     }
     for (const CatalogEntry& e : entries) {
@@ -763,7 +797,7 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     if (option == 2) {
         out.columns = {{"property", ColType::NVarChar, 128, false},
                        {"value", ColType::SqlVariant, 0, true}};
-        out.rows = {{Value::str("Database name"), Value::str(h.databaseName)},
+        out.rows = {{Value::str("Database name"), Value::str(fit(h.databaseName, kMaxNameChars))},
                     {Value::str("Database version"), Value::integer(h.version)},
                     {Value::str("Collation"), Value::integer(h.collationId)}};
         return r;
@@ -789,7 +823,8 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     }
     for (const FileTableEntry& e : files) {
         std::vector<Value> row = {Value::integer(fileStatus(e, false)), Value::integer(e.fileId),
-                                  Value::str(e.logicalName), Value::str(e.physicalPath)};
+                                  Value::str(fit(e.logicalName, kMaxNameChars)),
+                                  Value::str(fit(e.physicalPath, kMaxPathChars))};
         if (option == 1) {
             row.push_back(Value::integer(e.sizePages));
             row.push_back(Value::integer(e.maxSizePages));
@@ -916,8 +951,8 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
                                   Value::integer(fileStatus(e, true)),
                                   Value::integer(0)};
         if (alt) row.push_back(Value::integer(db.entry.dbid));
-        row.push_back(Value::str(e.logicalName));
-        row.push_back(Value::str(e.physicalPath));
+        row.push_back(Value::str(fit(e.logicalName, kMaxNameChars)));
+        row.push_back(Value::str(fit(e.physicalPath, kMaxPathChars)));
         t.rows.push_back(std::move(row));
     }
     return t;

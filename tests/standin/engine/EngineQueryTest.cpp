@@ -64,6 +64,21 @@ TEST_F(EngineQuery, SysdatabasesAnswersTheClientsQueries) {
         run("SELECT COUNT(*) FROM master..sysdatabases WHERE dbid <> 2 AND name LIKE 'm%'"));
     EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"3"}));
 
+    rs = results(
+        run("SELECT TOP 2 name FROM sysdatabases WHERE name NOT IN ('master', N'MODEL', NULL) "
+            "OR dbid IN (1) ORDER BY 1"));
+    // NOT IN over a list holding NULL is never true; the OR keeps master.
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"master"}));
+    rs =
+        results(run("SELECT TOP 2 name FROM sysdatabases WHERE name NOT IN ('master', N'MODEL') "
+                    "ORDER BY name"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"msdb", "tempdb"}));
+    rs =
+        results(run("SELECT name AS n FROM sysdatabases WHERE NOT (dbid > 1 AND name <> NULL) "
+                    "ORDER BY n DESC"));
+    // dbid > 1 AND UNKNOWN is UNKNOWN for the three, FALSE for master: only master is NOT-true.
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"master"}));
+
     // Names the server does not know end the batch.
     Reply missing = run("SELECT 1 SELECT * FROM nosuch SELECT 2");
     EXPECT_EQ(results(missing).size(), 1u);
