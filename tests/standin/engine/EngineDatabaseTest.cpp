@@ -259,6 +259,9 @@ TEST_F(EngineDatabase, SecondaryFilesTravelWithTheDatabase) {
     ASSERT_EQ(rs.size(), 1u);
     EXPECT_EQ(rs[0].rows.size(), 3u);
 
+    EXPECT_EQ(messageNumbers(run("CREATE DATABASE z LOG ON (FILENAME = '" + moved("big.ldf") +
+                                 "') FOR ATTACH")),
+              (std::vector<int>{102}));
     std::string tooMany = "sp_attach_db x";
     for (int i = 0; i < 17; ++i) tooMany += ", 'f'";
     EXPECT_EQ(messageNumbers(run(tooMany)), (std::vector<int>{8144}));
