@@ -330,9 +330,9 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
         std::vector<std::string> paths;
         for (const FileSpec& f : c.dataFiles) paths.push_back(f.fileName);
         for (const FileSpec& f : c.logFiles) paths.push_back(f.fileName);
-        if (paths.empty() || !c.dataFiles[0].hasFileName) {
-            r.fail(Messages::error(1828, 16, 1,
-                                   "CREATE DATABASE ... FOR ATTACH needs the file names."));
+        if (c.dataFiles.empty() || !c.dataFiles[0].hasFileName) {
+            // FOR ATTACH needs at least the primary's FILENAME.
+            r.fail(Messages::error(102, 15, 1, "Incorrect syntax near 'ATTACH'."));
             return r;
         }
         return attach(c.name, paths);

@@ -259,6 +259,9 @@ TEST_F(EngineDatabase, SecondaryFilesTravelWithTheDatabase) {
     ASSERT_EQ(rs.size(), 1u);
     EXPECT_EQ(rs[0].rows.size(), 3u);
 
+    EXPECT_EQ(messageNumbers(run("CREATE DATABASE z LOG ON (FILENAME = '" + moved("big.ldf") +
+                                 "') FOR ATTACH")),
+              (std::vector<int>{102}));
     std::string tooMany = "sp_attach_db x";
     for (int i = 0; i < 17; ++i) tooMany += ", 'f'";
     EXPECT_EQ(messageNumbers(run(tooMany)), (std::vector<int>{8144}));
@@ -415,6 +418,12 @@ TEST_F(EngineDatabase, ShrinkReallyReducesTheFilesOnDisk) {
     EXPECT_EQ(messageNumbers(run("DBCC SHRINKFILE (nosuch)")), (std::vector<int>{8985}));
     EXPECT_EQ(messageNumbers(run("BACKUP LOG nosuch WITH TRUNCATE_ONLY")),
               (std::vector<int>{911, 3013}));
+    // master's log cannot be backed up: the batch goes on to the shrink, but reports the error.
+    Reply m = run("USE master BACKUP LOG master WITH TRUNCATE_ONLY DBCC SHRINKFILE (mastlog)");
+    EXPECT_EQ(messageNumbers(m), (std::vector<int>{5701, 4212, 3013, 2528}));
+    EXPECT_EQ(messageNumbers(run("BACKUP LOG tempdb WITH NO_LOG")), (std::vector<int>{3147, 3013}));
+    EXPECT_FALSE(hasError(run("BACKUP LOG model WITH TRUNCATE_ONLY")));
+    run("USE shop");
 
     // The database still attaches after detach: headers were not cut off.
     run("USE master");

@@ -84,7 +84,28 @@ TEST_F(EngineQuery, SysdatabasesAnswersTheClientsQueries) {
     EXPECT_EQ(results(missing).size(), 1u);
     EXPECT_EQ(messageNumbers(missing), (std::vector<int>{208}));
     EXPECT_EQ(messages(missing)[0].text, "Invalid object name 'nosuch'.");
-    EXPECT_EQ(messageNumbers(run("SELECT nocolumn FROM sysdatabases")), (std::vector<int>{207}));
+    struct Case {
+        const char* sql;
+        int number;
+    } refusals[] = {
+        {"SELECT nocolumn FROM sysdatabases", 207},
+        {"SELECT name FROM sysdatabases ORDER BY nosuch", 207},
+        {"SELECT name FROM sysdatabases WHERE nosuch = 1", 207},
+        {"SELECT name FROM sysdatabases ORDER BY 2", 108},
+        {"SELECT *", 263},
+        {"SELECT name FROM sysdatabases WHERE dbid = 'one'", 245},
+        {"SELECT name, COUNT(*) FROM sysdatabases", 8118},
+        {"SELECT name FROM other.dbo.sysdatabases", 208},
+        {"SELECT name FROM master.guest.sysdatabases", 208},
+    };
+    for (const Case& c : refusals) {
+        Reply r = run(c.sql);
+        EXPECT_EQ(messageNumbers(r), (std::vector<int>{c.number})) << c.sql;
+        EXPECT_TRUE(results(r).empty()) << c.sql;
+    }
+    // A text compared with a number converts when it can.
+    rs = results(run("SELECT name FROM sysdatabases WHERE dbid = ' 4 '"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"msdb"}));
 }
 
 TEST_F(EngineQuery, ServerVariablesAndFunctions) {
