@@ -53,13 +53,17 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 }  // namespace
 
 MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
-    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
+    : QMainWindow(parent),
+      credentials_(credentials),
+      adodc1_(new QuerySource(this)),
+      adodc2_(new QuerySource(this)) {
     setObjectName(QStringLiteral("form2"));
     setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
     adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
+    adodc2_->setObjectName(QStringLiteral("Adodc2"));
 
     buildControls();
     buildStatusBar();
@@ -162,11 +166,34 @@ void MainWindow::buildControls() {
         w->viewport()->setCursor(cursor);
     }
 
+    buildHiddenControls(client);
+
     // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
     const QList<QWidget*> order = {drive,    text1,    list3_, command5,
                                    command1, command2, dir1,   dataGrid1_};
     for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
     drive->setFocus();
+}
+
+void MainWindow::buildHiddenControls(QWidget* client) {
+    // The working storage of the other operations: never shown, so never in the tab order.
+    auto* frame1 = named(new QGroupBox(QStringLiteral("分离收缩"), client), "Frame1");
+    frame1->setVisible(false);
+    text8_ = named(new QLineEdit(frame1), "Text8");
+    named(new QLineEdit(frame1), "Text9");
+    named(new QLineEdit(frame1), "Text10");
+    for (const char* name : {"Text2", "Text3", "Text4"})
+        named(new QLineEdit(client), name)->setVisible(false);
+    for (const char* name : {"Text5", "Text6", "Text7"})
+        named(new QLineEdit(QString::fromLatin1(name), client), name)->setVisible(false);
+
+    auto* dataGrid2 = named(new QTableView(client), "DataGrid2");
+    dataGrid2->setModel(adodc2_->model());
+    dataGrid2->setVisible(false);
+
+    // Text8 is bound to the field NAME of the list's current row and follows it.
+    connect(adodc1_, &QuerySource::currentRowChanged, this,
+            [this] { text8_->setText(adodc1_->currentField(QStringLiteral("NAME"))); });
 }
 
 void MainWindow::buildStatusBar() {
@@ -223,7 +250,7 @@ void MainWindow::buildMenus() {
 }
 
 QString MainWindow::selectedDatabase() const {
-    return adodc1_->currentField(QStringLiteral("name"));
+    return text8_->text();
 }
 
 bool MainWindow::beginLongRun() {
