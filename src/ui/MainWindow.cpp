@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "login/ConnectionStrings.h"
 #include "login/Credentials.h"
@@ -221,17 +223,27 @@ void MainWindow::buildStatusBar() {
         bar->addWidget(label);
         if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = label;
     }
-    // The date stays current across midnight: checked once a minute, cheaply.
-    showToday();
+    // The date stays current across midnight: the timer is set for just past it, and looks
+    // at least once a minute in case the clock is changed.
     dateTimer_ = new QTimer(this);
-    dateTimer_->setInterval(60 * 1000);
+    dateTimer_->setSingleShot(true);
+    dateTimer_->setTimerType(Qt::PreciseTimer);
     connect(dateTimer_, &QTimer::timeout, this, &MainWindow::showToday);
-    dateTimer_->start();
+    showToday();
+}
+
+int MainWindow::nextDateCheckMs(const QTime& now) {
+    constexpr int kMinute = 60 * 1000;
+    constexpr int kPastMidnight = 250;
+    const int toMidnight = 24 * 60 * 60 * 1000 - now.msecsSinceStartOfDay();
+    return std::min(kMinute, toMidnight + kPastMidnight);
 }
 
 void MainWindow::showToday() {
-    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString today = QLocale::system().toString(now.date(), QLocale::ShortFormat);
     if (panel4_->text() != today) panel4_->setText(today);
+    dateTimer_->start(nextDateCheckMs(now.time()));
 }
 
 void MainWindow::buildMenus() {

@@ -10,6 +10,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QTableView;
+class QTime;
 class QTimer;
 
 namespace korvid {
@@ -49,6 +50,10 @@ public:
     void loadDatabaseList();
 
     void setVisible(bool visible) override;
+
+    // How long the status bar's date waits before it looks at the clock again: a minute at
+    // most, and just past the coming midnight when that is sooner.
+    static int nextDateCheckMs(const QTime& now);
 
 signals:
     // Window activation, after the menus are hidden: the search start-up settings run here.

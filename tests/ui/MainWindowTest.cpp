@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTime>
 
 #include "login/Credentials.h"
 #include "login/Messages.h"
@@ -184,6 +185,12 @@ private slots:
                  QStringLiteral("SQL 工具"));
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel4"))->text(),
                  QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        // The date is looked at again just past midnight, and at least once a minute.
+        QCOMPARE(MainWindow::nextDateCheckMs(QTime(12, 0)), 60 * 1000);
+        QCOMPARE(MainWindow::nextDateCheckMs(QTime(0, 0)), 60 * 1000);
+        const int late = MainWindow::nextDateCheckMs(QTime(23, 59, 59, 900));
+        QVERIFY2(late > 100 && late <= 1000, QByteArray::number(late));
+
         QVERIFY(window.beginLongRun());
         QVERIFY(!window.beginLongRun());
         QVERIFY(window.longRunActive());
