@@ -314,8 +314,12 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize outer = event->size() + frame;
+    applyResizeRulesToOuterSize();
+}
+
+void MainWindow::applyResizeRulesToOuterSize() {
+    const QSize outer = size() + (frameGeometry().size() - geometry().size());
+    rulesOuterSize_ = outer;
     applyResizeRules(pixelsToTwips(outer.width()), pixelsToTwips(outer.height()));
 }
 
@@ -326,6 +330,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) runActivation();
+    // The first resize of a window comes before the window manager has put its frame round
+    // it; once the frame is known (it arrives with a move) the rules see the outer size.
+    if (event->type() == QEvent::Move && isVisible() && frameGeometry().size() != rulesOuterSize_)
+        applyResizeRulesToOuterSize();
     return QMainWindow::event(event);
 }
 

@@ -4,6 +4,7 @@
 // controllers find their controls by that name (findChild) and give them their behaviour.
 
 #include <QMainWindow>
+#include <QSize>
 
 class QLabel;
 class QLineEdit;
@@ -71,6 +72,7 @@ private:
     void buildStatusBar();
     void buildMenus();
     void runActivation();
+    void applyResizeRulesToOuterSize();
     void showToday();
 
     const Credentials& credentials_;
@@ -85,6 +87,7 @@ private:
     QMenu* mfile_ = nullptr;
     QMenu* fj_ = nullptr;
     bool activated_ = false;
+    QSize rulesOuterSize_;  // the outer size the resize rules last ran with
     bool longRun_ = false;
 };
 
