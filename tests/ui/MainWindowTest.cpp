@@ -90,6 +90,30 @@ private slots:
         QCOMPARE(ends_, 0);
     }
 
+    void loadThenResizeThenActivation() {
+        // The load's failure box is the mark of the load; the list's width the mark of a resize.
+        struct Order : QObject {
+            QStringList seen;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Resize && seen.isEmpty())
+                    seen.append(Messages::takeRecords().isEmpty() ? QStringLiteral("resize")
+                                                                  : QStringLiteral("load+resize"));
+                return false;
+            }
+        } order;
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.installEventFilter(&order);
+        connect(&window, &MainWindow::firstActivated, &order,
+                [&] { order.seen.append(QStringLiteral("activation")); });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(order.seen, (QStringList{"load+resize", "activation"}));
+        auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+        QCOMPARE(list3->width(),
+                 twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
+    }
+
     void activationOnceHidesTheMenusAndLeavesThePattern() {
         NoServer credentials;
         MainWindow window(credentials);
