@@ -93,6 +93,8 @@ void MainWindow::buildControls() {
     dataGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dataGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     dataGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the grid for the next control instead of stepping to another database.
+    dataGrid1_->setTabKeyNavigation(false);
     dataGrid1_->verticalHeader()->setVisible(false);
     dataGrid1_->horizontalHeader()->setStretchLastSection(true);
     dataGrid1_->setFont(songti(9));

@@ -66,6 +66,10 @@ private slots:
         QCOMPARE(text8->text(), QStringLiteral("tempdb"));
         QTest::keyClick(grid, Qt::Key_Up);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
+        // Tab leaves the grid for the next control; it does not walk the rows.
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
+        QVERIFY(!grid->hasFocus());
 
         // A re-query makes the first row current again, in the grid as well.
         window->databaseList()->refresh();

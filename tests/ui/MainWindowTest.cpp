@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QDate>
 #include <QGroupBox>
 #include <QLabel>
@@ -133,6 +134,24 @@ private slots:
         QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("Text1"))->text(),
                  QStringLiteral("Text1"));
         QCOMPARE(window.focusWidget(), window.findChild<QWidget*>(QStringLiteral("drive")));
+    }
+
+    void tabWalksTheControlsByTheirTabIndexes() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+        QStringList walk;
+        for (int i = 0; i < 9; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            walk.append(focus->objectName());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QCOMPARE(walk, (QStringList{"drive", "Text1", "List3", "Command5", "Command1", "Command2",
+                                    "Dir1", "DataGrid1", "drive"}));
     }
 
     void resizeRulesSkipOnlyWhatCannotBeApplied() {
