@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -239,6 +240,20 @@ private slots:
         QVERIFY(window.longRunActive());
         window.endLongRun();
         QVERIFY(window.beginLongRun());
+    }
+
+    void theProgramTakesNothingFromItsCommandLine() {
+        // An option the toolkit would obey (an unknown platform) must not stop the start.
+        QProcess korvid;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        korvid.setProcessEnvironment(env);
+        korvid.start(QStringLiteral(KORVID_BINARY),
+                     {QStringLiteral("-platform"), QStringLiteral("no-such-platform")});
+        QVERIFY(korvid.waitForStarted(5000));
+        QVERIFY2(!korvid.waitForFinished(1500), korvid.readAllStandardError().constData());
+        korvid.kill();
+        QVERIFY(korvid.waitForFinished(5000));
     }
 
     void closeAndExitButtonEndTheProgram() {
