@@ -250,10 +250,20 @@ BatchResult Connection::execute(const QString& sql) {
     SQLRETURN rc =
         SQLExecDirectW(stmt.handle, const_cast<SQLWCHAR*>(wide(text)), SQLINTEGER(text.size()));
     // Every result set and every message of the batch is read, so that an error of a later
-    // statement is seen and the connection is left clean.
+    // statement is seen and the connection is left clean. SQL_NO_DATA from the execute only
+    // says its first statement touched no rows (some drivers stop there): the rest is still
+    // asked for. SQL_NO_DATA from SQLMoreResults is the end.
+    bool ended = false;
     for (int step = 0; step < kMaxResultSteps; ++step) {
-        if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
-        if (rc == SQL_NEED_DATA || rc == SQL_STILL_EXECUTING) {
+        if (rc == SQL_NO_DATA) {
+            if (step > 0) {
+                ended = true;
+                break;
+            }
+            rc = SQLMoreResults(stmt.handle);
+            continue;
+        }
+        if (rc == SQL_INVALID_HANDLE || rc == SQL_NEED_DATA || rc == SQL_STILL_EXECUTING) {
             failed = true;
             break;
         }
@@ -275,6 +285,8 @@ BatchResult Connection::execute(const QString& sql) {
         }
         rc = SQLMoreResults(stmt.handle);
     }
+    // A driver that never reports the end has not shown that the batch succeeded.
+    if (!ended && !failed) failed = true;
 
     for (const ServerMessage& m : diags) {
         if (isInformational(m))

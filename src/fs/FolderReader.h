@@ -52,6 +52,16 @@ public:
     // or is no folder. A link as the last step is followed only when followLink is set: the user
     // may pick a linked folder as the search folder, the walk never enters one.
     virtual std::unique_ptr<FolderReader> open(const QString& folder, bool followLink) = 0;
+
+    // Opens the subfolder name of an open folder, never through a link; path is its whole path.
+    // The platform's enumeration looks the name up in the open folder, which spares it walking
+    // the whole path again.
+    virtual std::unique_ptr<FolderReader> openSubfolder(FolderReader& parent, const QString& name,
+                                                        const QString& path) {
+        (void)parent;
+        (void)name;
+        return open(path, false);
+    }
 };
 
 // The platform's own enumeration (opendir/readdir, or FindFirstFileExW on Windows).

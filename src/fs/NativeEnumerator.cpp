@@ -62,6 +62,8 @@ public:
 
     FolderId id() const override { return id_; }
 
+    int handle() const { return dirfd(dir_); }
+
     bool isPseudoFileSystem() const override {
 #ifdef __linux__
         struct statfs fs;
@@ -146,8 +148,20 @@ public:
         QByteArray path = QFile::encodeName(folder);
         // O_NOFOLLOW looks at the last step only, so the separator at the end must go.
         while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+        return openAt(AT_FDCWD, path.constData(), followLink);
+    }
+
+    std::unique_ptr<FolderReader> openSubfolder(FolderReader& parent, const QString& name,
+                                                const QString& path) override {
+        auto* posix = dynamic_cast<PosixFolderReader*>(&parent);
+        if (!posix) return open(path, false);
+        return openAt(posix->handle(), QFile::encodeName(name).constData(), false);
+    }
+
+private:
+    static std::unique_ptr<FolderReader> openAt(int at, const char* path, bool followLink) {
         const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-        const int fd = ::open(path.constData(), flags);
+        const int fd = ::openat(at, path, flags);
         if (fd < 0) return nullptr;
         struct stat st;
         if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {

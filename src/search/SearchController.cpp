@@ -18,8 +18,10 @@
 
 #include "fs/Files.h"
 #include "fs/Roots.h"
+#include "login/Messages.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
+#include "ui/MainWindow.h"
 
 namespace korvid::search {
 
@@ -39,6 +41,21 @@ T* control(QWidget& window, const char* name) {
 
 QString escapeMnemonic(QString text) {
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+// Label3 grows with its text, so the totals and the folder being walked are seen whole.
+void showOn(QLabel& label, const QString& text) {
+    label.setText(text);
+    label.adjustSize();
+}
+
+// The main window's own long-run guard and message boxes.
+SearchHooks windowHooks(MainWindow& window) {
+    SearchHooks hooks;
+    hooks.beginLongRun = [&window] { return window.beginLongRun(); };
+    hooks.endLongRun = [&window] { window.endLongRun(); };
+    hooks.showError = [](const QString& text) { Messages::show(text, MsgIcon::Critical); };
+    return hooks;
 }
 
 }  // namespace
@@ -66,18 +83,23 @@ public:
 
     bool yield() override {
         if (sinceYield_.nsecsElapsed() < kYieldIntervalNs) return true;
-        showProgress();
+        // The events processed next paint the label with the rest of the window.
+        if (QLabel* label = controller_.label3_)
+            showOn(*label, QStringLiteral("正在搜索：") + folder_);
         QCoreApplication::processEvents();
         sinceYield_.restart();
         return alive();
     }
 
-    bool alive() const { return self_ && !controller_.stopRequested_; }
+    // False once the controller is gone or its window was closed during a yield.
+    bool alive() const {
+        return self_ && !(controller_.stopRequested_ && !controller_.window_.isVisible());
+    }
 
 private:
     void showProgress() {
         if (QLabel* label = controller_.label3_) {
-            label->setText(QStringLiteral("正在搜索：") + folder_);
+            showOn(*label, QStringLiteral("正在搜索：") + folder_);
             label->repaint();
         }
     }
@@ -89,9 +111,18 @@ private:
     bool first_ = true;
 };
 
+SearchController::SearchController(MainWindow& window)
+    : SearchController(window, window.fileMenu(), windowHooks(window)) {
+    connect(&window, &MainWindow::firstActivated, this, &SearchController::startUp);
+}
+
 SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks hooks)
     : QObject(&window), window_(window), fileMenu_(fileMenu), hooks_(std::move(hooks)) {
     if (!hooks_.enumerator) hooks_.enumerator = fs::makeNativeEnumerator();
+    if (!hooks_.beginLongRun) hooks_.beginLongRun = [] { return true; };
+    if (!hooks_.endLongRun) hooks_.endLongRun = [] {};
+    if (!hooks_.showError)
+        hooks_.showError = [](const QString& text) { Messages::show(text, MsgIcon::Critical); };
     if (!hooks_.execMenu) hooks_.execMenu = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
 
     fm1_ = control<QGroupBox>(window, "fm1");
@@ -111,12 +142,7 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
     folderList_ = new FolderList(*dir1_, hooks_.style, this);
     window.installEventFilter(this);
 
-    QStringList paths, labels;
-    for (const fs::Root& root : fs::driveRoots()) {
-        paths.append(root.path);
-        labels.append(root.label);
-    }
-    setRoots(paths, labels);
+    refreshRoots();
 
     // The platform's current folder is where the lists start.
     folderList_->setPath(QDir::toNativeSeparators(QDir::currentPath()));
@@ -126,8 +152,10 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
     }
 
     connect(folderList_, &FolderList::pathChanged, this, &SearchController::folderChange);
-    if (drive_)
+    if (drive_) {
         connect(drive_, &QComboBox::currentIndexChanged, this, &SearchController::driveChange);
+        drive_->installEventFilter(this);
+    }
     if (text1_) {
         connect(text1_, &QLineEdit::textChanged, this, &SearchController::patternChange);
         text1_->installEventFilter(this);
@@ -136,6 +164,15 @@ SearchController::SearchController(QWidget& window, QMenu* fileMenu, SearchHooks
 }
 
 SearchController::~SearchController() = default;
+
+void SearchController::refreshRoots() {
+    QStringList paths, labels;
+    for (const fs::Root& root : fs::driveRoots()) {
+        paths.append(root.path);
+        labels.append(root.label);
+    }
+    if (paths != rootPaths_) setRoots(paths, labels);
+}
 
 void SearchController::setRoots(const QStringList& paths, const QStringList& labels) {
     rootPaths_ = paths;
@@ -208,17 +245,22 @@ void SearchController::patternChange() {
 void SearchController::search() {
     // Inside a running search or attach run the search is refused; that run goes on untouched.
     if (searching_ || !hooks_.beginLongRun()) return;
+    QPointer<SearchController> self(this);
+    // The run ends however the search ends, unless the window went away with the controller.
     struct EndRun {
-        SearchHooks& hooks;
-        ~EndRun() { hooks.endLongRun(); }
-    } endRun{hooks_};
+        QPointer<SearchController> self;
+        std::function<void()> end;
+        ~EndRun() {
+            if (self) end();
+        }
+    } endRun{self, hooks_.endLongRun};
 
     if (table_->count() >= kSearchLimit) {
         hooks_.showError(QStringLiteral("\r搜索的文件总数不能超过32726！ "));
         return;
     }
-    QPointer<SearchController> self(this);
     searching_ = true;
+    stopRequested_ = false;
     window_.repaint();
     if (fm_) fm_->hide();
     table_->clear();
@@ -231,14 +273,16 @@ void SearchController::search() {
     const QString sdn = spath_;
     const QString ff = text1_ ? text1_->text() : QString();
     Walker walker(*this);
-    FolderWalk walk(*hooks_.enumerator, hooks_.style);
+    const std::shared_ptr<fs::DirectoryEnumerator> enumerator = hooks_.enumerator;
+    FolderWalk walk(*enumerator, hooks_.style);
     walk.run(sdn, ff, walker);
-    if (!walker.alive()) return;  // the window is going away: nothing left to show
+    if (!self) return;
+    searching_ = false;
+    if (!walker.alive()) return;  // the window was closed: nothing left to show
 
-    if (label3_) label3_->setText(totalsText());
+    if (label3_) showOn(*label3_, totalsText());
     if (fm_) fm_->show();
     list3_->show();
-    searching_ = false;
 }
 
 void SearchController::popup(const QPoint& at) {
@@ -259,6 +303,11 @@ void SearchController::popup(const QPoint& at) {
 bool SearchController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &window_) {
         if (event->type() == QEvent::Close) stopRequested_ = true;
+        return false;
+    }
+    if (drive_ && watched == drive_) {
+        // A medium put in or a file system mounted since: the list is read again as it opens.
+        if (event->type() == QEvent::MouseButtonPress) refreshRoots();
         return false;
     }
     if (text1_ && watched == text1_) {

@@ -37,7 +37,8 @@ namespace korvid::search {
 class FolderList;
 
 // What the controller needs of the window beyond its named controls; the main window gives its
-// own, tests give stand-ins.
+// own, tests give stand-ins. Left empty: no long-run guard, the system's message box, the menu's
+// own exec, the platform's enumeration.
 struct SearchHooks {
     std::function<bool()> beginLongRun;
     std::function<void()> endLongRun;
@@ -81,6 +82,7 @@ private:
     void captionRule();
     void popup(const QPoint& at);
     int rootIndexOf(const QString& path) const;
+    void refreshRoots();
 
     QWidget& window_;
     QMenu* fileMenu_;

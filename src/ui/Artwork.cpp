@@ -40,10 +40,9 @@ QPixmap drumPixmap(int size, const QColor& body, const QColor& top) {
     return pm;
 }
 
-QIcon drumIcon(const QColor& body, const QColor& top) {
+QIcon drumIcon(const QColor& body, const QColor& top, std::initializer_list<int> sizes) {
     QIcon icon;
-    icon.addPixmap(drumPixmap(32, body, top));
-    icon.addPixmap(drumPixmap(16, body, top));
+    for (int size : sizes) icon.addPixmap(drumPixmap(size, body, top));
     return icon;
 }
 
@@ -79,11 +78,12 @@ QPixmap loginBanner() {
 }
 
 QIcon loginIcon() {
-    return drumIcon(QColor(0xD8, 0xA0, 0x30), QColor(0xF4, 0xD0, 0x70));
+    return drumIcon(QColor(0xD8, 0xA0, 0x30), QColor(0xF4, 0xD0, 0x70), {32, 16});
 }
 
 QIcon mainIcon() {
-    return drumIcon(QColor(0x30, 0x70, 0xC0), QColor(0x90, 0xC0, 0xF0));
+    // The main window's icon has the one small image.
+    return drumIcon(QColor(0x30, 0x70, 0xC0), QColor(0x90, 0xC0, 0xF0), {16});
 }
 
 QCursor controlCursor() {

@@ -10,7 +10,7 @@ namespace korvid {
 
 QPixmap loginBanner();    // 422 x 277
 QIcon loginIcon();        // 32 x 32 and 16 x 16
-QIcon mainIcon();         // 32 x 32 and 16 x 16
+QIcon mainIcon();         // 16 x 16
 QCursor controlCursor();  // 32 x 32
 
 }  // namespace korvid

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "login/ConnectionStrings.h"
 #include "login/Credentials.h"
@@ -53,13 +55,17 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 }  // namespace
 
 MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
-    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
+    : QMainWindow(parent),
+      credentials_(credentials),
+      adodc1_(new QuerySource(this)),
+      adodc2_(new QuerySource(this)) {
     setObjectName(QStringLiteral("form2"));
     setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
     adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
+    adodc2_->setObjectName(QStringLiteral("Adodc2"));
 
     buildControls();
     buildStatusBar();
@@ -87,6 +93,8 @@ void MainWindow::buildControls() {
     dataGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dataGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     dataGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the grid for the next control instead of stepping to another database.
+    dataGrid1_->setTabKeyNavigation(false);
     dataGrid1_->verticalHeader()->setVisible(false);
     dataGrid1_->horizontalHeader()->setStretchLastSection(true);
     dataGrid1_->setFont(songti(9));
@@ -162,11 +170,34 @@ void MainWindow::buildControls() {
         w->viewport()->setCursor(cursor);
     }
 
+    buildHiddenControls(client);
+
     // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
     const QList<QWidget*> order = {drive,    text1,    list3_, command5,
                                    command1, command2, dir1,   dataGrid1_};
     for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
     drive->setFocus();
+}
+
+void MainWindow::buildHiddenControls(QWidget* client) {
+    // The working storage of the other operations: never shown, so never in the tab order.
+    auto* frame1 = named(new QGroupBox(QStringLiteral("分离收缩"), client), "Frame1");
+    frame1->setVisible(false);
+    text8_ = named(new QLineEdit(frame1), "Text8");
+    named(new QLineEdit(frame1), "Text9");
+    named(new QLineEdit(frame1), "Text10");
+    for (const char* name : {"Text2", "Text3", "Text4"})
+        named(new QLineEdit(client), name)->setVisible(false);
+    for (const char* name : {"Text5", "Text6", "Text7"})
+        named(new QLineEdit(QString::fromLatin1(name), client), name)->setVisible(false);
+
+    auto* dataGrid2 = named(new QTableView(client), "DataGrid2");
+    dataGrid2->setModel(adodc2_->model());
+    dataGrid2->setVisible(false);
+
+    // Text8 is bound to the field NAME of the list's current row and follows it.
+    connect(adodc1_, &QuerySource::currentRowChanged, this,
+            [this] { text8_->setText(adodc1_->currentField(QStringLiteral("NAME"))); });
 }
 
 void MainWindow::buildStatusBar() {
@@ -194,17 +225,27 @@ void MainWindow::buildStatusBar() {
         bar->addWidget(label);
         if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = label;
     }
-    // The date stays current across midnight: checked once a minute, cheaply.
-    showToday();
+    // The date stays current across midnight: the timer is set for just past it, and looks
+    // at least once a minute in case the clock is changed.
     dateTimer_ = new QTimer(this);
-    dateTimer_->setInterval(60 * 1000);
+    dateTimer_->setSingleShot(true);
+    dateTimer_->setTimerType(Qt::PreciseTimer);
     connect(dateTimer_, &QTimer::timeout, this, &MainWindow::showToday);
-    dateTimer_->start();
+    showToday();
+}
+
+int MainWindow::nextDateCheckMs(const QTime& now) {
+    constexpr int kMinute = 60 * 1000;
+    constexpr int kPastMidnight = 250;
+    const int toMidnight = 24 * 60 * 60 * 1000 - now.msecsSinceStartOfDay();
+    return std::min(kMinute, toMidnight + kPastMidnight);
 }
 
 void MainWindow::showToday() {
-    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString today = QLocale::system().toString(now.date(), QLocale::ShortFormat);
     if (panel4_->text() != today) panel4_->setText(today);
+    dateTimer_->start(nextDateCheckMs(now.time()));
 }
 
 void MainWindow::buildMenus() {
@@ -223,7 +264,7 @@ void MainWindow::buildMenus() {
 }
 
 QString MainWindow::selectedDatabase() const {
-    return adodc1_->currentField(QStringLiteral("name"));
+    return text8_->text();
 }
 
 bool MainWindow::beginLongRun() {
@@ -275,8 +316,12 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize outer = event->size() + frame;
+    applyResizeRulesToOuterSize();
+}
+
+void MainWindow::applyResizeRulesToOuterSize() {
+    const QSize outer = size() + (frameGeometry().size() - geometry().size());
+    rulesOuterSize_ = outer;
     applyResizeRules(pixelsToTwips(outer.width()), pixelsToTwips(outer.height()));
 }
 
@@ -287,6 +332,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) runActivation();
+    // The first resize of a window comes before the window manager has put its frame round
+    // it; once the frame is known (it arrives with a move) the rules see the outer size.
+    if (event->type() == QEvent::Move && isVisible() && frameGeometry().size() != rulesOuterSize_)
+        applyResizeRulesToOuterSize();
     return QMainWindow::event(event);
 }
 

@@ -4,11 +4,14 @@
 // controllers find their controls by that name (findChild) and give them their behaviour.
 
 #include <QMainWindow>
+#include <QSize>
 
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QTableView;
+class QTime;
 class QTimer;
 
 namespace korvid {
@@ -26,6 +29,8 @@ public:
 
     // Adodc1: the source of the database list.
     QuerySource* databaseList() const { return adodc1_; }
+    // Adodc2: the source of the primary-file inspection, shown by the hidden DataGrid2.
+    QuerySource* inspectionSource() const { return adodc2_; }
     // Text8: the database name of the list's current row; empty when none.
     QString selectedDatabase() const;
 
@@ -47,6 +52,10 @@ public:
 
     void setVisible(bool visible) override;
 
+    // How long the status bar's date waits before it looks at the clock again: a minute at
+    // most, and just past the coming midnight when that is sooner.
+    static int nextDateCheckMs(const QTime& now);
+
 signals:
     // Window activation, after the menus are hidden: the search start-up settings run here.
     void firstActivated();
@@ -59,9 +68,11 @@ protected:
 
 private:
     void buildControls();
+    void buildHiddenControls(QWidget* client);
     void buildStatusBar();
     void buildMenus();
     void runActivation();
+    void applyResizeRulesToOuterSize();
     void showToday();
 
     const Credentials& credentials_;
@@ -71,9 +82,12 @@ private:
     QTimer* dateTimer_ = nullptr;
     bool loaded_ = false;
     QuerySource* adodc1_ = nullptr;
+    QuerySource* adodc2_ = nullptr;
+    QLineEdit* text8_ = nullptr;
     QMenu* mfile_ = nullptr;
     QMenu* fj_ = nullptr;
     bool activated_ = false;
+    QSize rulesOuterSize_;  // the outer size the resize rules last ran with
     bool longRun_ = false;
 };
 

@@ -24,6 +24,7 @@ struct Expr {
         Not,
         IsNull,  // args[0] IS NULL; negated for IS NOT NULL
         Like,    // args[0] LIKE args[1]; negated for NOT LIKE
+        In,      // args[0] IN (args[1..]); negated for NOT IN
     };
     Kind kind = Kind::Integer;
     std::string name;
@@ -35,7 +36,7 @@ struct Expr {
 
     bool isPredicate() const {
         return kind == Kind::Compare || kind == Kind::And || kind == Kind::Or ||
-               kind == Kind::Not || kind == Kind::IsNull || kind == Kind::Like;
+               kind == Kind::Not || kind == Kind::IsNull || kind == Kind::Like || kind == Kind::In;
     }
 };
 
@@ -62,6 +63,7 @@ struct OrderItem {
 };
 
 struct SelectStatement {
+    std::optional<int64_t> top;  // SELECT TOP n
     std::vector<SelectItem> items;
     std::optional<ObjectName> from;
     std::optional<Expr> where;

@@ -503,6 +503,16 @@ struct Engine::Impl {
         } else if (db->suspect) {
             r.fail(unavailable(*db));
             r.messages.push_back(terminated);
+        } else if (db->entry.dbid == 1) {
+            r.fail(Messages::error(4212, 16, 1,
+                                   "Cannot back up the log of the master database. Use BACKUP "
+                                   "DATABASE instead."));
+            r.messages.push_back(terminated);
+        } else if (db->entry.dbid == 2) {
+            r.fail(Messages::error(3147, 16, 1,
+                                   "Backup and restore operations are not allowed on database "
+                                   "tempdb."));
+            r.messages.push_back(terminated);
         } else {
             r = instance.truncateLog(*db);
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -92,6 +93,15 @@ int32_t fileStatus(const FileTableEntry& e, bool withGrowthBit) {
     return s;
 }
 
+// True for a file whose header pages hold nothing but zeros: created, never given a header.
+bool neverWritten(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string buf(DataFile::kHeaderPages * DataFile::kPageSize, '\0');
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    buf.resize(static_cast<size_t>(in.gcount()));
+    return std::all_of(buf.begin(), buf.end(), [](char c) { return c == '\0'; });
+}
+
 }  // namespace
 
 DataFile* Database::file(uint16_t fileId) {
@@ -155,11 +165,21 @@ Instance::Instance(std::filesystem::path dataDir)
             changed = true;
         }
         const DataFile::Inspection ins = DataFile::inspect(entry.primaryPath);
-        if (ins.status == DataFile::Status::Missing) {
+        bool create = ins.status == DataFile::Status::Missing;
+        if (ins.status == DataFile::Status::NotDataFile && neverWritten(entry.primaryPath)) {
+            // A crash while this server first created the file left it without a header.
+            std::filesystem::remove(entry.primaryPath, ec);
+            create = true;
+        }
+        if (create) {
             createSystemDatabase(entry, s.dataLogical, (dataDir_ / s.logFile).string(),
                                  s.logLogical);
         } else {
             openAttached(entry, true);
+        }
+        if (databases_.back()->suspect) {
+            throw std::runtime_error("cannot open the system database " + entry.name + " (" +
+                                     entry.primaryPath + ")");
         }
     }
     for (const CatalogEntry& e : entries) {
@@ -310,9 +330,9 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
         std::vector<std::string> paths;
         for (const FileSpec& f : c.dataFiles) paths.push_back(f.fileName);
         for (const FileSpec& f : c.logFiles) paths.push_back(f.fileName);
-        if (paths.empty() || !c.dataFiles[0].hasFileName) {
-            r.fail(Messages::error(1828, 16, 1,
-                                   "CREATE DATABASE ... FOR ATTACH needs the file names."));
+        if (c.dataFiles.empty() || !c.dataFiles[0].hasFileName) {
+            // FOR ATTACH needs at least the primary's FILENAME.
+            r.fail(Messages::error(102, 15, 1, "Incorrect syntax near 'ATTACH'."));
             return r;
         }
         return attach(c.name, paths);

@@ -252,6 +252,13 @@ private:
     StatementBody select() {
         ++pos_;
         SelectStatement s;
+        if (acceptWord("TOP")) {
+            const SqlToken& n = next();
+            if (n.kind != SqlToken::Kind::Number ||
+                n.text.find_first_not_of("0123456789") != std::string::npos || n.text.size() > 18)
+                failAt(n);
+            s.top = std::strtoll(n.text.c_str(), nullptr, 10);
+        }
         do {
             SelectItem item;
             if (acceptSymbol("*")) {
@@ -374,6 +381,20 @@ private:
             e.negated = acceptWord("NOT");
             expectWord("NULL");
             e.args.push_back(std::move(left));
+            return e;
+        }
+        if (peek().isWord("IN") || (peek().isWord("NOT") && peek(1).isWord("IN"))) {
+            Expr e;
+            e.kind = Expr::Kind::In;
+            e.negated = acceptWord("NOT");
+            expectWord("IN");
+            expectSymbol("(");
+            e.args.push_back(std::move(left));
+            do {
+                e.args.push_back(primary(depth + 1));
+                if (e.args.back().isPredicate()) failAt(toks_[pos_ - 1]);
+            } while (acceptSymbol(","));
+            expectSymbol(")");
             return e;
         }
         if (peek().isWord("LIKE") || (peek().isWord("NOT") && peek(1).isWord("LIKE"))) {
@@ -738,11 +759,8 @@ private:
 
     StatementBody exec() {
         ExecStatement e;
-        if (peek().kind == SqlToken::Kind::Word && peek().text[0] == '@') {
-            // EXEC @status = proc ...
-            if (!peek(1).isSymbol("=")) undeclared(peek());
-            undeclared(peek());
-        }
+        // EXEC @status = proc needs a declared variable, which no batch here can have.
+        if (peek().kind == SqlToken::Kind::Word && peek().text[0] == '@') undeclared(peek());
         ObjectName proc = objectName();
         e.database = proc.database;
         e.owner = proc.owner;

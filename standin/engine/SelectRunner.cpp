@@ -158,6 +158,20 @@ public:
                     p.value.kind == Value::Kind::Text ? p.value.text : std::to_string(p.value.i);
                 return Collation::like(at, pt) != e.negated ? Tri::True : Tri::False;
             }
+            case Expr::Kind::In: {
+                const TypedValue a = scalar(e.args[0], row);
+                bool unknownSeen = false;
+                for (size_t i = 1; i < e.args.size(); ++i) {
+                    const std::optional<int> c = compare(a, scalar(e.args[i], row));
+                    if (!c) {
+                        unknownSeen = true;
+                    } else if (*c == 0) {
+                        return e.negated ? Tri::False : Tri::True;
+                    }
+                }
+                if (unknownSeen) return Tri::Unknown;
+                return e.negated ? Tri::True : Tri::False;
+            }
             case Expr::Kind::Compare: {
                 const std::optional<int> c =
                     compare(scalar(e.args[0], row), scalar(e.args[1], row));
@@ -363,6 +377,8 @@ bool SelectRunner::run(const SelectStatement& select, const SelectContext& conte
             };
             std::stable_sort(built.begin(), built.end(), cmp);
         }
+        if (select.top && built.size() > static_cast<uint64_t>(*select.top))
+            built.resize(static_cast<size_t>(*select.top));
         for (Built& b : built) out.rows.push_back(std::move(b.out));
         return true;
     } catch (const Failure& f) {

@@ -45,6 +45,15 @@ TEST_F(ServerBatch, EveryResultSetAndMessageIsRead) {
               (QStringList{QStringLiteral("second"), QStringLiteral("third")}));
     ASSERT_EQ(r.infos.size(), 1);
     EXPECT_EQ(r.infos[0].text, QStringLiteral("between"));
+
+    // Batches with no rows and no messages at all (the driver answers SQL_NO_DATA) succeed.
+    for (const QString& batch : {QStringLiteral("SET NOCOUNT ON"), QStringLiteral("BEGIN TRAN"),
+                                 QStringLiteral("ROLLBACK SET NOCOUNT OFF")}) {
+        SCOPED_TRACE(batch.toStdString());
+        const db::BatchResult quiet = c.execute(batch);
+        EXPECT_TRUE(quiet.resultSets.isEmpty());
+        EXPECT_TRUE(quiet.infos.isEmpty());
+    }
 }
 
 TEST_F(ServerBatch, AnErrorAnywhereInTheBatchIsRaisedAndTheConnectionStaysUsable) {

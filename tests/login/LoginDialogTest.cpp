@@ -67,6 +67,15 @@ private slots:
         QTest::keyClicks(mm, QStringLiteral("new"));
         QCOMPARE(dialog.password(), QStringLiteral("new"));  // typing replaced the whole text
         QCOMPARE(dialog.serverName(), QStringLiteral("(local)"));
+
+        // The rest of the round: the two buttons, then back to the server box, selected again.
+        QStringList walk;
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walk.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(walk, (QStringList{"Command1", "Command2", "fwq"}));
+        QTRY_COMPARE(fwq->selectedText(), QStringLiteral("(local)"));
     }
 
     void refusedLoginsKeepTheDialogAsItWas_data() {

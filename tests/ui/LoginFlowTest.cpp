@@ -51,6 +51,11 @@ private slots:
         QCOMPARE(window->databaseList()->currentRow(), 0);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("master"));
 
+        // Text8 carries the current row's name for the operations on the selected database.
+        auto* text8 = window->findChild<QLineEdit*>(QStringLiteral("Text8"));
+        QVERIFY(text8 && !text8->isVisible());
+        QCOMPARE(text8->text(), QStringLiteral("master"));
+
         // A click makes a row current; the keyboard moves it too.
         const QModelIndex third = grid->model()->index(2, 0);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(third).center());
@@ -58,8 +63,13 @@ private slots:
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("tempdb"));
+        QCOMPARE(text8->text(), QStringLiteral("tempdb"));
         QTest::keyClick(grid, Qt::Key_Up);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
+        // Tab leaves the grid for the next control; it does not walk the rows.
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
+        QVERIFY(!grid->hasFocus());
 
         // A re-query makes the first row current again, in the grid as well.
         window->databaseList()->refresh();

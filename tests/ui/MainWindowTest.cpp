@@ -5,17 +5,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QDate>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTime>
 
 #include "login/Credentials.h"
 #include "login/Messages.h"
@@ -88,6 +92,30 @@ private slots:
         QCOMPARE(ends_, 0);
     }
 
+    void loadThenResizeThenActivation() {
+        // The load's failure box is the mark of the load; the list's width the mark of a resize.
+        struct Order : QObject {
+            QStringList seen;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Resize && seen.isEmpty())
+                    seen.append(Messages::takeRecords().isEmpty() ? QStringLiteral("resize")
+                                                                  : QStringLiteral("load+resize"));
+                return false;
+            }
+        } order;
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.installEventFilter(&order);
+        connect(&window, &MainWindow::firstActivated, &order,
+                [&] { order.seen.append(QStringLiteral("activation")); });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(order.seen, (QStringList{"load+resize", "activation"}));
+        auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+        QCOMPARE(list3->width(),
+                 twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
+    }
+
     void activationOnceHidesTheMenusAndLeavesThePattern() {
         NoServer credentials;
         MainWindow window(credentials);
@@ -107,6 +135,24 @@ private slots:
         QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("Text1"))->text(),
                  QStringLiteral("Text1"));
         QCOMPARE(window.focusWidget(), window.findChild<QWidget*>(QStringLiteral("drive")));
+    }
+
+    void tabWalksTheControlsByTheirTabIndexes() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+        QStringList walk;
+        for (int i = 0; i < 9; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            walk.append(focus->objectName());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QCOMPARE(walk, (QStringList{"drive", "Text1", "List3", "Command5", "Command1", "Command2",
+                                    "Dir1", "DataGrid1", "drive"}));
     }
 
     void resizeRulesSkipOnlyWhatCannotBeApplied() {
@@ -149,6 +195,33 @@ private slots:
         QCOMPARE(ends_, 0);
     }
 
+    void hiddenWorkingControlsAreThereAndNeverShown() {
+        NoServer credentials;
+        MainWindow window(credentials);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* frame1 = window.findChild<QGroupBox*>(QStringLiteral("Frame1"));
+        QVERIFY(frame1);
+        QCOMPARE(frame1->title(), QStringLiteral("分离收缩"));
+        QVERIFY(!frame1->isVisible());
+        for (const char* name : {"Text8", "Text9", "Text10"}) {
+            auto* box = frame1->findChild<QLineEdit*>(QString::fromLatin1(name));
+            QVERIFY2(box, name);
+            QCOMPARE(box->text(), QString());
+        }
+        for (const char* name : {"Text2", "Text3", "Text4", "Text5", "Text6", "Text7"}) {
+            auto* box = window.findChild<QLineEdit*>(QString::fromLatin1(name));
+            QVERIFY2(box && !box->isVisible(), name);
+            const bool named = QByteArray(name) >= QByteArray("Text5");
+            QCOMPARE(box->text(), named ? QString::fromLatin1(name) : QString());
+        }
+        auto* grid2 = window.findChild<QTableView*>(QStringLiteral("DataGrid2"));
+        QVERIFY(grid2 && !grid2->isVisible());
+        QCOMPARE(grid2->model(), window.inspectionSource()->model());
+        QCOMPARE(window.inspectionSource()->objectName(), QStringLiteral("Adodc2"));
+        QCOMPARE(window.databaseList()->objectName(), QStringLiteral("Adodc1"));
+    }
+
     void statusBarAndLongRunFlag() {
         NoServer credentials;
         MainWindow window(credentials);
@@ -156,11 +229,31 @@ private slots:
                  QStringLiteral("SQL 工具"));
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel4"))->text(),
                  QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        // The date is looked at again just past midnight, and at least once a minute.
+        QCOMPARE(MainWindow::nextDateCheckMs(QTime(12, 0)), 60 * 1000);
+        QCOMPARE(MainWindow::nextDateCheckMs(QTime(0, 0)), 60 * 1000);
+        const int late = MainWindow::nextDateCheckMs(QTime(23, 59, 59, 900));
+        QVERIFY2(late > 100 && late <= 1000, QByteArray::number(late));
+
         QVERIFY(window.beginLongRun());
         QVERIFY(!window.beginLongRun());
         QVERIFY(window.longRunActive());
         window.endLongRun();
         QVERIFY(window.beginLongRun());
+    }
+
+    void theProgramTakesNothingFromItsCommandLine() {
+        // An option the toolkit would obey (an unknown platform) must not stop the start.
+        QProcess korvid;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        korvid.setProcessEnvironment(env);
+        korvid.start(QStringLiteral(KORVID_BINARY),
+                     {QStringLiteral("-platform"), QStringLiteral("no-such-platform")});
+        QVERIFY(korvid.waitForStarted(5000));
+        QVERIFY2(!korvid.waitForFinished(1500), korvid.readAllStandardError().constData());
+        korvid.kill();
+        QVERIFY(korvid.waitForFinished(5000));
     }
 
     void closeAndExitButtonEndTheProgram() {

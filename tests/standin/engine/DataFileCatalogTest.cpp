@@ -145,3 +145,31 @@ TEST(Catalog, RoundTripAndDamage) {
 
 }  // namespace
 }  // namespace standin::test
+
+namespace standin::test {
+namespace {
+
+TEST(FirstStart, AnInterruptedFirstStartIsRedoneButForeignFilesAreLeftAlone) {
+    ScratchDir dir;
+    const auto data = dir.path() / "data";
+    std::filesystem::create_directories(data);
+    // A crash after master.mdf was created but before its header was written.
+    std::ofstream(data / "master.mdf", std::ios::binary) << std::string(70000, '\0');
+    {
+        Engine e(data, "pw");
+        Session s;
+        EXPECT_TRUE(e.login("sa", "pw", "master", s).accepted);
+    }
+    EXPECT_EQ(DataFile::inspect((data / "master.mdf").string()).status, DataFile::Status::Ok);
+
+    // A file of someone else's where the server keeps master stops the start instead.
+    ScratchDir other;
+    const auto data2 = other.path() / "data";
+    std::filesystem::create_directories(data2);
+    std::ofstream(data2 / "master.mdf") << "not ours";
+    EXPECT_THROW(Engine(data2, "pw"), std::runtime_error);
+    EXPECT_EQ(std::filesystem::file_size(data2 / "master.mdf"), 8u);
+}
+
+}  // namespace
+}  // namespace standin::test

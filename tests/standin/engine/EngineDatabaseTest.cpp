@@ -259,6 +259,9 @@ TEST_F(EngineDatabase, SecondaryFilesTravelWithTheDatabase) {
     ASSERT_EQ(rs.size(), 1u);
     EXPECT_EQ(rs[0].rows.size(), 3u);
 
+    EXPECT_EQ(messageNumbers(run("CREATE DATABASE z LOG ON (FILENAME = '" + moved("big.ldf") +
+                                 "') FOR ATTACH")),
+              (std::vector<int>{102}));
     std::string tooMany = "sp_attach_db x";
     for (int i = 0; i < 17; ++i) tooMany += ", 'f'";
     EXPECT_EQ(messageNumbers(run(tooMany)), (std::vector<int>{8144}));
@@ -323,12 +326,24 @@ TEST_F(EngineDatabase, SingleFileAttachBuildsANewLogOnlyAfterACleanDetach) {
     EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"shop_log"}));
     EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{newLog}));
 
+    // The new log never replaces a file that is already there.
+    run("USE master");
+    run("EXEC sp_detach_db 'shop'");
+    fs::remove(newLog);
+    std::ofstream(newLog) << "someone else's";
+    EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db  shop,'" + copy + "'")),
+              (std::vector<int>{5170, 1813}));
+    EXPECT_EQ(fs::file_size(newLog), 14u);
+    EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db  shop,'relative/SHOP.MDF'")),
+              (std::vector<int>{5105, 1813}));
+
     // A primary named as the log, or a missing primary, is refused.
     run("USE master");
     EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db  x,'" + files("none.mdf") + "'")),
               (std::vector<int>{5105, 1813}));
-    EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db  shop,'" + copy + "'")),
-              (std::vector<int>{1801}));
+    ASSERT_EQ(returnStatus(
+                  run("sp_attach_db  N'shop', N'" + copy + "', N'" + files("shop_log.ldf") + "'")),
+              1);
 }
 
 TEST_F(EngineDatabase, DetachRefusalsAndInUse) {
@@ -403,6 +418,12 @@ TEST_F(EngineDatabase, ShrinkReallyReducesTheFilesOnDisk) {
     EXPECT_EQ(messageNumbers(run("DBCC SHRINKFILE (nosuch)")), (std::vector<int>{8985}));
     EXPECT_EQ(messageNumbers(run("BACKUP LOG nosuch WITH TRUNCATE_ONLY")),
               (std::vector<int>{911, 3013}));
+    // master's log cannot be backed up: the batch goes on to the shrink, but reports the error.
+    Reply m = run("USE master BACKUP LOG master WITH TRUNCATE_ONLY DBCC SHRINKFILE (mastlog)");
+    EXPECT_EQ(messageNumbers(m), (std::vector<int>{5701, 4212, 3013, 2528}));
+    EXPECT_EQ(messageNumbers(run("BACKUP LOG tempdb WITH NO_LOG")), (std::vector<int>{3147, 3013}));
+    EXPECT_FALSE(hasError(run("BACKUP LOG model WITH TRUNCATE_ONLY")));
+    run("USE shop");
 
     // The database still attaches after detach: headers were not cut off.
     run("USE master");
@@ -448,6 +469,41 @@ TEST_F(EngineDatabase, NamesThatNeedQuotingWorkWhenQuoted) {
               (std::vector<int>{105}));
 }
 
+TEST_F(EngineDatabase, ProcedureArgumentsAndDbccArgumentsAreChecked) {
+    create("shop", "shop");
+    struct Case {
+        std::string sql;
+        std::vector<int> numbers;
+    } cases[] = {
+        {"EXEC sp_detach_db @dbname = 'x', 'y'", {119}},
+        {"EXEC sp_detach_db NULL", {201}},
+        {"EXEC sp_detach_db @dbname = DEFAULT", {201}},
+        {"EXEC sp_detach_db 'a', 'b', 'c'", {8144}},
+        {"EXEC sp_attach_single_file_db @dbname = 'x'", {201}},
+        {"EXEC tempdb.dbo.sp_detach_db 'shop'", {2812}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "')", {2526}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 9)", {2526}},
+        {"DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 2) WITH BOGUS", {2526}},
+        {"DBCC NOSUCHCOMMAND", {2526}},
+        {"DBCC SHRINKFILE (shop, 'lots')", {2526}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(messageNumbers(run(c.sql)), c.numbers) << c.sql;
+    // @skipchecks is accepted, in either form, and the detach goes ahead.
+    Reply ok = run("EXEC master..sp_detach_db @skipchecks = 'true', @dbname = [shop]");
+    EXPECT_EQ(returnStatus(ok), 0);
+
+    // sysaltfiles in master and DB_NAME / DB_ID over the catalog.
+    create("alt", "alt");
+    auto rs =
+        results(run("SELECT dbid, name FROM master..sysaltfiles WHERE name LIKE 'alt%' "
+                    "ORDER BY name SELECT DB_NAME(5), DB_ID('ALT'), DB_NAME(999)"));
+    ASSERT_EQ(rs.size(), 2u);
+    EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{"alt", "alt_log"}));
+    EXPECT_EQ(rs[1].rows[0][0].text, "alt");
+    EXPECT_EQ(rs[1].rows[0][1].i, 5);
+    EXPECT_EQ(rs[1].rows[0][2].kind, Value::Kind::Null);
+}
+
 TEST_F(EngineDatabase, AnErrorInTheSecondStatementDoesNotStopTheThird) {
     create("shop", "shop");
     Reply r = run("EXEC sp_detach_db 'nosuch'; EXEC sp_detach_db 'shop'; SELECT 1");
@@ -472,6 +528,27 @@ TEST_F(EngineDatabase, RestartAfterACrashFindsEveryAttachedDatabase) {
     EXPECT_EQ(returnStatus(run("EXEC sp_detach_db 'gone'")), 0);
     run("USE shop");
     EXPECT_FALSE(hasError(run("DBCC SHRINKFILE (shop_log)")));
+
+    // A crash in the middle of attach's header write: the header before it is in force, and
+    // the catalog, written after it, still lists the database as attached.
+    run("USE master");
+    run("EXEC sp_detach_db 'shop'");
+    ASSERT_EQ(returnStatus(run("sp_attach_db  N'shop', N'" + files("shop.mdf") + "', N'" +
+                               files("shop_log.ldf") + "'")),
+              0);
+    engine_.reset();
+    {
+        auto ins = DataFile::inspect(files("shop.mdf"));
+        ASSERT_EQ(ins.status, DataFile::Status::Ok);
+        std::fstream io(files("shop.mdf"), std::ios::in | std::ios::out | std::ios::binary);
+        io.seekp(static_cast<std::streamoff>(DataFile::slotOffset(ins.header.sequence) + 64));
+        io << std::string(64, '\0');
+    }
+    open();
+    run("USE shop");
+    EXPECT_EQ(column(results(run("SELECT name FROM sysfiles WHERE(fileid= 2)"))[0], 0),
+              (std::vector<std::string>{"shop_log"}));
+    run("USE master");
 
     // A damaged catalog stops the server instead of forgetting databases.
     engine_.reset();

@@ -64,12 +64,48 @@ TEST_F(EngineQuery, SysdatabasesAnswersTheClientsQueries) {
         run("SELECT COUNT(*) FROM master..sysdatabases WHERE dbid <> 2 AND name LIKE 'm%'"));
     EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"3"}));
 
+    rs = results(
+        run("SELECT TOP 2 name FROM sysdatabases WHERE name NOT IN ('master', N'MODEL', NULL) "
+            "OR dbid IN (1) ORDER BY 1"));
+    // NOT IN over a list holding NULL is never true; the OR keeps master.
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"master"}));
+    rs =
+        results(run("SELECT TOP 2 name FROM sysdatabases WHERE name NOT IN ('master', N'MODEL') "
+                    "ORDER BY name"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"msdb", "tempdb"}));
+    rs =
+        results(run("SELECT name AS n FROM sysdatabases WHERE NOT (dbid > 1 AND name <> NULL) "
+                    "ORDER BY n DESC"));
+    // dbid > 1 AND UNKNOWN is UNKNOWN for the three, FALSE for master: only master is NOT-true.
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"master"}));
+
     // Names the server does not know end the batch.
     Reply missing = run("SELECT 1 SELECT * FROM nosuch SELECT 2");
     EXPECT_EQ(results(missing).size(), 1u);
     EXPECT_EQ(messageNumbers(missing), (std::vector<int>{208}));
     EXPECT_EQ(messages(missing)[0].text, "Invalid object name 'nosuch'.");
-    EXPECT_EQ(messageNumbers(run("SELECT nocolumn FROM sysdatabases")), (std::vector<int>{207}));
+    struct Case {
+        const char* sql;
+        int number;
+    } refusals[] = {
+        {"SELECT nocolumn FROM sysdatabases", 207},
+        {"SELECT name FROM sysdatabases ORDER BY nosuch", 207},
+        {"SELECT name FROM sysdatabases WHERE nosuch = 1", 207},
+        {"SELECT name FROM sysdatabases ORDER BY 2", 108},
+        {"SELECT *", 263},
+        {"SELECT name FROM sysdatabases WHERE dbid = 'one'", 245},
+        {"SELECT name, COUNT(*) FROM sysdatabases", 8118},
+        {"SELECT name FROM other.dbo.sysdatabases", 208},
+        {"SELECT name FROM master.guest.sysdatabases", 208},
+    };
+    for (const Case& c : refusals) {
+        Reply r = run(c.sql);
+        EXPECT_EQ(messageNumbers(r), (std::vector<int>{c.number})) << c.sql;
+        EXPECT_TRUE(results(r).empty()) << c.sql;
+    }
+    // A text compared with a number converts when it can.
+    rs = results(run("SELECT name FROM sysdatabases WHERE dbid = ' 4 '"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"msdb"}));
 }
 
 TEST_F(EngineQuery, ServerVariablesAndFunctions) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Collation.h"
 #include "Lexer.h"
 #include "Parser.h"
 
@@ -160,6 +161,48 @@ TEST(Parser, DeepNestingIsRefusedWithoutExhaustingTheStack) {
     for (int i = 0; i < 50000; ++i) nots += "NOT ";
     nots += "1 = 1";
     EXPECT_EQ(Parser::parseBatch(nots).failure->number, 191);
+}
+
+}  // namespace
+}  // namespace standin
+
+namespace standin {
+namespace {
+
+TEST(Collation, CaseInsensitiveTrailingBlankBlindComparisonAndLike) {
+    EXPECT_EQ(Collation::compare("SHOP", "shop"), 0);
+    EXPECT_EQ(Collation::compare("shop  ", "shop"), 0);
+    EXPECT_EQ(Collation::compare("ÉTÉ", "été"), 0);
+    EXPECT_LT(Collation::compare("a", "b"), 0);
+    EXPECT_LT(Collation::compare("shop", "shop2"), 0);
+    EXPECT_NE(Collation::compare("销售库", "销售"), 0);
+    EXPECT_EQ(Collation::length("销售库"), 3u);
+    // Invalid UTF-8 is compared byte by byte rather than rejected.
+    EXPECT_EQ(Collation::compare("\xff\xfe", "\xff\xfe"), 0);
+
+    struct Case {
+        const char* text;
+        const char* pattern;
+        bool match;
+    } cases[] = {
+        {"master", "m%", true},
+        {"MSDB", "m_db", true},
+        {"tempdb", "%DB", true},
+        {"model", "m[aeiou]del", true},
+        {"model", "m[^o]del", false},
+        {"abc", "[a-c]bc", true},
+        {"abc", "a", false},
+        {"", "%", true},
+        {"x", "", false},
+        {"a%b", "a[%]b", true},
+        {"shop ", "shop", true},
+        {"销售库", "销%", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Collation::like(c.text, c.pattern), c.match) << c.text << " LIKE " << c.pattern;
+    }
+    // Many wildcards stay linear instead of backtracking.
+    EXPECT_FALSE(Collation::like(std::string(3000, 'a'), std::string(1500, '%') + "b"));
 }
 
 }  // namespace

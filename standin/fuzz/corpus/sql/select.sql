@@ -1,0 +1,1 @@
+SELECT TOP 2 name, dbid AS d FROM t WHERE name NOT IN ('x', NULL) OR dbid >= '5' AND filename LIKE '%[0-9]' ORDER BY d DESC, 1

@@ -1,0 +1,348 @@
+// The folder walk: order and columns of the rows, per-folder failures, and what the walk must not
+// enter (links, folders already walked), on an in-memory tree and on a real one.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+#include <functional>
+#include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fs/Files.h"
+#include "search/FolderWalk.h"
+
+using namespace korvid;
+using fs::EntryKind;
+using fs::PathStyle;
+
+namespace {
+
+// A tree in memory: each folder lists its entries in a fixed order; a folder can fail to open or
+// fail after some entries, a file can lack a length.
+struct FakeEntry {
+    QString name;
+    EntryKind kind;
+    qint64 size = 0;  // -1: the length cannot be read
+};
+struct FakeFolder {
+    QList<FakeEntry> entries;
+    int failAfter = -1;  // entries returned before the enumeration fails; -1 never
+    quint64 inode = 0;   // 0: its own
+};
+
+class FakeEnumerator : public fs::DirectoryEnumerator {
+public:
+    QMap<QString, FakeFolder> folders;
+    QStringList opened;
+
+    std::unique_ptr<fs::FolderReader> open(const QString& folder, bool) override {
+        opened.append(folder);
+        auto it = folders.find(folder);
+        if (it == folders.end()) return nullptr;
+        const quint64 inode =
+            it->inode ? it->inode : quint64(std::distance(folders.begin(), it)) + 1;
+        return std::make_unique<Reader>(*it, inode);
+    }
+
+private:
+    class Reader : public fs::FolderReader {
+    public:
+        Reader(const FakeFolder& folder, quint64 inode) : folder_(folder), inode_(inode) {}
+        bool next(QString& name, EntryKind& kind) override {
+            if (folder_.failAfter >= 0 && at_ >= folder_.failAfter) {
+                failed_ = true;
+                return false;
+            }
+            if (at_ >= folder_.entries.size()) return false;
+            last_ = folder_.entries.at(at_++);
+            name = last_.name;
+            kind = last_.kind;
+            return true;
+        }
+        bool failed() const override { return failed_; }
+        std::optional<qint64> lastFileLength() override {
+            if (last_.size < 0) return std::nullopt;
+            return last_.size;
+        }
+        fs::FolderId id() const override { return {1, inode_}; }
+
+    private:
+        const FakeFolder& folder_;
+        quint64 inode_;
+        int at_ = 0;
+        FakeEntry last_;
+        bool failed_ = false;
+    };
+};
+
+struct Recorder : search::WalkSink {
+    QList<search::FoundFile> rows;
+    QStringList entered;
+    int yields = 0;
+    std::function<void(const QString&)> onEnter;
+    void enterFolder(const QString& folder) override {
+        entered.append(folder);
+        if (onEnter) onEnter(folder);
+    }
+    bool addRow(search::FoundFile&& row) override {
+        rows.append(row);
+        return true;
+    }
+    bool yield() override {
+        ++yields;
+        return true;
+    }
+    QStringList paths() const {
+        QStringList out;
+        for (const auto& r : rows) out.append(r.fullPath);
+        return out;
+    }
+};
+
+FakeEntry file(const char* name, qint64 size = 1) {
+    return {QString::fromUtf8(name), EntryKind::File, size};
+}
+FakeEntry folder(const char* name) {
+    return {QString::fromUtf8(name), EntryKind::Folder};
+}
+
+// D:\SQL\ with matches, subfolders and a non-matching file on every level.
+FakeEnumerator windowsTree() {
+    FakeEnumerator e;
+    e.folders["D:\\SQL\\"] = {{file("b.MDF", 10),
+                               folder("Data"),
+                               file("x.txt"),
+                               file("a.mdf", 20),
+                               folder("Old"),
+                               {QStringLiteral("link"), EntryKind::Other}}};
+    e.folders["D:\\SQL\\Data\\"] = {{folder("Deep"), file("Sales.mdf", 1245184)}};
+    e.folders["D:\\SQL\\Data\\Deep\\"] = {{file("d.mdf", 1)}};
+    e.folders["D:\\SQL\\Old\\"] = {{file("o.mdf", 2)}};
+    return e;
+}
+
+}  // namespace
+
+TEST(FolderWalk, RowsComeDepthFirstWithMatchesBeforeSubfolders) {
+    FakeEnumerator e = windowsTree();
+    Recorder sink;
+    search::FolderWalk walk(e, PathStyle::Windows);
+    EXPECT_TRUE(walk.run(QStringLiteral("D:\\SQL\\"), QStringLiteral("*.MDF"), sink));
+
+    EXPECT_EQ(sink.paths(),
+              (QStringList{"D:\\SQL\\B.MDF", "D:\\SQL\\A.MDF", "D:\\SQL\\Data\\SALES.MDF",
+                           "D:\\SQL\\Data\\Deep\\D.MDF", "D:\\SQL\\Old\\O.MDF"}));
+    EXPECT_EQ(sink.entered, (QStringList{"D:\\SQL\\", "D:\\SQL\\Data\\", "D:\\SQL\\Data\\Deep\\",
+                                         "D:\\SQL\\Old\\"}));
+    const search::FoundFile& sales = sink.rows.at(2);
+    EXPECT_EQ(sales.fileName, QStringLiteral("SALES.MDF"));
+    EXPECT_EQ(sales.folderWithoutDrive, QStringLiteral("\\SQL\\Data\\"));
+    EXPECT_EQ(sales.size, 1245184);
+    EXPECT_EQ(sales.folder, QStringLiteral("D:\\SQL\\Data\\"));
+    EXPECT_EQ(walk.total(), 10 + 20 + 1245184 + 1 + 2);
+    // One yield per entry of every folder walked.
+    EXPECT_EQ(sink.yields, 6 + 2 + 1 + 1);
+}
+
+TEST(FolderWalk, AFailureEndsOnlyThatFolder) {
+    FakeEnumerator e = windowsTree();
+    // Data fails after its first entry: nothing of it is listed, not even its subfolder Deep.
+    e.folders["D:\\SQL\\Data\\"] = {{file("s1.mdf"), folder("Deep"), file("s2.mdf")}, 2};
+    Recorder sink;
+    search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("D:\\SQL\\"), "*.mdf", sink);
+    EXPECT_EQ(sink.paths(), (QStringList{"D:\\SQL\\B.MDF", "D:\\SQL\\A.MDF",
+                                         "D:\\SQL\\Data\\S1.MDF", "D:\\SQL\\Old\\O.MDF"}));
+
+    // A size that cannot be read: no half row, the folder's later files and subfolders skipped.
+    e = windowsTree();
+    e.folders["D:\\SQL\\"].entries[3].size = -1;  // a.mdf
+    Recorder second;
+    search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("D:\\SQL\\"), "*.mdf", second);
+    EXPECT_EQ(second.paths(), QStringList{"D:\\SQL\\B.MDF"});
+
+    // A folder that cannot be opened yields no rows; its siblings are walked.
+    e = windowsTree();
+    e.folders.remove("D:\\SQL\\Data\\");
+    Recorder third;
+    search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("D:\\SQL\\"), "*.mdf", third);
+    EXPECT_EQ(third.paths(),
+              (QStringList{"D:\\SQL\\B.MDF", "D:\\SQL\\A.MDF", "D:\\SQL\\Old\\O.MDF"}));
+
+    // A search folder that is not there: no rows at all.
+    Recorder none;
+    search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("Q:\\"), "*.mdf", none);
+    EXPECT_TRUE(none.rows.isEmpty());
+}
+
+TEST(FolderWalk, TheTotalCountsPastFourGigabytesAndStopsAtOverflow) {
+    FakeEnumerator e;
+    const qint64 threeGiB = qint64(3) << 30;
+    e.folders["D:\\"] = {{file("a.mdf", threeGiB), file("b.mdf", threeGiB), folder("X")}};
+    e.folders["D:\\X\\"] = {
+        {file("c.mdf", std::numeric_limits<qint64>::max() - 1), file("d.mdf", 1), folder("Y")}};
+    e.folders["D:\\X\\Y\\"] = {{file("e.mdf", 1)}};
+    Recorder sink;
+    search::FolderWalk walk(e, PathStyle::Windows);
+    walk.run(QStringLiteral("D:\\"), "*.mdf", sink);
+    // c would overflow the total: X ends there, without c and without its subfolder Y.
+    EXPECT_EQ(sink.paths(), (QStringList{"D:\\A.MDF", "D:\\B.MDF"}));
+    EXPECT_EQ(walk.total(), 2 * threeGiB);
+}
+
+TEST(FolderWalk, AFolderMetTwiceIsWalkedOnce) {
+    FakeEnumerator e = windowsTree();
+    // Old is the same folder as Data reached by another name (a junction the platform did not
+    // mark, a bind mount).
+    e.folders["D:\\SQL\\Data\\"].inode = 77;
+    e.folders["D:\\SQL\\Old\\"].inode = 77;
+    Recorder sink;
+    search::FolderWalk(e, PathStyle::Windows).run(QStringLiteral("D:\\SQL\\"), "*.mdf", sink);
+    EXPECT_EQ(sink.rows.size(), 4);
+    EXPECT_FALSE(sink.paths().contains(QStringLiteral("D:\\SQL\\Old\\O.MDF")));
+}
+
+TEST(FolderWalk, TheSinkCanStopTheWalk) {
+    FakeEnumerator e = windowsTree();
+    struct Stopper : Recorder {
+        bool yield() override { return ++yields < 3; }
+    } sink;
+    EXPECT_FALSE(search::FolderWalk(e, PathStyle::Windows).run("D:\\SQL\\", "*.mdf", sink));
+    EXPECT_EQ(sink.entered.size(), 1);
+}
+
+// On the real file system of the host.
+class RealTree : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString root() const { return dir_.path() + QLatin1Char('/'); }
+    void mkdir(const QString& rel) { ASSERT_TRUE(QDir().mkpath(root() + rel)); }
+    void write(const QString& rel, qint64 size) {
+        QFile f(root() + rel);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(size));
+    }
+    void link(const QString& target, const QString& rel) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(),
+                            QFile::encodeName(root() + rel).constData()),
+                  0);
+    }
+    QList<search::FoundFile> walk(const QString& pattern, Recorder& sink) {
+        auto enumerator = fs::makeNativeEnumerator();
+        search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), pattern, sink);
+        return sink.rows;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(RealTree, HiddenEntriesAreFoundAndPathsNameRealFiles) {
+    mkdir(".Hidden Dir/Sub");
+    mkdir("Data");
+    write(".hidden.mdf", 5);
+    write("Data/Sales.mdf", 1245184);
+    write("Data/ Blank.MDF", 7);
+    write(".Hidden Dir/Sub/h.Mdf", 3);
+    write("Data/notes.txt", 1);
+    write("Data/sales.mdf.bak", 1);
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.MDF"), sink);
+    ASSERT_EQ(rows.size(), 4);
+    QStringList names;
+    for (const auto& row : rows) {
+        names.append(row.fileName);
+        // Every column of a row belongs to the same file, and its path is the file found.
+        EXPECT_EQ(row.fullPath.left(row.folder.size()), row.folder);
+        EXPECT_EQ(row.folderWithoutDrive, row.folder);
+        EXPECT_TRUE(row.folder.startsWith(root()));
+        EXPECT_EQ(fs::fileLength(row.fullPath), row.size) << row.fullPath.toStdString();
+    }
+    names.sort();
+    EXPECT_EQ(names, (QStringList{".HIDDEN.MDF", "BLANK.MDF", "H.MDF", "SALES.MDF"}));
+    EXPECT_TRUE(QStringList(sink.paths()).contains(root() + QStringLiteral("Data/ Blank.MDF")));
+    // The root's own match comes before anything below it.
+    EXPECT_EQ(rows.first().fullPath, root() + QStringLiteral(".hidden.mdf"));
+
+    Recorder all;
+    EXPECT_EQ(walk(QStringLiteral("*.*"), all).size(), 6);
+}
+
+TEST_F(RealTree, LinksAreListedAsFilesButNeverWalked) {
+    mkdir("a/b");
+    write("a/b/real.mdf", 4);
+    link(root() + "a", "a/b/up");  // a loop back to a parent
+    link(root() + "a/b", "side");  // a second way into b
+    link(root() + "a/b/real.mdf", "linked.mdf");
+    link(root() + "nowhere.mdf", "dangling.mdf");
+    link(root() + "a", "folder.mdf");  // a link to a folder, named like a match
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    QStringList paths = sink.paths();
+    paths.sort();
+    EXPECT_EQ(paths, (QStringList{root() + "a/b/real.mdf", root() + "linked.mdf"}));
+    EXPECT_EQ(sink.entered.size(), 3);  // the root, a, a/b
+}
+
+TEST_F(RealTree, AFolderThatVanishesYieldsNoRows) {
+    mkdir("A");
+    mkdir("B/C");
+    write("A/a.mdf", 1);
+    write("B/C/c.mdf", 1);
+    write("r.mdf", 1);
+    Recorder sink;
+    // Whichever of A and B comes first takes the other away.
+    sink.onEnter = [this](const QString& folder) {
+        if (folder == root() + "A/") QDir(root() + "B").removeRecursively();
+        if (folder == root() + "B/") QDir(root() + "A").removeRecursively();
+    };
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    EXPECT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.first().fullPath, root() + "r.mdf");
+}
+
+TEST_F(RealTree, NamesThatAreNotTextAreLeftOut) {
+    mkdir("d");
+    const QByteArray bad = QFile::encodeName(root()) + "d/bad\xff.mdf";
+    FILE* f = fopen(bad.constData(), "w");
+    ASSERT_NE(f, nullptr);
+    fclose(f);
+    write("d/good.mdf", 1);
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    ::unlink(bad.constData());  // Qt cannot name it to clean up
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().fileName, QStringLiteral("GOOD.MDF"));
+}
+
+TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the in-memory tree covers it";
+    mkdir("locked");
+    mkdir("open");
+    write("locked/l.mdf", 1);
+    write("open/o.mdf", 1);
+    ASSERT_EQ(::chmod(QFile::encodeName(root() + "locked").constData(), 0), 0);
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    ::chmod(QFile::encodeName(root() + "locked").constData(), 0755);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().fileName, QStringLiteral("O.MDF"));
+}
+
+TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
+    QString chain;
+    for (int i = 0; i < 150; ++i) chain += QStringLiteral("d%1/").arg(i % 10);
+    mkdir(chain);
+    write(chain + "bottom.mdf", 1);
+    write("d0/top.mdf", 1);
+    Recorder sink;
+    const auto rows = walk(QStringLiteral("*.mdf"), sink);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).fullPath, root() + "d0/top.mdf");
+    EXPECT_EQ(rows.at(1).fullPath, root() + chain + "bottom.mdf");
+}
