@@ -77,7 +77,7 @@ search::ResultTable* AttachController::table() const {
     return s ? &s->table() : nullptr;
 }
 
-FoundFile AttachController::selectedFile() const {
+InspectedFile AttachController::selectedFile() const {
     search::ResultTable* t = table();
     if (!t) return {};
     return {t->selectedFullPath(), t->selectedFolder()};
@@ -100,7 +100,7 @@ void AttachController::proc3() {
 void AttachController::attachSelected() {
     if (!table()) return;
     try {
-        const FoundFile file = selectedFile();
+        const InspectedFile file = selectedFile();
         inspector_.readDatabaseName(file);
         inspector_.proc4(file);
         proc3();

@@ -47,7 +47,7 @@ signals:
 private:
     search::SearchController* search() const;
     search::ResultTable* table() const;
-    FoundFile selectedFile() const;
+    InspectedFile selectedFile() const;
 
     // AutoAttachSteps
     int rowCount() const override;

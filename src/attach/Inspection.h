@@ -30,7 +30,7 @@ private:
 };
 
 // The selected row of the result table: List3 and List5.
-struct FoundFile {
+struct InspectedFile {
     QString fullPath;
     QString folder;
 };

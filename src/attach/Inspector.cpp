@@ -20,13 +20,13 @@ const db::ResultSet& Inspector::run(const QString& statement) {
     return adodc2_.rows();
 }
 
-void Inspector::readDatabaseName(const FoundFile& file) {
+void Inspector::readDatabaseName(const InspectedFile& file) {
     record_.dataPath = file.fullPath;
     record_.databaseName =
         attach::readDatabaseName(run(checkPrimaryFileStatement(record_.dataPath, 2)));
 }
 
-void Inspector::proc4(const FoundFile& file) {
+void Inspector::proc4(const InspectedFile& file) {
     record_.dataPath = file.fullPath;
     const RecordedFiles recorded =
         readRecordedFiles(run(checkPrimaryFileStatement(record_.dataPath, 3)));

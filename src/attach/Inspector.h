@@ -19,10 +19,10 @@ public:
     InspectionRecord& record() { return record_; }
 
     // proc2 without its call of proc4: Text2 and Text4.
-    void readDatabaseName(const FoundFile& file);
+    void readDatabaseName(const InspectedFile& file);
     // proc4: Text2 again, the recorded paths, Text5..Text7 and Text3.
-    void proc4(const FoundFile& file);
-    void proc2(const FoundFile& file) {
+    void proc4(const InspectedFile& file);
+    void proc2(const InspectedFile& file) {
         readDatabaseName(file);
         proc4(file);
     }
