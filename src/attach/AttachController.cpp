@@ -87,8 +87,8 @@ void AttachController::proc3() {
     const InspectionRecord& r = inspector_.record();
     search::ResultTable* t = table();
     if (label3_ && t) {
+        // Painted when the window next gets its turn, between files, as the run yields.
         label3_->setText(progressText(t->selectedIndex(), t->count(), r.databaseName));
-        label3_->repaint();
     }
     if (r.databaseName.isEmpty() && r.dataPath.isEmpty() && r.logPath.isEmpty()) return;
     const Credentials& login = window_.credentials();
