@@ -57,15 +57,13 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
     : QMainWindow(parent),
       credentials_(credentials),
-      adodc1_(new QuerySource(this)),
-      adodc2_(new QuerySource(this)) {
+      adodc1_(new QuerySource(this)) {
     setObjectName(QStringLiteral("form2"));
     setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
     adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
-    adodc2_->setObjectName(QStringLiteral("Adodc2"));
 
     buildControls();
     buildStatusBar();
@@ -180,20 +178,12 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildHiddenControls(QWidget* client) {
-    // The working storage of the other operations: never shown, so never in the tab order.
+    // The selected database, never shown. The other hidden working values (the inspection
+    // record, its source, the shrinks' logical names) are typed members of the attach and
+    // maintenance controllers.
     auto* frame1 = named(new QGroupBox(QStringLiteral("分离收缩"), client), "Frame1");
     frame1->setVisible(false);
     text8_ = named(new QLineEdit(frame1), "Text8");
-    named(new QLineEdit(frame1), "Text9");
-    named(new QLineEdit(frame1), "Text10");
-    for (const char* name : {"Text2", "Text3", "Text4"})
-        named(new QLineEdit(client), name)->setVisible(false);
-    for (const char* name : {"Text5", "Text6", "Text7"})
-        named(new QLineEdit(QString::fromLatin1(name), client), name)->setVisible(false);
-
-    auto* dataGrid2 = named(new QTableView(client), "DataGrid2");
-    dataGrid2->setModel(adodc2_->model());
-    dataGrid2->setVisible(false);
 
     // Text8 is bound to the field NAME of the list's current row and follows it.
     connect(adodc1_, &QuerySource::currentRowChanged, this,

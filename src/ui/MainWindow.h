@@ -29,8 +29,6 @@ public:
 
     // Adodc1: the source of the database list.
     QuerySource* databaseList() const { return adodc1_; }
-    // Adodc2: the source of the primary-file inspection, shown by the hidden DataGrid2.
-    QuerySource* inspectionSource() const { return adodc2_; }
     // Text8: the database name of the list's current row; empty when none.
     QString selectedDatabase() const;
 
@@ -82,7 +80,6 @@ private:
     QTimer* dateTimer_ = nullptr;
     bool loaded_ = false;
     QuerySource* adodc1_ = nullptr;
-    QuerySource* adodc2_ = nullptr;
     QLineEdit* text8_ = nullptr;
     QMenu* mfile_ = nullptr;
     QMenu* fj_ = nullptr;
