@@ -101,8 +101,6 @@ int main(int argc, char** argv) {
         FixedCredentials login(server.server(), server.password());
         MainWindow window(login);
         installSubsystems(window);
-        if (!window.findChild<search::SearchController*>()) new search::SearchController(window);
-        if (!window.findChild<attach::AttachController*>()) new attach::AttachController(window);
         window.show();
         Messages::startRecording();
         auto* search = window.findChild<search::SearchController*>();

@@ -37,10 +37,6 @@ bool KorvidSession::start() {
     Messages::startRecording();
     window_ = std::make_unique<MainWindow>(*this);
     installSubsystems(*window_);
-    if (!window_->findChild<search::SearchController*>()) new search::SearchController(*window_);
-    if (!window_->findChild<attach::AttachController*>()) new attach::AttachController(*window_);
-    if (!window_->findChild<maintenance::MaintenanceController*>())
-        new maintenance::MaintenanceController(*window_);
     window_->show();
     auto* pattern = window_->findChild<QLineEdit*>(QStringLiteral("Text1"));
     if (pattern && pattern->text() != QStringLiteral("*.MDF"))
