@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "db/Connection.h"
+#include "NoServer.h"
 #include "login/ConnectionStrings.h"
 
 using namespace korvid;
@@ -163,16 +164,7 @@ TEST(DriverPath, PasswordsAndNamesReachTheServerAsTyped) {
 }
 
 TEST(DriverPath, NothingListeningFailsQuicklyWithAnError) {
-    // A port that was free a moment ago: bind, note it, close.
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    const int port = ntohs(a.sin_port);
-    ::close(fd);
+    const int port = test::closedPort();
 
     QElapsedTimer timer;
     timer.start();

@@ -1,10 +1,5 @@
 // The login dialog without a server: refused logins keep the dialog as it was, Enter in either
 // box logs in, focus selects the whole text, and every way out ends the program.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -15,24 +10,10 @@
 #include "ui/MainWindow.h"
 #include "ui/ProgramEnd.h"
 
+#include "NoServer.h"
+
 using namespace korvid;
-
-namespace {
-
-// A loopback port nothing listens on.
-int closedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-}  // namespace
+using korvid::test::closedPort;
 
 class LoginDialogTest : public QObject {
     Q_OBJECT

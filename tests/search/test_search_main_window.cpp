@@ -17,10 +17,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "login/Credentials.h"
 #include "login/Messages.h"
@@ -29,27 +25,14 @@
 #include "ui/MainWindow.h"
 #include "ui/ProgramEnd.h"
 
+#include "NoServer.h"
+
 using namespace korvid;
+using korvid::test::NoServer;
 
 namespace {
 
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
-struct NoServer : Credentials {
-    QString server = QStringLiteral("127.0.0.1,%1").arg(closedPort());
-    QString serverName() const override { return server; }
-    QString password() const override { return QStringLiteral("pw"); }
-};
 
 }  // namespace
 

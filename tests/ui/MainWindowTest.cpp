@@ -1,10 +1,5 @@
 // The main window on its own: a database list that cannot load leaves a usable window, the
 // resize rules skip only what cannot be applied, activation runs once, and the way out.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDate>
 #include <QGroupBox>
@@ -28,29 +23,11 @@
 #include "ui/ProgramEnd.h"
 #include "ui/Twips.h"
 
+#include "NoServer.h"
+
 using namespace korvid;
-
-namespace {
-
-int closedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-struct NoServer : Credentials {
-    QString server = QStringLiteral("127.0.0.1,%1").arg(closedPort());
-    QString serverName() const override { return server; }
-    QString password() const override { return QStringLiteral("pw"); }
-};
-
-}  // namespace
+using korvid::test::closedPort;
+using korvid::test::NoServer;
 
 class MainWindowTest : public QObject {
     Q_OBJECT

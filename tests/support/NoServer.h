@@ -1,0 +1,34 @@
+#pragma once
+// A server address where nothing listens, for tests of what Korvid does when it cannot connect.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QString>
+
+#include "login/Credentials.h"
+
+namespace korvid::test {
+
+// A loopback port that was free a moment ago: bound, noted, closed.
+inline int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+struct NoServer : Credentials {
+    QString server = QStringLiteral("127.0.0.1,%1").arg(closedPort());
+    QString serverName() const override { return server; }
+    QString password() const override { return QStringLiteral("pw"); }
+};
+
+}  // namespace korvid::test
