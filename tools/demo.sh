@@ -27,7 +27,11 @@ if (exec 3<>/dev/tcp/127.0.0.1/1433) 2>/dev/null; then
 fi
 
 LOG="$DEMO/server.log"
-"$BIN/tds-standin" --data "$SERVER_DIR" --port "$PORT" --sa-password "$PASSWORD" >"$LOG" 2>&1 &
+# setpriv makes the server die with this script even when the script itself is killed outright.
+PDEATH=()
+command -v setpriv >/dev/null && PDEATH=(setpriv --pdeathsig KILL --)
+"${PDEATH[@]}" "$BIN/tds-standin" --data "$SERVER_DIR" --port "$PORT" --sa-password "$PASSWORD" \
+    </dev/null >"$LOG" 2>&1 &
 SERVER_PID=$!
 stop_server() {
     if kill -0 "$SERVER_PID" 2>/dev/null; then
