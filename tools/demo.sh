@@ -8,6 +8,9 @@ BIN="$ROOT/build/bin"
 DEMO=/tmp/korvid-demo
 SERVER_DIR="$DEMO/server"
 DATA_DIR="$DEMO/data"
+# The files of the databases that stay attached live outside the folder to be searched: found
+# there, they would be in use and auto attach would stop at the first of them.
+ATTACHED_DIR="$DEMO/attached"
 
 for exe in tds-standin korvid; do
     [ -x "$BIN/$exe" ] || { echo "missing $BIN/$exe: run ./dev build first" >&2; exit 1; }
@@ -15,8 +18,8 @@ done
 command -v tsql >/dev/null || { echo "tsql (freetds-bin) is missing: run ./dev deps" >&2; exit 1; }
 
 # A fresh start each time: only the demo's own folders are removed.
-rm -rf "$SERVER_DIR" "$DATA_DIR"
-mkdir -p "$SERVER_DIR" "$DATA_DIR/2003/sales" "$DATA_DIR/archive" "$DATA_DIR/人事"
+rm -rf "$SERVER_DIR" "$DATA_DIR" "$ATTACHED_DIR"
+mkdir -p "$SERVER_DIR" "$DATA_DIR/2003/sales" "$DATA_DIR/archive" "$DATA_DIR/人事" "$ATTACHED_DIR"
 
 PASSWORD=$(LC_ALL=C tr -dc 'A-Za-z0-9' </dev/urandom | head -c 10 || true)
 [ -n "$PASSWORD" ] || PASSWORD=korvid-demo
@@ -27,7 +30,11 @@ if (exec 3<>/dev/tcp/127.0.0.1/1433) 2>/dev/null; then
 fi
 
 LOG="$DEMO/server.log"
-"$BIN/tds-standin" --data "$SERVER_DIR" --port "$PORT" --sa-password "$PASSWORD" >"$LOG" 2>&1 &
+# setpriv makes the server die with this script even when the script itself is killed outright.
+PDEATH=()
+command -v setpriv >/dev/null && PDEATH=(setpriv --pdeathsig KILL --)
+"${PDEATH[@]}" "$BIN/tds-standin" --data "$SERVER_DIR" --port "$PORT" --sa-password "$PASSWORD" \
+    </dev/null >"$LOG" 2>&1 &
 SERVER_PID=$!
 stop_server() {
     if kill -0 "$SERVER_PID" 2>/dev/null; then
@@ -47,7 +54,7 @@ done
 PORT=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$LOG" | head -n1)
 [ -n "$PORT" ] || { echo "tds-standin did not report its port:" >&2; cat "$LOG" >&2; exit 1; }
 
-# Six databases; three are detached again, so their files are there to be found.
+# Six databases; four are detached again, so their files are there to be found.
 SQL=$(cat <<SQLTEXT
 CREATE DATABASE Sales2003 ON (NAME = Sales2003_Data, FILENAME = '$DATA_DIR/2003/sales/Sales2003_Data.MDF') LOG ON (NAME = Sales2003_Log, FILENAME = '$DATA_DIR/2003/sales/Sales2003_Log.LDF')
 go
@@ -57,15 +64,17 @@ CREATE DATABASE [库存管理] ON (NAME = Stock_Data, FILENAME = '$DATA_DIR/人�
 go
 CREATE DATABASE Archive1999 ON (NAME = Archive1999_Data, FILENAME = '$DATA_DIR/archive/Archive1999_Data.MDF') LOG ON (NAME = Archive1999_Log, FILENAME = '$DATA_DIR/archive/Archive1999_Log.LDF')
 go
-CREATE DATABASE Payroll ON (NAME = Payroll_Data, FILENAME = '$DATA_DIR/archive/Payroll_Data.MDF') LOG ON (NAME = Payroll_Log, FILENAME = '$DATA_DIR/archive/Payroll_Log.LDF')
+CREATE DATABASE Payroll ON (NAME = Payroll_Data, FILENAME = '$ATTACHED_DIR/Payroll_Data.MDF') LOG ON (NAME = Payroll_Log, FILENAME = '$ATTACHED_DIR/Payroll_Log.LDF')
 go
-CREATE DATABASE Inventory ON (NAME = Inventory_Data, FILENAME = '$DATA_DIR/Inventory_Data.MDF') LOG ON (NAME = Inventory_Log, FILENAME = '$DATA_DIR/Inventory_Log.LDF')
+CREATE DATABASE Inventory ON (NAME = Inventory_Data, FILENAME = '$ATTACHED_DIR/Inventory_Data.MDF') LOG ON (NAME = Inventory_Log, FILENAME = '$ATTACHED_DIR/Inventory_Log.LDF')
 go
 EXEC sp_detach_db @dbname = 'Sales2003'
 go
 EXEC sp_detach_db @dbname = 'Human Resources'
 go
 EXEC sp_detach_db @dbname = '库存管理'
+go
+EXEC sp_detach_db @dbname = 'Archive1999'
 go
 select name  from sysdatabases ORDER BY name
 go

@@ -43,12 +43,6 @@ QString escapeMnemonic(QString text) {
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
-// Label3 grows with its text, so the totals and the folder being walked are seen whole.
-void showOn(QLabel& label, const QString& text) {
-    label.setText(text);
-    label.adjustSize();
-}
-
 // The main window's own long-run guard and message boxes.
 SearchHooks windowHooks(MainWindow& window) {
     SearchHooks hooks;
@@ -85,7 +79,7 @@ public:
         if (sinceYield_.nsecsElapsed() < kYieldIntervalNs) return true;
         // The events processed next paint the label with the rest of the window.
         if (QLabel* label = controller_.label3_)
-            showOn(*label, QStringLiteral("正在搜索：") + folder_);
+            label->setText(QStringLiteral("正在搜索：") + folder_);
         QCoreApplication::processEvents();
         sinceYield_.restart();
         return alive();
@@ -99,7 +93,10 @@ public:
 private:
     void showProgress() {
         if (QLabel* label = controller_.label3_) {
-            showOn(*label, QStringLiteral("正在搜索：") + folder_);
+            label->setText(QStringLiteral("正在搜索：") + folder_);
+            // The window fits Label3 to its text on the layout request the new text posts; that
+            // runs first, so the forced paint shows the text whole.
+            QCoreApplication::sendPostedEvents(label->parentWidget(), QEvent::LayoutRequest);
             label->repaint();
         }
     }
@@ -280,7 +277,7 @@ void SearchController::search() {
     searching_ = false;
     if (!walker.alive()) return;  // the window was closed: nothing left to show
 
-    if (label3_) showOn(*label3_, totalsText());
+    if (label3_) label3_->setText(totalsText());
     if (fm_) fm_->show();
     list3_->show();
 }

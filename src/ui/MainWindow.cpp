@@ -55,9 +55,7 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 }  // namespace
 
 MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
-    : QMainWindow(parent),
-      credentials_(credentials),
-      adodc1_(new QuerySource(this)) {
+    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
     setObjectName(QStringLiteral("form2"));
     setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
     setWindowIcon(mainIcon());
@@ -133,9 +131,12 @@ void MainWindow::buildControls() {
     placeTwips(command2, 360, 1800, 1455, 315);
     connect(command2, &QPushButton::clicked, this, [] { endProgram(); });
 
-    auto* label3 = named(new QLabel(QStringLiteral("搜索结果列表："), client), "Label3");
-    placeTwips(label3, 2640, 2640, 1260, 180);
-    setColour(label3, QPalette::WindowText, kBlue);
+    label3_ = named(new QLabel(QStringLiteral("搜索结果列表："), client), "Label3");
+    placeTwips(label3_, 2640, 2640, kLabel3WidthTwips, 180);
+    setColour(label3_, QPalette::WindowText, kBlue);
+    // Label3 carries the totals and the progress of the search and of auto attach: a new text
+    // asks the client area for a layout, and Label3 then takes the width that text needs.
+    client->installEventFilter(this);
 
     list3_ = named(new QListWidget(client), "List3");
     placeTwips(list3_, 2640, 2880, 8775, 4020);
@@ -318,6 +319,18 @@ void MainWindow::applyResizeRulesToOuterSize() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     endProgram();
     event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::LayoutRequest && label3_ && watched == label3_->parent())
+        fitLabel3();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::fitLabel3() {
+    // Left and top stay; the width is never less than the form's own.
+    const int width = std::max(twipsToPixels(kLabel3WidthTwips), label3_->sizeHint().width());
+    if (width != label3_->width()) label3_->resize(width, label3_->height());
 }
 
 bool MainWindow::event(QEvent* event) {

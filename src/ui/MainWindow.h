@@ -63,6 +63,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -72,10 +73,13 @@ private:
     void runActivation();
     void applyResizeRulesToOuterSize();
     void showToday();
+    void fitLabel3();
 
     const Credentials& credentials_;
     QTableView* dataGrid1_ = nullptr;
     QListWidget* list3_ = nullptr;
+    QLabel* label3_ = nullptr;
+    static constexpr int kLabel3WidthTwips = 1260;
     QLabel* panel4_ = nullptr;
     QTimer* dateTimer_ = nullptr;
     bool loaded_ = false;

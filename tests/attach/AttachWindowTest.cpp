@@ -14,6 +14,7 @@
 #include "login/QuerySource.h"
 #include "search/SearchController.h"
 #include "ui/MainWindow.h"
+#include "ui/Twips.h"
 
 using namespace korvid;
 using Outcome = attach::AutoAttachRun::Outcome;
@@ -89,6 +90,25 @@ private slots:
         QCOMPARE(m[0].icon, MsgIcon::Critical);
         QCOMPARE(label3(), s_->search().totalsText());
         QVERIFY(frameVisible());
+    }
+
+    void aLongProgressTextIsShownWhole() {
+        const QString name = QStringLiteral("二零零三年度华东区销售明细与库存核对_archive_copy");
+        QVERIFY(!s_->createDatabase(name, folder()).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 1);
+        auto* label = s_->window().findChild<QLabel*>(QStringLiteral("Label3"));
+        const QPoint place = label->pos();
+        QVERIFY(table().select(0));
+        trigger("FjDG");
+        const QString text = QStringLiteral("正在附加：［1/1］－") + name;
+        QCOMPARE(label3(), text);
+        QTRY_VERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
+        QCOMPARE(label->pos(), place);
+
+        // A short text again: the form's own width, not less.
+        label->setText(QStringLiteral("搜索结果列表："));
+        QTRY_COMPARE(label->width(), twipsToPixels(1260));
+        QCOMPARE(label->pos(), place);
     }
 
     void aMissingLogIsSilentFromThePopupAndAFailureOfTheRun() {

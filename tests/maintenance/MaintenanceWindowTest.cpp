@@ -156,6 +156,21 @@ private slots:
         }
     }
 
+    // master refuses BACKUP LOG while its DBCC SHRINKFILE goes through: the batch as a whole
+    // failed, and saying it succeeded would hide the server's refusal.
+    void aShrinkOfMastersLogIsItsFailure() {
+        QVERIFY(s_->selectDatabase(QStringLiteral("master")));
+        shrink("SSRZ");
+        const QList<MessageRecord> m = s_->takeMessages();
+        QCOMPARE(m.size(), 1);
+        QCOMPARE(m[0].icon, MsgIcon::Critical);
+        // The server's own words and number, not a text of Korvid's.
+        QVERIFY2(m[0].text.contains(QStringLiteral("master")), qPrintable(m[0].text));
+        QVERIFY2(m[0].detail.startsWith(QStringLiteral("Msg ")), qPrintable(m[0].detail));
+        QVERIFY(!m[0].text.contains(QStringLiteral("日志文件收缩成功！")));
+        QCOMPARE(s_->window().selectedDatabase(), QStringLiteral("master"));
+    }
+
     void aDatabaseDroppedBehindKorvidsBackIsAnError() {
         QVERIFY(!s_->createDatabase(QStringLiteral("vanish"), folder(), false).isEmpty());
         s_->window().databaseList()->refresh();

@@ -80,7 +80,7 @@ private slots:
         QTest::keyClick(text1, Qt::Key_Return);
         QCOMPARE(controller->table().count(), 2);
         QCOMPARE(label3->text(), QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
-        QVERIFY(label3->width() >= label3->sizeHint().width());  // seen whole, not cut off
+        QTRY_VERIFY(label3->width() >= label3->sizeHint().width());  // seen whole, not cut off
         QCOMPARE(controller->table().fullPath(0), tree_.path() + "/a.mdf");
         QVERIFY(!window.longRunActive());
 

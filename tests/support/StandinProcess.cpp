@@ -1,9 +1,17 @@
 #include "StandinProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
+#include <csignal>
 #include <cstdio>
+
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace korvid::test {
 
@@ -35,18 +43,40 @@ QString StandinProcess::server() const {
     return QStringLiteral("127.0.0.1,%1").arg(port_);
 }
 
+void StandinProcess::dieWithParent(QProcess& process) {
+#ifdef __linux__
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        // Runs in the child between fork and exec: only async-signal-safe calls.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The parent may have died before the line above took effect.
+        if (::getppid() != parent) ::_exit(127);
+    });
+#else
+    (void)process;
+#endif
+}
+
 bool StandinProcess::start(int timeoutMs) {
     stop();
     process_ = std::make_unique<QProcess>();
-    // The server's complaints belong in the test's log.
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    dieWithParent(*process_);
+    // The server's complaints belong in the test's log, but through a file of our own: an
+    // inherited stderr would be ctest's pipe, held open by a server that outlives the test.
+    errorLog_ = std::make_unique<QTemporaryFile>();
+    if (errorLog_->open()) {
+        errorLog_->close();
+        process_->setStandardErrorFile(errorLog_->fileName());
+    } else {
+        process_->setStandardErrorFile(QProcess::nullDevice());
+    }
     process_->start(binaryPath(),
                     {QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
                      QStringLiteral("0"), QStringLiteral("--sa-password"), password_});
     if (!process_->waitForStarted(timeoutMs)) {
         std::fprintf(stderr, "tds-standin did not start: %s\n",
                      qPrintable(process_->errorString()));
-        process_.reset();
+        forget();
         return false;
     }
     const QDeadlineTimer deadline(timeoutMs);
@@ -83,8 +113,7 @@ void StandinProcess::stop() {
             process_->waitForFinished(5000);
         }
     }
-    process_.reset();
-    port_ = 0;
+    forget();
 }
 
 void StandinProcess::kill() {
@@ -93,8 +122,20 @@ void StandinProcess::kill() {
         process_->kill();
         process_->waitForFinished(5000);
     }
+    forget();
+}
+
+void StandinProcess::forget() {
     process_.reset();
     port_ = 0;
+    if (!errorLog_) return;
+    QFile log(errorLog_->fileName());
+    if (log.open(QIODevice::ReadOnly)) {
+        const QByteArray said = log.readAll();
+        if (!said.isEmpty())
+            std::fwrite(said.constData(), 1, static_cast<size_t>(said.size()), stderr);
+    }
+    errorLog_.reset();
 }
 
 bool StandinProcess::restart(int timeoutMs) {

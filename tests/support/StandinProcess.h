@@ -1,6 +1,6 @@
 #pragma once
 // Runs tds-standin for a test: on a free loopback port, with its own data directory, stopped
-// (SIGTERM, then kill) when the test ends.
+// (SIGTERM, then kill) when the test ends, and killed with the test process if that dies first.
 
 #include <QProcess>
 #include <QString>
@@ -8,6 +8,7 @@
 #include <memory>
 
 class QTemporaryDir;
+class QTemporaryFile;
 
 namespace korvid::test {
 
@@ -36,12 +37,19 @@ public:
     QString dataDir() const { return dataDir_; }
     QString password() const { return password_; }
     static QString binaryPath();
+    // Makes a process started through `process` get SIGKILL when this process dies (Linux), so
+    // no server outlives an aborted test.
+    static void dieWithParent(QProcess& process);
 
 private:
+    // Drops the ended process and copies what it wrote to stderr into the test's log.
+    void forget();
+
     QString password_;
     QString dataDir_;
     std::unique_ptr<QTemporaryDir> tempDir_;
     std::unique_ptr<QProcess> process_;
+    std::unique_ptr<QTemporaryFile> errorLog_;
     quint16 port_ = 0;
 };
 

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTime>
 
+#include "StandinProcess.h"
 #include "login/Credentials.h"
 #include "login/Messages.h"
 #include "login/QuerySource.h"
@@ -210,6 +211,7 @@ private slots:
     void theProgramTakesNothingFromItsCommandLine() {
         // An option the toolkit would obey (an unknown platform) must not stop the start.
         QProcess korvid;
+        test::StandinProcess::dieWithParent(korvid);  // no Korvid left behind by an aborted test
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         korvid.setProcessEnvironment(env);

@@ -152,6 +152,7 @@ TEST_F(RawProtocol, BrokenClientsLoseOnlyTheirOwnConnection) {
 TEST(StandinCommandLine, StopsCleanlyOnSigtermAndRefusesABusyPort) {
     QTemporaryDir dirA, dirB;
     QProcess first;
+    StandinProcess::dieWithParent(first);
     first.start(StandinProcess::binaryPath(), {QStringLiteral("--data"), dirA.path(),
                                                QStringLiteral("--port"), QStringLiteral("0")});
     ASSERT_TRUE(first.waitForStarted(5000));
@@ -162,6 +163,7 @@ TEST(StandinCommandLine, StopsCleanlyOnSigtermAndRefusesABusyPort) {
     const QString port = QString::fromLatin1(line.mid(prefix.size()));
 
     QProcess second;
+    StandinProcess::dieWithParent(second);
     second.start(StandinProcess::binaryPath(),
                  {QStringLiteral("--data"), dirB.path(), QStringLiteral("--port"), port});
     ASSERT_TRUE(second.waitForFinished(10000));
@@ -174,6 +176,7 @@ TEST(StandinCommandLine, StopsCleanlyOnSigtermAndRefusesABusyPort) {
     EXPECT_EQ(first.exitCode(), 0);
 
     QProcess noData;
+    StandinProcess::dieWithParent(noData);
     noData.start(StandinProcess::binaryPath(), {QStringLiteral("--port"), QStringLiteral("0")});
     ASSERT_TRUE(noData.waitForFinished(10000));
     EXPECT_EQ(noData.exitCode(), 2);

@@ -24,6 +24,7 @@ struct TsqlRun {
 };
 
 void startTsql(QProcess& p, const StandinProcess& server, const QString& password) {
+    StandinProcess::dieWithParent(p);
     p.start(QStringLiteral("tsql"), {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U",
                                      "sa", "-P", password, "-o", "q"});
 }

@@ -44,9 +44,14 @@ const watchdog = setTimeout(() => {
 
 function startServer() {
   return new Promise((resolve, reject) => {
-    server = spawn(binary, ['--data', dataDir, '--port', '0', '--sa-password', 'pw'], {
-      stdio: ['ignore', 'pipe', 'inherit'],
-    });
+    // Node cannot ask for a parent-death signal itself; setpriv (util-linux) can, so a killed
+    // test takes its server with it. The server's stderr is a pipe of ours, not ctest's.
+    const args = ['--data', dataDir, '--port', '0', '--sa-password', 'pw'];
+    const setpriv = ['/usr/bin/setpriv', '/bin/setpriv'].find((p) => fs.existsSync(p));
+    server = setpriv
+      ? spawn(setpriv, ['--pdeathsig', 'KILL', '--', binary, ...args], { stdio: ['ignore', 'pipe', 'pipe'] })
+      : spawn(binary, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+    server.stderr.on('data', (chunk) => process.stderr.write(chunk));
     let seen = '';
     server.stdout.on('data', (chunk) => {
       seen += chunk.toString();
