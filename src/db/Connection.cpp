@@ -107,8 +107,26 @@ DbError::DbError(ServerMessage primary, QList<ServerMessage> all)
       primary_(std::move(primary)),
       all_(std::move(all)) {}
 
+namespace {
+
+// One ODBC environment for the whole process, made on the first connection and kept to the end.
+// It holds no connection and no session: every operation still opens its own connection and
+// closes it. A fresh environment per connection made the driver manager read its driver list and
+// load and unload the driver each time, which cost more than the login itself.
+SQLHENV processEnvironment() {
+    static const SQLHENV env = [] {
+        SQLHENV h = SQL_NULL_HENV;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+            return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return h;
+    }();
+    return env;
+}
+
+}  // namespace
+
 struct Connection::Handles {
-    SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
     bool connected = false;
 
@@ -117,7 +135,6 @@ struct Connection::Handles {
             if (connected) SQLDisconnect(dbc);
             SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         }
-        if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
     }
 };
 
@@ -135,12 +152,12 @@ Connection& Connection::operator=(Connection&& other) noexcept {
 }
 
 Connection Connection::open(const QString& odbcConnectionString) {
-    auto h = std::make_unique<Handles>();
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h->env)))
+    const SQLHENV env = processEnvironment();
+    if (env == SQL_NULL_HENV)
         raise({}, QStringLiteral("The ODBC driver manager could not be initialised."));
-    SQLSetEnvAttr(h->env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, h->env, &h->dbc)))
-        raise(readDiagnostics(SQL_HANDLE_ENV, h->env),
+    auto h = std::make_unique<Handles>();
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &h->dbc)))
+        raise(readDiagnostics(SQL_HANDLE_ENV, env),
               QStringLiteral("No connection handle could be allocated."));
     SQLSetConnectAttrW(h->dbc, SQL_ATTR_LOGIN_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);

@@ -38,6 +38,8 @@ ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const Tok
     socket_->setParent(this);
     // While output is held back, unread input stays in the kernel rather than in our memory.
     socket_->setReadBufferSize(1024 * 1024);
+    // Each request waits for its reply: a small reply held back for coalescing stalls the client.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
@@ -84,6 +86,13 @@ void ClientConnection::onDisconnected() {
 }
 
 void ClientConnection::processInput() {
+    // The loop below reads everything that is there, so a nested call has nothing to add.
+    if (processing_) return;
+    processing_ = true;
+    const struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{processing_};
     while (state_ != State::Closing) {
         if (socket_->bytesToWrite() > kMaxPendingOutput) return;  // resumed by bytesWritten
         Packet packet;
@@ -237,6 +246,9 @@ void ClientConnection::handleRpc(const TdsMessage& message) {
 void ClientConnection::send(const Bytes& tokens) {
     const Bytes wire = splitIntoPackets(PacketReply, tokens, packetSize_, spid_);
     socket_->write(reinterpret_cast<const char*>(wire.data()), static_cast<qint64>(wire.size()));
+    // Out now rather than at the event loop's next turn; what the kernel does not take yet
+    // follows as the socket becomes writable.
+    socket_->flush();
 }
 
 void ClientConnection::closeAfterReply() {

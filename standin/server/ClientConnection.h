@@ -49,6 +49,7 @@ private:
     State state_ = State::AwaitPrelogin;
     bool loggedIn_ = false;
     bool finished_ = false;
+    bool processing_ = false;  // a reply's flush reports bytesWritten from inside processInput
     quint16 spid_;
     size_t packetSize_ = 4096;
 };

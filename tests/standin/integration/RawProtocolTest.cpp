@@ -72,6 +72,22 @@ TEST_F(RawProtocol, AttentionIsAcknowledgedEvenAfterTheWholeReply) {
     EXPECT_FALSE(hasDone(after->tokens, 0x20));
 }
 
+TEST_F(RawProtocol, BatchesSentAheadAreAnsweredEachInTurn) {
+    // Replies leave as soon as they are made; requests already waiting must still be answered
+    // one by one, in the order they came, none lost or answered twice.
+    TdsClient c;
+    ASSERT_TRUE(c.connectTo(server_.port()));
+    ASSERT_TRUE(c.login("sa", "pw"));
+    const int n = 60;
+    for (int i = 0; i < n; ++i) c.sendBatch(i % 3 == 2 ? "select name from no_such_table" : kList);
+    for (int i = 0; i < n; ++i) {
+        const auto reply = c.readReply();
+        ASSERT_TRUE(reply) << "reply " << i;
+        EXPECT_EQ(hasMessage(reply->tokens, 208), i % 3 == 2) << "reply " << i;
+    }
+    EXPECT_FALSE(c.readReply(200)) << "a reply too many";
+}
+
 TEST_F(RawProtocol, RepliesFollowTheNegotiatedPacketSize) {
     TdsClient c;
     ASSERT_TRUE(c.connectTo(server_.port()));
