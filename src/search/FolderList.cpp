@@ -5,12 +5,37 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace korvid::search {
 
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kIndentPixels = 12;
+
+// Each folder is drawn indented by its depth, while its text stays the bare name, so that typing
+// a letter in the list finds the folder of that name.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem shifted(option);
+        shifted.rect.setLeft(shifted.rect.left() + indent(index));
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
+    }
+
+private:
+    static int indent(const QModelIndex& index) {
+        return index.data(kDepthRole).toInt() * kIndentPixels;
+    }
+};
 
 QString childPath(const QString& parent, const QString& name, fs::PathStyle style) {
     return parent.endsWith(fs::separator(style)) ? parent + name
@@ -31,6 +56,7 @@ QString listForm(const QString& folder, fs::PathStyle style) {
 
 FolderList::FolderList(QListWidget& list, fs::PathStyle style, QObject* parent)
     : QObject(parent), list_(list), style_(style) {
+    list_.setItemDelegate(new IndentDelegate(&list_));
     connect(&list_, &QListWidget::itemActivated, this, &FolderList::open);
 }
 
@@ -81,8 +107,9 @@ void FolderList::fill() {
     int depth = 0;
     for (const QString& folder : chain) {
         const QString name = depth == 0 ? folder : folder.section(fs::separator(style_), -1);
-        auto* item = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + name);
+        auto* item = new QListWidgetItem(openIcon, name);
         item->setData(kPathRole, folder);
+        item->setData(kDepthRole, depth);
         list_.addItem(item);
         ++depth;
     }
@@ -90,9 +117,9 @@ void FolderList::fill() {
     const QFileInfoList children =
         QDir(path_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& child : children) {
-        auto* item = new QListWidgetItem(closedIcon,
-                                         QString(depth * 2, QLatin1Char(' ')) + child.fileName());
+        auto* item = new QListWidgetItem(closedIcon, child.fileName());
         item->setData(kPathRole, childPath(path_, child.fileName(), style_));
+        item->setData(kDepthRole, depth);
         list_.addItem(item);
     }
 }

@@ -172,6 +172,12 @@ private slots:
         dir1->setCurrentRow(dir1->count() - 1);
         QTest::keyClick(dir1, Qt::Key_Return);
         QCOMPARE(controller_->spath(), root() + "Data/Deep/");
+        // Typing a folder's first letter finds it, as in any list of names.
+        QVERIFY(QDir().mkpath(root() + "Data/Deep/kept"));
+        QVERIFY(QDir().mkpath(root() + "Data/Deep/other"));
+        openFolder(tree_.path() + "/Data/Deep");
+        QTest::keyClicks(dir1, QStringLiteral("o"));
+        QCOMPARE(dir1->currentItem()->text(), QStringLiteral("other"));
 
         // An empty pattern disables the search, and Enter then does nothing.
         text1->clear();
