@@ -5,12 +5,6 @@
 
 #include "db/Connection.h"
 
-#ifndef Q_OS_WIN
-// clang-format off
-#include <sql.h>
-#include <sqlext.h>
-// clang-format on
-#endif
 
 namespace korvid {
 
@@ -160,35 +154,15 @@ BraceRule installedBraceRule() {
             return state.startsWith("08") || state.startsWith("28") || state.startsWith("42") ||
                    state.startsWith("HYT");
         };
-        BraceRule found = BraceRule::Doubled;
-        SQLHENV env = SQL_NULL_HENV;
-        SQLHDBC dbc = SQL_NULL_HDBC;
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return found;
-        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-            SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(2), 0);
-            SQLCHAR probe[] =
-                "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=0;UID={a}b};PWD=x;TDS_Version=7.1";
-            SQLSMALLINT outLength = 0;
-            SQLRETURN rc = SQLDriverConnect(dbc, nullptr, probe, SQL_NTS, nullptr, 0, &outLength,
-                                            SQL_DRIVER_NOPROMPT);
-            if (SQL_SUCCEEDED(rc)) {
-                found = BraceRule::Literal;  // it took the value as it stood
-                SQLDisconnect(dbc);
-            } else {
-                SQLCHAR state[6] = {};
-                SQLINTEGER native = 0;
-                SQLCHAR text[512] = {};
-                SQLSMALLINT length = 0;
-                if (SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text,
-                                                sizeof text, &length)) &&
-                    tried(QByteArray(reinterpret_cast<const char*>(state))))
-                    found = BraceRule::Literal;  // it read the value and tried to connect
-            }
-            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        try {
+            db::Connection::open(QStringLiteral(
+                "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=0;UID={a}b};PWD=x;TDS_Version=7.1"));
+            return BraceRule::Literal;  // it took the value as it stood
+        } catch (const db::DbError& e) {
+            // The first record says whether it read the value and tried to connect.
+            if (tried(e.messages().first().sqlState.toLatin1())) return BraceRule::Literal;
         }
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-        return found;
+        return BraceRule::Doubled;
     }();
     return rule;
 #endif
