@@ -1,8 +1,10 @@
 #include <QApplication>
 
-#include "login/LoginDialog.h"
+#include "Program.h"
 #include "ui/AppInfo.h"
 #include "ui/Fonts.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowPrompts.h"
 
 int main(int argc, char** argv) {
     // Korvid reads no command line: the toolkit is given the program's name and nothing else,
@@ -13,8 +15,11 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(korvid::appTitle());
     QApplication::setFont(korvid::songti(9));
-    // The login dialog is the only window at start; it opens the main window itself.
-    korvid::LoginDialog login;
-    login.show();
+
+    korvid::WindowPrompts prompts;
+    korvid::Program program(prompts);
+    QObject::connect(&program, &korvid::Program::mainWindowOpened,
+                     [&prompts](korvid::MainWindow* window) { prompts.setParentWidget(window); });
+    program.start();
     return app.exec();
 }

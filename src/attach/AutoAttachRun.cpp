@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
+#include "access/FailureText.h"
 #include "attach/AttachTexts.h"
-#include "attach/Inspection.h"
 
 namespace korvid::attach {
 
@@ -32,7 +32,8 @@ bool AutoAttachRun::start() {
         if (!steps_.selectRow(index_)) throw std::runtime_error("the selected row is gone");
         steps_.repaint();
     } catch (const std::exception& e) {
-        steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(), failureReason(e));
+        steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(),
+                       failureText(e).reason);
         steps_.restoreTotals();
         steps_.setRunning(false);
         finish(Outcome::PreparationFailed);
@@ -48,7 +49,7 @@ void AutoAttachRun::processSelected() {
         const QString path = steps_.selectedPath();
         if (steps_.fileExists(path)) steps_.inspectAndAttach();
     } catch (const std::exception& e) {
-        fail(failureReason(e));
+        fail(failureText(e).reason);
         return;
     }
     QTimer::singleShot(0, this, &AutoAttachRun::next);

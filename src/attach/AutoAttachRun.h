@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include "login/Messages.h"
+#include "access/Prompts.h"
 
 namespace korvid::attach {
 

@@ -1,6 +1,6 @@
 #include "maintenance/MaintenanceTexts.h"
 
-#include "attach/SqlText.h"
+#include "access/SqlText.h"
 
 namespace korvid::maintenance {
 
@@ -8,7 +8,7 @@ const char16_t* const kDoneTitle = u"提示：";
 const char16_t* const kNoSelectionTitle = u"提示:";
 
 QString detachStatement(const QString& database) {
-    return QStringLiteral("EXEC sp_detach_db @dbname = ") + attach::nLiteral(database);
+    return QStringLiteral("EXEC sp_detach_db @dbname = ") + nLiteral(database);
 }
 
 QString logicalNameQuery(ShrinkKind kind) {
@@ -17,9 +17,9 @@ QString logicalNameQuery(ShrinkKind kind) {
 }
 
 QString shrinkBatch(const QString& database, const QString& logicalName) {
-    return QStringLiteral("BACKUP LOG ") + attach::bracketed(database) +
-           QStringLiteral(" WITH TRUNCATE_ONLY DBCC SHRINKFILE (") +
-           attach::bracketed(logicalName) + QLatin1Char(')');
+    return QStringLiteral("BACKUP LOG ") + bracketed(database) +
+           QStringLiteral(" WITH TRUNCATE_ONLY DBCC SHRINKFILE (") + bracketed(logicalName) +
+           QLatin1Char(')');
 }
 
 QString detachCaption(const QString& database) {

@@ -1,9 +1,11 @@
 #include "ui/AppInfo.h"
 
+#include "access/Prompts.h"
+
 namespace korvid {
 
 QString appTitle() {
-    return QString::fromUtf8(kAppTitle);
+    return defaultTitle();
 }
 
 }  // namespace korvid

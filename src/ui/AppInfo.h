@@ -3,10 +3,9 @@
 
 namespace korvid {
 
-// The application's own name, shown as the default title of every message box.
-inline constexpr const char* kAppTitle = "Korvid";
 inline constexpr const char* kVersionLabel = "V3.0";
 
+// The application's own name: the toolkit's application name and the default title of a box.
 QString appTitle();
 
 }  // namespace korvid

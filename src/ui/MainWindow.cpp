@@ -21,10 +21,9 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/Messages.h"
-#include "login/QuerySource.h"
+#include "access/Prompts.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
 #include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
@@ -54,8 +53,11 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 
 }  // namespace
 
-MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
-    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
+MainWindow::MainWindow(const ServerAccess& access, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent),
+      access_(access),
+      prompts_(prompts),
+      adodc1_(new QuerySource(access, this)) {
     setObjectName(QStringLiteral("form2"));
     setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
     setWindowIcon(mainIcon());
@@ -107,29 +109,7 @@ void MainWindow::buildControls() {
         dataGrid1_->selectRow(row);
     });
 
-    auto* fm1 = named(new QGroupBox(QStringLiteral("文件搜索设置"), client), "fm1");
-    placeTwips(fm1, 2640, 120, 6375, 2475);
-    auto* label1 = named(new QLabel(QStringLiteral("磁盘："), fm1), "Label1");
-    placeTwips(label1, 240, 300, 540, 180);
-    auto* drive = named(new QComboBox(fm1), "drive");
-    placeTwips(drive, 840, 240, 2775, 300);
-    auto* label2 = named(new QLabel(QStringLiteral("文件："), fm1), "Label2");
-    placeTwips(label2, 3840, 300, 540, 180);
-    auto* text1 = named(new QLineEdit(QStringLiteral("Text1"), fm1), "Text1");
-    placeTwips(text1, 4440, 240, 1815, 315);
-    text1->setFont(songti(10.5));
-    auto* dir1 = named(new QListWidget(fm1), "Dir1");
-    placeTwips(dir1, 240, 600, 6015, 1770);
-
-    auto* fm = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
-    placeTwips(fm, 9240, 120, 2175, 2475);
-    auto* command1 = named(new QPushButton(QStringLiteral("搜索数据"), fm), "Command1");
-    placeTwips(command1, 360, 360, 1455, 315);
-    auto* command5 = named(new QPushButton(QStringLiteral("自动附加"), fm), "Command5");
-    placeTwips(command5, 360, 1080, 1455, 315);
-    auto* command2 = named(new QPushButton(QStringLiteral("退出程序"), fm), "Command2");
-    placeTwips(command2, 360, 1800, 1455, 315);
-    connect(command2, &QPushButton::clicked, this, [] { endProgram(); });
+    buildSearchControls(client);
 
     label3_ = named(new QLabel(QStringLiteral("搜索结果列表："), client), "Label3");
     placeTwips(label3_, 2640, 2640, kLabel3WidthTwips, 180);
@@ -144,8 +124,46 @@ void MainWindow::buildControls() {
     list3_->setToolTip(QStringLiteral("双击清除单条列表记录"));
     setColour(list3_, QPalette::Text, Qt::black);
 
+    list3_->setCursor(cursor);
+    list3_->viewport()->setCursor(cursor);
+
+    buildHiddenControls(client);
+
+    // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
+    const QList<QWidget*> order = {drive_,    text1_,    list3_, command5_,
+                                   command1_, command2_, dir1_,  dataGrid1_};
+    for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+    drive_->setFocus();
+}
+
+void MainWindow::buildSearchControls(QWidget* client) {
+    const QCursor cursor = controlCursor();
+    fm1_ = named(new QGroupBox(QStringLiteral("文件搜索设置"), client), "fm1");
+    placeTwips(fm1_, 2640, 120, 6375, 2475);
+    auto* label1 = named(new QLabel(QStringLiteral("磁盘："), fm1_), "Label1");
+    placeTwips(label1, 240, 300, 540, 180);
+    drive_ = named(new QComboBox(fm1_), "drive");
+    placeTwips(drive_, 840, 240, 2775, 300);
+    auto* label2 = named(new QLabel(QStringLiteral("文件："), fm1_), "Label2");
+    placeTwips(label2, 3840, 300, 540, 180);
+    text1_ = named(new QLineEdit(QStringLiteral("Text1"), fm1_), "Text1");
+    placeTwips(text1_, 4440, 240, 1815, 315);
+    text1_->setFont(songti(10.5));
+    dir1_ = named(new QListWidget(fm1_), "Dir1");
+    placeTwips(dir1_, 240, 600, 6015, 1770);
+
+    fm_ = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
+    placeTwips(fm_, 9240, 120, 2175, 2475);
+    command1_ = named(new QPushButton(QStringLiteral("搜索数据"), fm_), "Command1");
+    placeTwips(command1_, 360, 360, 1455, 315);
+    command5_ = named(new QPushButton(QStringLiteral("自动附加"), fm_), "Command5");
+    placeTwips(command5_, 360, 1080, 1455, 315);
+    command2_ = named(new QPushButton(QStringLiteral("退出程序"), fm_), "Command2");
+    placeTwips(command2_, 360, 1800, 1455, 315);
+    connect(command2_, &QPushButton::clicked, this, [] { endProgram(); });
+
     // Frames: blue captions on light grey; what they hold keeps black text.
-    for (QGroupBox* frame : {fm1, fm}) {
+    for (QGroupBox* frame : {fm1_, fm_}) {
         frame->setAutoFillBackground(true);
         QPalette pal = frame->palette();
         pal.setColor(QPalette::Window, kLightGrey);
@@ -153,7 +171,7 @@ void MainWindow::buildControls() {
         frame->setPalette(pal);
     }
     for (QLabel* label : {label1, label2}) setColour(label, QPalette::WindowText, Qt::black);
-    for (QWidget* w : {static_cast<QWidget*>(drive), static_cast<QWidget*>(text1)}) {
+    for (QWidget* w : {static_cast<QWidget*>(drive_), static_cast<QWidget*>(text1_)}) {
         QPalette pal = w->palette();
         pal.setColor(QPalette::Base, kLightGrey);
         pal.setColor(QPalette::Button, kLightGrey);
@@ -161,21 +179,10 @@ void MainWindow::buildControls() {
         pal.setColor(QPalette::ButtonText, Qt::black);
         w->setPalette(pal);
     }
-
-    for (QWidget* w : std::initializer_list<QWidget*>{command1, command5, command2, drive})
+    for (QWidget* w : std::initializer_list<QWidget*>{command1_, command5_, command2_, drive_})
         w->setCursor(cursor);
-    for (QAbstractScrollArea* w : std::initializer_list<QAbstractScrollArea*>{dir1, list3_}) {
-        w->setCursor(cursor);
-        w->viewport()->setCursor(cursor);
-    }
-
-    buildHiddenControls(client);
-
-    // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
-    const QList<QWidget*> order = {drive,    text1,    list3_, command5,
-                                   command1, command2, dir1,   dataGrid1_};
-    for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
-    drive->setFocus();
+    dir1_->setCursor(cursor);
+    dir1_->viewport()->setCursor(cursor);
 }
 
 void MainWindow::buildHiddenControls(QWidget* client) {
@@ -242,41 +249,73 @@ void MainWindow::showToday() {
 void MainWindow::buildMenus() {
     // Popup menus only: they are never put in a menu bar, and are hidden on activation.
     mfile_ = named(new QMenu(QStringLiteral("File"), this), "mfile");
-    named(mfile_->addAction(QStringLiteral("附加：")), "FjDG");
-    named(mfile_->addAction(QStringLiteral("附加：全部数据库")), "Fjqb");
+    fjdg_ = named(mfile_->addAction(QStringLiteral("附加：")), "FjDG");
+    fjqb_ = named(mfile_->addAction(QStringLiteral("附加：全部数据库")), "Fjqb");
     named(mfile_->addSeparator(), "GD");
-    named(mfile_->addAction(QStringLiteral("无LDF附加：")), "WLDF");
+    wldf_ = named(mfile_->addAction(QStringLiteral("无LDF附加：")), "WLDF");
 
     fj_ = named(new QMenu(QStringLiteral("FJ"), this), "FJ");
-    named(fj_->addAction(QStringLiteral("分离：")), "FLSJ");
+    flsj_ = named(fj_->addAction(QStringLiteral("分离：")), "FLSJ");
     named(fj_->addSeparator(), "G");
-    named(fj_->addAction(QStringLiteral("收缩日志")), "SSRZ");
-    named(fj_->addAction(QStringLiteral("收缩数据库")), "SSSJK");
+    ssrz_ = named(fj_->addAction(QStringLiteral("收缩日志")), "SSRZ");
+    sssjk_ = named(fj_->addAction(QStringLiteral("收缩数据库")), "SSSJK");
 }
 
 QString MainWindow::selectedDatabase() const {
     return text8_->text();
 }
 
-bool MainWindow::beginLongRun() {
-    if (longRun_) return false;
-    longRun_ = true;
-    return true;
+search::SearchControls MainWindow::searchControls() const {
+    search::SearchControls c;
+    c.window = const_cast<MainWindow*>(this);
+    c.fm1 = fm1_;
+    c.fm = fm_;
+    c.drive = drive_;
+    c.dir1 = dir1_;
+    c.text1 = text1_;
+    c.command1 = command1_;
+    c.label3 = label3_;
+    c.list3 = list3_;
+    c.mfile = mfile_;
+    c.fjdg = fjdg_;
+    c.fjqb = fjqb_;
+    c.wldf = wldf_;
+    return c;
 }
 
-void MainWindow::endLongRun() {
-    longRun_ = false;
+attach::AttachControls MainWindow::attachControls() const {
+    attach::AttachControls c;
+    c.window = const_cast<MainWindow*>(this);
+    c.fm = fm_;
+    c.command5 = command5_;
+    c.label3 = label3_;
+    c.fjdg = fjdg_;
+    c.fjqb = fjqb_;
+    c.wldf = wldf_;
+    c.adodc1 = adodc1_;
+    return c;
+}
+
+maintenance::MaintenanceControls MainWindow::maintenanceControls() const {
+    maintenance::MaintenanceControls c;
+    c.dataGrid1 = dataGrid1_;
+    c.fj = fj_;
+    c.flsj = flsj_;
+    c.ssrz = ssrz_;
+    c.sssjk = sssjk_;
+    c.text8 = text8_;
+    c.adodc1 = adodc1_;
+    return c;
 }
 
 void MainWindow::loadDatabaseList() {
-    // Shape B from the hidden login boxes, read at the moment of every connection.
-    adodc1_->setConnectionStringSource(
-        [this] { return connectionShapeB(credentials_.serverName(), credentials_.password()); });
+    // Shape B, with the hidden login boxes read at the moment of every connection.
+    adodc1_->setConnectionShape(ConnectionShape::server());
     adodc1_->setRecordSource(QString::fromUtf8(kDatabaseListSource));
     try {
         adodc1_->refresh();
     } catch (const std::exception& error) {
-        Messages::showFailure(error);
+        prompts_.failure(error);
     }
 }
 

@@ -1,0 +1,21 @@
+#include "access/Prompts.h"
+
+#include "access/FailureText.h"
+
+namespace korvid {
+
+QString defaultTitle() {
+    return QStringLiteral("Korvid");
+}
+
+void Prompts::message(const QString& text, MsgIcon icon, const QString& title,
+                      const QString& detail) {
+    show({text, icon, title.isEmpty() ? defaultTitle() : title, detail});
+}
+
+void Prompts::failure(const std::exception& error) {
+    const FailureText failure = failureText(error);
+    message(failure.reason, MsgIcon::Critical, QString(), failure.code);
+}
+
+}  // namespace korvid

@@ -1,0 +1,40 @@
+#include "ui/WindowPrompts.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace korvid {
+
+namespace {
+
+QMessageBox::Icon boxIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void WindowPrompts::setParentWidget(QWidget* parent) {
+    parent_ = parent;
+}
+
+void WindowPrompts::show(const MessageRecord& record) {
+    QMessageBox box(boxIcon(record.icon), record.title, record.text, QMessageBox::Ok, parent_);
+    box.setObjectName(QStringLiteral("messageBox"));
+    if (!record.detail.isEmpty()) box.setInformativeText(record.detail);
+    box.exec();
+}
+
+void WindowPrompts::popup(QMenu& menu, const QPoint& at) {
+    menu.exec(at);
+}
+
+}  // namespace korvid
