@@ -37,10 +37,12 @@ public:
 
     // Shows a popup menu at a screen position and returns when it has closed; a chosen item has
     // run by then.
-    virtual void popup(QMenu& menu, const QPoint& at) = 0;
+    void popup(QMenu& menu, const QPoint& at);
 
 protected:
+    // Both are modal moments: the long runs wait while they are open.
     virtual void show(const MessageRecord& box) = 0;
+    virtual void showPopup(QMenu& menu, const QPoint& at) = 0;
 };
 
 }  // namespace korvid

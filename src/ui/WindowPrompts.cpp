@@ -33,7 +33,7 @@ void WindowPrompts::show(const MessageRecord& record) {
     box.exec();
 }
 
-void WindowPrompts::popup(QMenu& menu, const QPoint& at) {
+void WindowPrompts::showPopup(QMenu& menu, const QPoint& at) {
     menu.exec(at);
 }
 

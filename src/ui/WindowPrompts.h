@@ -15,7 +15,7 @@ public:
     // The window the boxes belong to: none before the login, the main window after it.
     void setParentWidget(QWidget* parent);
 
-    void popup(QMenu& menu, const QPoint& at) override;
+    void showPopup(QMenu& menu, const QPoint& at) override;
 
 protected:
     void show(const MessageRecord& box) override;

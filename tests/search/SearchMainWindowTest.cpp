@@ -34,7 +34,8 @@ namespace {
 // Boxes are recorded; menus are the real ones.
 class RealMenus : public test::RecordingPrompts {
 public:
-    void popup(QMenu& menu, const QPoint& at) override { menu.exec(at); }
+protected:
+    void showPopup(QMenu& menu, const QPoint& at) override { menu.exec(at); }
 };
 
 }  // namespace

@@ -83,15 +83,14 @@ public:
     QList<MenuShown> menus;
     TestWindow* window = nullptr;
 
-    void popup(QMenu&, const QPoint&) override {
+protected:
+    void showPopup(QMenu&, const QPoint&) override {
         const search::SearchControls& c = window->c;
         MenuShown shown;
         for (QAction* a : {c.fjdg, c.fjqb, c.wldf}) shown.enabled.append(a->isEnabled());
         shown.captions = {c.fjdg->text(), c.wldf->text()};
         menus.append(shown);
     }
-
-protected:
     void show(const MessageRecord& box) override { errors.append(box.text); }
 };
 

@@ -28,7 +28,7 @@ void RecordingPrompts::chooseAtPopup(const QString& itemName) {
     };
 }
 
-void RecordingPrompts::popup(QMenu& menu, const QPoint&) {
+void RecordingPrompts::showPopup(QMenu& menu, const QPoint&) {
     MenuRecord shown;
     shown.menu = menu.objectName();
     for (QAction* a : menu.actions()) {

@@ -27,7 +27,7 @@ public:
     // Chooses the item of that name at every popup from now on; empty: none.
     void chooseAtPopup(const QString& itemName);
 
-    void popup(QMenu& menu, const QPoint& at) override;
+    void showPopup(QMenu& menu, const QPoint& at) override;
 
 protected:
     void show(const MessageRecord& box) override;
