@@ -19,9 +19,6 @@ namespace {
 constexpr SQLSMALLINT kDiagSsMsgState = -1150;
 [[maybe_unused]] constexpr SQLSMALLINT kDiagSsSeverity = -1151;
 
-// The login may wait this long for the server; statements wait as long as the server needs.
-constexpr SQLULEN kLoginTimeoutSeconds = 15;
-
 // Bounds the drain loop so that a driver that never reports the end cannot hang the window.
 constexpr int kMaxResultSteps = 100000;
 
@@ -160,7 +157,7 @@ Connection Connection::open(const QString& odbcConnectionString) {
         raise(readDiagnostics(SQL_HANDLE_ENV, env),
               QStringLiteral("No connection handle could be allocated."));
     SQLSetConnectAttrW(h->dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(kLoginTimeoutSeconds)), 0);
 
     // The string carries the password: it lives only in this call and is never shown or kept.
     QString in = odbcConnectionString;
@@ -253,12 +250,15 @@ struct Statement {
 
 }  // namespace
 
-BatchResult Connection::execute(const QString& sql) {
+BatchResult Connection::execute(const QString& sql, int timeoutSeconds) {
     if (!isOpen()) raise({}, QStringLiteral("The connection is not open."));
     Statement stmt;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
         raise(readDiagnostics(SQL_HANDLE_DBC, h_->dbc),
               QStringLiteral("No statement handle could be allocated."));
+    if (timeoutSeconds > 0)
+        SQLSetStmtAttrW(stmt.handle, SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(SQLULEN(timeoutSeconds)), 0);
 
     QList<ServerMessage> diags;
     bool failed = false;
