@@ -129,13 +129,9 @@ QString LoginDialog::password() const {
 void LoginDialog::attemptLogin() {
     if (loggedIn_) return;  // logged in already: the dialog is hidden for good
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct RestoreCursor {
-            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
-        } restore;
         // A new connection and result for each attempt; kept only when the login succeeds.
-        db::Connection connection = access_.open(ConnectionShape::login());
-        db::BatchResult probe = connection.execute(QString::fromUtf8(kProbe));
+        db::BatchResult probe;
+        db::Connection connection = access_.login(QString::fromUtf8(kProbe), &probe);
         probeRows_->clear();
         if (!probe.resultSets.isEmpty()) {
             const db::ResultSet& set = probe.resultSets.first();
