@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "access/LongRuns.h"
 #include "access/Prompts.h"
@@ -48,6 +50,13 @@ AttachController::AttachController(const AttachControls& controls, search::Searc
     connect(c_.fjdg, &QAction::triggered, this, &AttachController::attachSelected);
     connect(c_.fjqb, &QAction::triggered, this, &AttachController::attachAll);
     connect(c_.wldf, &QAction::triggered, this, &AttachController::attachWithoutLog);
+    // An item chosen from the popup acts on the row its caption named, whatever happens to the
+    // selection meanwhile. The item runs after the menu has hidden, so the row is let go later.
+    connect(c_.mfile, &QMenu::aboutToShow, this, [this] {
+        menuRow_ = InspectedFile{table().selectedFullPath(), table().selectedFolder()};
+    });
+    connect(c_.mfile, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { menuRow_.reset(); }); });
 
     connect(run_, &AutoAttachRun::finished, this, [this](AutoAttachRun::Outcome outcome) {
         runs_.end();
@@ -65,6 +74,10 @@ InspectedFile AttachController::selectedFile() const {
     return {table().selectedFullPath(), table().selectedFolder()};
 }
 
+InspectedFile AttachController::chosenFile() const {
+    return menuRow_ ? *menuRow_ : selectedFile();
+}
+
 void AttachController::proc3() {
     const InspectionRecord& r = inspector_.record();
     // Painted when the window next gets its turn, between files, as the run yields.
@@ -77,7 +90,7 @@ void AttachController::proc3() {
 
 void AttachController::attachSelected() {
     try {
-        const InspectedFile file = selectedFile();
+        const InspectedFile file = chosenFile();
         inspector_.readDatabaseName(file);
         inspector_.proc4(file);
         proc3();
@@ -88,7 +101,7 @@ void AttachController::attachSelected() {
 
 void AttachController::attachWithoutLog() {
     try {
-        inspector_.proc2(selectedFile());
+        inspector_.proc2(chosenFile());
         const InspectionRecord& r = inspector_.record();
         if (!r.databaseName.isEmpty() && !r.dataPath.isEmpty()) {
             access_.execute(ConnectionShape::server(),

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 #include "attach/AttachControls.h"
 #include "attach/AutoAttachRun.h"
@@ -48,6 +49,8 @@ signals:
 private:
     search::ResultTable& table() const;
     InspectedFile selectedFile() const;
+    // The row the open popup named, else the selected one.
+    InspectedFile chosenFile() const;
 
     // AutoAttachSteps
     int rowCount() const override;
@@ -64,6 +67,7 @@ private:
                  const QString& detail) override;
 
     AttachControls c_;
+    std::optional<InspectedFile> menuRow_;  // the row the open popup names
     search::SearchController& search_;
     const ServerAccess& access_;
     Prompts& prompts_;

@@ -3,6 +3,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QWidget;
 
@@ -17,7 +18,8 @@ struct AttachControls {
     QWidget* fm = nullptr;      // the command buttons, out of reach during a run
     QPushButton* command5 = nullptr;
     QLabel* label3 = nullptr;  // progress and totals
-    QAction* fjdg = nullptr;   // items of the attach popup
+    QMenu* mfile = nullptr;    // the attach popup and its items
+    QAction* fjdg = nullptr;
     QAction* fjqb = nullptr;
     QAction* wldf = nullptr;
     QuerySource* adodc1 = nullptr;  // the database list, reloaded after every attach

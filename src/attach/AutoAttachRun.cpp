@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "access/FailureText.h"
+#include "access/ModalMoments.h"
 #include "attach/AttachTexts.h"
 
 namespace korvid::attach {
@@ -56,6 +57,22 @@ void AutoAttachRun::processSelected() {
 }
 
 void AutoAttachRun::next() {
+    // While a menu, a box or another operation's statement is open, the run holds still: the
+    // person acts on the list as they see it. It goes on when the last of them closes.
+    ModalMoments& moments = ModalMoments::instance();
+    if (moments.isOpen()) {
+        if (!waiting_) {
+            waiting_ = true;
+            connect(
+                &moments, &ModalMoments::allClosed, this,
+                [this] {
+                    waiting_ = false;
+                    next();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
+        return;
+    }
     ++index_;
     if (index_ > last_) {
         complete();

@@ -25,7 +25,8 @@ MaintenanceController::MaintenanceController(const MaintenanceControls& controls
 }
 
 QString MaintenanceController::selectedDatabase() const {
-    return c_.text8->text();
+    // An item chosen from the popup acts on the database its caption named.
+    return chosen_ ? *chosen_ : c_.text8->text();
 }
 
 bool MaintenanceController::eventFilter(QObject* watched, QEvent* event) {
@@ -48,7 +49,9 @@ void MaintenanceController::databaseListPressed(Qt::MouseButton button, const QP
     c_.flsj->setText(detachCaption(name));
     c_.ssrz->setText(shrinkLogCaption(name));
     c_.sssjk->setText(shrinkDatabaseCaption(name));
+    chosen_ = name;
     prompts_.popup(*c_.fj, globalPos);
+    chosen_.reset();
 }
 
 void MaintenanceController::detach() {

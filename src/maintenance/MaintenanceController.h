@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <optional>
 
 #include "maintenance/MaintenanceControls.h"
 #include "maintenance/MaintenanceTexts.h"
@@ -42,6 +43,7 @@ private:
     QString selectedDatabase() const;
 
     MaintenanceControls c_;
+    std::optional<QString> chosen_;  // the database the open popup names
     const ServerAccess& access_;
     Prompts& prompts_;
     QString text9_;

@@ -289,6 +289,7 @@ attach::AttachControls MainWindow::attachControls() const {
     c.fm = fm_;
     c.command5 = command5_;
     c.label3 = label3_;
+    c.mfile = mfile_;
     c.fjdg = fjdg_;
     c.fjqb = fjqb_;
     c.wldf = wldf_;
