@@ -36,6 +36,7 @@ Harness::Harness(QString saPassword)
 Harness::~Harness() {
     workspace_.reset();
     program_.reset();  // the dialog closes the main window with it
+    proxy_.reset();
     server_.stop();
     setProgramEndHandler(nullptr);
 }
@@ -69,8 +70,12 @@ LoginDialog* Harness::dialog() const {
     return program_ ? &program_->loginDialog() : nullptr;
 }
 
-bool Harness::start() {
+bool Harness::start(bool throughProxy) {
     if (!server_.start()) return false;
+    if (throughProxy) {
+        proxy_ = std::make_unique<TcpProxy>(server_.port());
+        if (!proxy_->start()) return false;
+    }
     access_ = std::make_unique<ServerAccess>(*this);
     workspace_ = std::make_unique<Workspace>(*access_, prompts_);
     window().show();

@@ -9,6 +9,7 @@
 
 #include "RecordingPrompts.h"
 #include "StandinProcess.h"
+#include "TcpProxy.h"
 #include "access/Credentials.h"
 #include "db/Connection.h"
 
@@ -49,11 +50,14 @@ public:
     LoginDialog* dialog() const;
 
     // The direct road: starts the server and opens the main window with its credentials, the
-    // pattern set to "*.MDF". False when either fails or the list stays empty.
-    bool start();
+    // pattern set to "*.MDF". False when either fails or the list stays empty. Through a proxy,
+    // the window reaches the server by way of a TcpProxy the test can slow down or silence.
+    bool start(bool throughProxy = false);
+    TcpProxy& proxy() { return *proxy_; }
+    ServerAccess& serverAccess() { return *access_; }
 
     // The credentials of the direct road.
-    QString serverName() const override { return server_.server(); }
+    QString serverName() const override { return proxy_ ? proxy_->server() : server_.server(); }
     QString password() const override { return server_.password(); }
 
     Workspace& workspace() const;
@@ -89,6 +93,7 @@ private:
     StandinProcess server_;
     RecordingPrompts prompts_;
     std::shared_ptr<int> ends_;
+    std::unique_ptr<TcpProxy> proxy_;
     std::unique_ptr<ServerAccess> access_;  // the direct road's
     std::unique_ptr<Workspace> workspace_;  // the direct road's
     std::unique_ptr<Program> program_;      // the login road's
