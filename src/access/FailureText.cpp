@@ -7,6 +7,10 @@ namespace korvid {
 OperationError::OperationError(const QString& reason)
     : std::runtime_error(reason.toStdString()), reason_(reason) {}
 
+QString FailureText::detail() const {
+    return code.isEmpty() ? reason : reason + QLatin1Char('\n') + code;
+}
+
 FailureText failureText(const std::exception& error) {
     if (const auto* db = dynamic_cast<const db::DbError*>(&error)) {
         const db::ServerMessage& m = db->primary();

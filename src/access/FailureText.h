@@ -22,6 +22,9 @@ private:
 struct FailureText {
     QString reason;  // the server's message, or Korvid's own reason
     QString code;    // "Msg 4212, Level 16, State 1", "SQLSTATE 08001", or empty
+
+    // The reason with its code under it, for a box's details.
+    QString detail() const;
 };
 
 FailureText failureText(const std::exception& error);

@@ -49,6 +49,14 @@ db::BatchResult ServerAccess::execute(const ConnectionShape& shape, const QStrin
     return run(connection, sql, 0);
 }
 
+db::BatchResult ServerAccess::execute(
+    const ConnectionShape& shape,
+    const std::function<QString(int majorVersion)>& statementFor) const {
+    const ModalMoments::Scope moment;
+    auto connection = std::make_shared<db::Connection>(open(shape));
+    return run(connection, statementFor(connection->serverMajorVersion()), 0);
+}
+
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {
     const ModalMoments::Scope moment;
     auto connection = std::make_shared<db::Connection>(open(shape));

@@ -4,6 +4,8 @@
 // and closes what it opened. Nothing here keeps a password between connections. Every call waits
 // off the window's thread, so the windows stay alive while the server works.
 
+#include <functional>
+
 #include "access/ConnectionShape.h"
 #include "db/Connection.h"
 
@@ -37,6 +39,11 @@ public:
     // Way 1: a statement that changes the server, on a connection of its own, closed afterwards.
     // Throws db::DbError.
     db::BatchResult execute(const ConnectionShape& shape, const QString& sql) const;
+
+    // Way 1 where the statement depends on the server's version, which the connection itself
+    // tells (no statement is sent to ask it).
+    db::BatchResult execute(const ConnectionShape& shape,
+                            const std::function<QString(int majorVersion)>& statementFor) const;
 
     // Way 3 (and the data controls' way 2): a query into a result set on a connection of its
     // own: the first result set (an empty one if there is none); the connection is closed

@@ -34,7 +34,7 @@ bool AutoAttachRun::start() {
         steps_.repaint();
     } catch (const std::exception& e) {
         steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(),
-                       failureText(e).reason);
+                       failureText(e).detail());
         steps_.restoreTotals();
         steps_.setRunning(false);
         finish(Outcome::PreparationFailed);
@@ -50,7 +50,7 @@ void AutoAttachRun::processSelected() {
         const QString path = steps_.selectedPath();
         if (steps_.fileExists(path)) steps_.inspectAndAttach();
     } catch (const std::exception& e) {
-        fail(failureText(e).reason);
+        fail(failureText(e).detail());
         return;
     }
     QTimer::singleShot(0, this, &AutoAttachRun::next);

@@ -315,6 +315,18 @@ BatchResult Connection::execute(const QString& sql, int timeoutSeconds) {
     return result;
 }
 
+int Connection::serverMajorVersion() const {
+    if (!isOpen()) return 0;
+    // "08.00.2039": the driver has it from the login, nothing is sent.
+    SQLWCHAR text[64] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(h_->dbc, SQL_DBMS_VER, text, SQLSMALLINT(sizeof text), &length)))
+        return 0;
+    const qsizetype units =
+        std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(text)) - 1);
+    return fromWide(text, units).section(QLatin1Char('.'), 0, 0).toInt();
+}
+
 void Connection::close() {
     h_.reset();
 }

@@ -63,6 +63,10 @@ public:
     // A time-out above 0 fails a batch the server has not finished answering by then.
     BatchResult execute(const QString& sql, int timeoutSeconds = 0);
 
+    // The server's major version as the login told it (8 for SQL Server 2000, 16 for 2022);
+    // 0 when the driver does not say.
+    int serverMajorVersion() const;
+
     void close();
     bool isOpen() const;
 

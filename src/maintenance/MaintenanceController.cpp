@@ -96,7 +96,10 @@ void MaintenanceController::shrink(ShrinkKind kind) {
             return;
         }
         box = trimPadding(files.rows.first().first());
-        access_.execute(ConnectionShape::database(name), shrinkBatch(name, box));
+        const QString logical = box;
+        access_.execute(ConnectionShape::database(name), [&name, &logical](int majorVersion) {
+            return shrinkBatchFor(majorVersion, name, logical);
+        });
     } catch (const std::exception& e) {
         prompts_.failure(e);
         return;

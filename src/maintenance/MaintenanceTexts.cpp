@@ -22,6 +22,28 @@ QString shrinkBatch(const QString& database, const QString& logicalName) {
            QLatin1Char(')');
 }
 
+QString modernShrinkBatch(const QString& database, const QString& logicalName) {
+    const QString name = bracketed(database);
+    return QStringLiteral(
+               "DECLARE @model nvarchar(60) "
+               "DECLARE @message nvarchar(2048) "
+               "SET @model = CONVERT(nvarchar(60), DATABASEPROPERTYEX(%1, 'Recovery')) "
+               "IF @model <> N'SIMPLE' ALTER DATABASE %2 SET RECOVERY SIMPLE "
+               "CHECKPOINT "
+               "BEGIN TRY DBCC SHRINKFILE (%3) END TRY "
+               "BEGIN CATCH SET @message = ERROR_MESSAGE() END CATCH "
+               "IF @model = N'FULL' ALTER DATABASE %2 SET RECOVERY FULL "
+               "IF @model = N'BULK_LOGGED' ALTER DATABASE %2 SET RECOVERY BULK_LOGGED "
+               "IF @message IS NOT NULL RAISERROR(@message, 16, 1)")
+        .arg(nLiteral(database), name, bracketed(logicalName));
+}
+
+QString shrinkBatchFor(int majorVersion, const QString& database, const QString& logicalName) {
+    // TRUNCATE_ONLY was refused from SQL Server 2008 (version 10) on.
+    return majorVersion >= 10 ? modernShrinkBatch(database, logicalName)
+                              : shrinkBatch(database, logicalName);
+}
+
 QString detachCaption(const QString& database) {
     return QStringLiteral("分离数据库：") + database;
 }
