@@ -42,10 +42,10 @@ ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const Tok
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
-    connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
+    connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::stop);
     // A reset connection may end without a clean disconnect; the session is released either way.
     connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
-        if (socket_->state() == QAbstractSocket::UnconnectedState) onDisconnected();
+        if (socket_->state() == QAbstractSocket::UnconnectedState) stop();
     });
     // Data that arrived before the signals were connected.
     if (socket_->bytesAvailable() > 0) {
@@ -58,11 +58,15 @@ ClientConnection::~ClientConnection() {
     endSession();
 }
 
-void ClientConnection::closeNow() {
+void ClientConnection::stop() {
     state_ = State::Closing;
+    if (stopped_) return;
+    stopped_ = true;
     endSession();
+    // No signal of the socket's may reach a connection that is on its way out.
     socket_->disconnect(this);
     socket_->abort();
+    emit finished();
 }
 
 void ClientConnection::endSession() {
@@ -73,15 +77,6 @@ void ClientConnection::endSession() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-standin: logout of session %d failed: %s\n", session_.spid,
                      e.what());
-    }
-}
-
-void ClientConnection::onDisconnected() {
-    state_ = State::Closing;
-    endSession();
-    if (!finished_) {
-        finished_ = true;
-        emit finished();
     }
 }
 
@@ -98,9 +93,7 @@ void ClientConnection::processInput() {
         Packet packet;
         const PacketReader::Result r = reader_.next(packet);
         if (r == PacketReader::Result::Malformed) {
-            socket_->abort();
-            state_ = State::Closing;
-            onDisconnected();
+            stop();
             return;
         }
         if (r == PacketReader::Result::NeedMore) {
@@ -116,9 +109,7 @@ void ClientConnection::processInput() {
             case MessageAssembler::Result::Ignored:
                 break;
             case MessageAssembler::Result::Malformed:
-                socket_->abort();
-                state_ = State::Closing;
-                onDisconnected();
+                stop();
                 return;
             case MessageAssembler::Result::Message:
                 handle(message);
@@ -164,16 +155,12 @@ void ClientConnection::handle(const TdsMessage& message) {
             return;
     }
     // A message that does not belong in this state: this is not a client we can serve.
-    socket_->abort();
-    state_ = State::Closing;
-    onDisconnected();
+    stop();
 }
 
 void ClientConnection::handlePrelogin(const TdsMessage& message) {
     if (!parsePrelogin(message.payload)) {
-        socket_->abort();
-        state_ = State::Closing;
-        onDisconnected();
+        stop();
         return;
     }
     // Encryption is never offered: a client that requires it gives up, as against a
@@ -185,9 +172,7 @@ void ClientConnection::handlePrelogin(const TdsMessage& message) {
 void ClientConnection::handleLogin(const TdsMessage& message) {
     const auto login = decodeLogin7(message.payload);
     if (!login) {
-        socket_->abort();
-        state_ = State::Closing;
-        onDisconnected();
+        stop();
         return;
     }
     // The client may ask for 512..32767 bytes per packet; 0 means the server's default.

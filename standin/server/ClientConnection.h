@@ -20,8 +20,9 @@ public:
                      quint16 provisionalSpid, QObject* parent = nullptr);
     ~ClientConnection() override;
 
-    // Drops the connection at once, logging the session out.
-    void closeNow();
+    // The one way a connection ends, whoever ends it: the socket is closed at once, the session
+    // logged out, and finished() tells the server to forget the connection. Safe to call again.
+    void stop();
 
 signals:
     void finished();
@@ -38,7 +39,6 @@ private:
     void send(const Bytes& tokens);
     void closeAfterReply();
     void endSession();
-    void onDisconnected();
 
     QTcpSocket* socket_;
     Engine& engine_;
@@ -48,7 +48,7 @@ private:
     Session session_;
     State state_ = State::AwaitPrelogin;
     bool loggedIn_ = false;
-    bool finished_ = false;
+    bool stopped_ = false;
     bool processing_ = false;  // a reply's flush reports bytesWritten from inside processInput
     quint16 spid_;
     size_t packetSize_ = 4096;

@@ -28,21 +28,20 @@ void Server::acceptPending() {
         nextProvisionalSpid_ = static_cast<quint16>(nextProvisionalSpid_ % 1000 + 1);
         auto* c = new ClientConnection(socket, engine_, writer_, nextProvisionalSpid_, this);
         connections_.insert(c);
-        connect(c, &ClientConnection::finished, this, [this, c] {
-            connections_.remove(c);
-            c->deleteLater();
-        });
+        connect(c, &ClientConnection::finished, this, [this, c] { forget(c); });
     }
+}
+
+void Server::forget(ClientConnection* c) {
+    connections_.remove(c);
+    // Later, since the connection may be in the middle of its own call stack.
+    c->deleteLater();
 }
 
 void Server::shutdown() {
     tcp_.close();
     const auto open = connections_;
-    connections_.clear();
-    for (ClientConnection* c : open) {
-        c->closeNow();
-        delete c;
-    }
+    for (ClientConnection* c : open) c->stop();
 }
 
 }  // namespace standin

@@ -27,6 +27,8 @@ public:
 
 private:
     void acceptPending();
+    // A connection that stopped leaves the set of open ones.
+    void forget(ClientConnection* c);
 
     Engine& engine_;
     TokenWriter writer_;
