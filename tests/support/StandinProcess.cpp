@@ -27,6 +27,10 @@ StandinProcess::~StandinProcess() {
     stop();
 }
 
+void StandinProcess::setExtraArguments(QStringList arguments) {
+    extraArguments_ = std::move(arguments);
+}
+
 QString StandinProcess::binaryPath() {
     return QStringLiteral(KORVID_TDS_STANDIN_PATH);
 }
@@ -71,8 +75,9 @@ bool StandinProcess::start(int timeoutMs) {
         process_->setStandardErrorFile(QProcess::nullDevice());
     }
     process_->start(binaryPath(),
-                    {QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
-                     QStringLiteral("0"), QStringLiteral("--sa-password"), password_});
+                    QStringList{QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
+                                QStringLiteral("0"), QStringLiteral("--sa-password"), password_} +
+                        extraArguments_);
     if (!process_->waitForStarted(timeoutMs)) {
         std::fprintf(stderr, "tds-standin did not start: %s\n",
                      qPrintable(process_->errorString()));

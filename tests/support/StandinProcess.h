@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -20,7 +21,10 @@ public:
     StandinProcess(const StandinProcess&) = delete;
     StandinProcess& operator=(const StandinProcess&) = delete;
 
-    // Runs tds-standin --data DIR --port 0 --sa-password PW and waits for its listening line.
+    // Appended to the command line of every later start (--encryption, --browser, ...).
+    void setExtraArguments(QStringList arguments);
+    // Runs tds-standin --data DIR --port 0 --sa-password PW and the extra arguments, and waits
+    // for its listening line.
     bool start(int timeoutMs = 15000);
     // SIGTERM, wait, kill if needed.
     void stop();
@@ -47,6 +51,7 @@ private:
 
     QString password_;
     QString dataDir_;
+    QStringList extraArguments_;
     std::unique_ptr<QTemporaryDir> tempDir_;
     std::unique_ptr<QProcess> process_;
     std::unique_ptr<QTemporaryFile> errorLog_;
