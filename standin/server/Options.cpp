@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 namespace standin {
 
@@ -29,6 +30,18 @@ const QCommandLineOption kCertificate(
 const QCommandLineOption kKey(QStringLiteral("key"),
                               QStringLiteral("PEM private key of --certificate."),
                               QStringLiteral("FILE"));
+const QCommandLineOption kInstance(QStringLiteral("instance"),
+                                   QStringLiteral("Instance name the browser answers for."),
+                                   QStringLiteral("NAME"));
+const QCommandLineOption kBrowser(
+    QStringLiteral("browser"),
+    QStringLiteral("Also answer SQL Server Browser requests (SSRP) for --instance on UDP "
+                   "127.0.0.1:1434, so that clients find HOST\\NAME."));
+const QCommandLineOption kBrowserPort(QStringLiteral("browser-port"),
+                                      QStringLiteral("UDP port of the browser instead of 1434; 0 "
+                                                     "picks a free one."),
+                                      QStringLiteral("N"));
+
 std::optional<quint16> portValue(const QString& text, QString& error) {
     bool ok = false;
     const uint port = text.toUInt(&ok);
@@ -43,6 +56,21 @@ std::optional<ServerEncryption> encryptionValue(const QString& text, QString& er
     if (text == QLatin1String("required")) return ServerEncryption::Required;
     error = QStringLiteral("--encryption is off, login or required, not '%1'").arg(text);
     return std::nullopt;
+}
+
+// SQL Server's rules for instance names, which also keep them out of the browser's separators:
+// up to 16 characters, letters, digits, _ # $, not starting with a digit or $.
+bool validInstance(const QString& name, QString& error) {
+    static const QRegularExpression shape(QStringLiteral("^[A-Za-z_#][A-Za-z0-9_#$]{0,15}$"));
+    if (!shape.match(name).hasMatch()) {
+        error = QStringLiteral("invalid instance name '%1'").arg(name);
+        return false;
+    }
+    if (name.compare(QLatin1String("MSSQLSERVER"), Qt::CaseInsensitive) == 0) {
+        error = QStringLiteral("MSSQLSERVER names the default instance, not a named one");
+        return false;
+    }
+    return true;
 }
 
 bool readEncryption(const QCommandLineParser& parser, Options& o, QString& error) {
@@ -62,6 +90,24 @@ bool readEncryption(const QCommandLineParser& parser, Options& o, QString& error
     return true;
 }
 
+bool readBrowser(const QCommandLineParser& parser, Options& o, QString& error) {
+    o.instance = parser.value(kInstance);
+    if (parser.isSet(kInstance) && !validInstance(o.instance, error)) return false;
+    o.browser = parser.isSet(kBrowser);
+    if (o.browser && o.instance.isEmpty()) {
+        error = QStringLiteral("--browser needs --instance NAME");
+        return false;
+    }
+    if (!parser.isSet(kBrowserPort)) return true;
+    if (!o.browser) {
+        error = QStringLiteral("--browser-port needs --browser");
+        return false;
+    }
+    const auto port = portValue(parser.value(kBrowserPort), error);
+    if (port) o.browserPort = *port;
+    return port.has_value();
+}
+
 }  // namespace
 
 std::optional<Options> parseOptions(const QCoreApplication& app, QString& error) {
@@ -69,7 +115,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     parser.setApplicationDescription(
         QStringLiteral("Stands in for a SQL Server 2000 instance on 127.0.0.1."));
     parser.addHelpOption();
-    parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey});
+    parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kInstance,
+                       kBrowser, kBrowserPort});
     parser.process(app);
 
     Options o;
@@ -82,7 +129,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     if (!port) return std::nullopt;
     o.port = *port;
     o.saPassword = parser.value(kPassword);
-    if (!readEncryption(parser, o, error)) return std::nullopt;
+    if (!readEncryption(parser, o, error) || !readBrowser(parser, o, error)) return std::nullopt;
     return o;
 }
 

@@ -18,6 +18,9 @@ struct Options {
     ServerEncryption encryption = ServerEncryption::Off;
     QString certificateFile;  // with keyFile; both empty: a self-signed certificate
     QString keyFile;
+    QString instance;
+    bool browser = false;
+    quint16 browserPort = 1434;
 };
 
 // Reads the command line of app; --help and --version print and exit here. nullopt, with what is

@@ -1,5 +1,5 @@
 // tds-standin --data DIR [--port N] [--sa-password PWD] [--encryption off|login|required]
-//             [--certificate FILE --key FILE]
+//             [--certificate FILE --key FILE] [--instance NAME [--browser [--browser-port N]]]
 // Stands in for a SQL Server 2000 instance on 127.0.0.1 until SIGTERM or SIGINT.
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/Engine.h"
+#include "server/Browser.h"
 #include "server/Options.h"
 #include "server/Server.h"
 #include "server/SignalWatcher.h"
@@ -43,6 +44,21 @@ std::unique_ptr<standin::TlsContext> loadCertificate(const standin::Options& opt
     return tls;
 }
 
+// Starts answering SSRP for this server's instance; false (with the reason on stderr) when the
+// port is not to be had, since a stand-in asked for a browser must not run without one.
+bool startBrowser(standin::Browser& browser, const standin::Options& options) {
+    if (browser.listen(options.browserPort)) {
+        std::printf("browser on 127.0.0.1:%u/udp for instance %s\n",
+                    static_cast<unsigned>(browser.port()), qPrintable(options.instance));
+        return true;
+    }
+    std::fprintf(stderr,
+                 "tds-standin: cannot answer SQL Server Browser requests on 127.0.0.1:%u/udp: %s "
+                 "(is another browser running?)\n",
+                 static_cast<unsigned>(options.browserPort), qPrintable(browser.errorString()));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +87,10 @@ int main(int argc, char** argv) {
                      static_cast<unsigned>(options->port), qPrintable(server.errorString()));
         return 1;
     }
+    standin::Browser browser(
+        {{standin::Server::hostName().toStdString(), options->instance.toStdString(),
+          standin::productVersionText(), server.port()}});
+    if (options->browser && !startBrowser(browser, *options)) return 1;
     QObject::connect(&signals_, &standin::SignalWatcher::stopRequested, &app,
                      &QCoreApplication::quit);
 

@@ -37,6 +37,8 @@ public:
     // The server's process id while it runs, else 0 (for tests that kill it from elsewhere).
     qint64 pid() const;
     quint16 port() const { return port_; }
+    // The UDP port its browser answers on, when started with --browser; else 0.
+    quint16 browserPort() const { return browserPort_; }
     QString server() const;  // "127.0.0.1,PORT" as an administrator would type it
     QString dataDir() const { return dataDir_; }
     QString password() const { return password_; }
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<QProcess> process_;
     std::unique_ptr<QTemporaryFile> errorLog_;
     quint16 port_ = 0;
+    quint16 browserPort_ = 0;
 };
 
 }  // namespace korvid::test
