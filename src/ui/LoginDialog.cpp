@@ -13,6 +13,7 @@
 
 #include "access/FailureText.h"
 #include "access/Prompts.h"
+#include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
 #include "ui/ProgramEnd.h"
@@ -49,7 +50,7 @@ LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
     picture1_->setPixmap(loginBanner());
     placeTwips(picture1_, 0, 0, 6495, 4095);
 
-    QLabel* label2 = makeLabel(picture1_, "Label2", QStringLiteral("V3.0"));
+    QLabel* label2 = makeLabel(picture1_, "Label2", versionLabel());
     placeTwips(label2, 4920, 240, 360, 180);
     label2->setAutoFillBackground(true);
 

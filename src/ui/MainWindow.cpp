@@ -59,7 +59,7 @@ MainWindow::MainWindow(const ServerAccess& access, Prompts& prompts, QWidget* pa
       prompts_(prompts),
       adodc1_(new QuerySource(access, this)) {
     setObjectName(QStringLiteral("form2"));
-    setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
+    setWindowTitle(mainWindowCaption());
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
