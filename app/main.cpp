@@ -4,6 +4,7 @@
 #include "ui/AppInfo.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 #include "ui/WindowPrompts.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(korvid::appTitle());
     QApplication::setFont(korvid::songti(9));
+    // Without the installed translation the toolkit's own buttons and menus stay English; the
+    // program works the same, so a missing file is no reason to stop.
+    korvid::loadChineseTranslation(app);
 
     korvid::WindowPrompts prompts;
     korvid::Program program(prompts);

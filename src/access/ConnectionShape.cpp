@@ -37,8 +37,7 @@ QString odbcValue(const QString& value, BraceRule rule) {
             db::ServerMessage m;
             m.sqlState = QStringLiteral("HY000");
             m.text = QStringLiteral(
-                "The server name, password or database name holds \"};\", which the installed "
-                "ODBC driver cannot pass on unchanged.");
+                "服务器名称、密码或数据库名称中含有“};”，已安装的 ODBC 驱动程序无法原样传送。");
             throw db::DbError(m, {m});
         }
         return QLatin1Char('{') + value + QLatin1Char('}');

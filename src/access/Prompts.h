@@ -20,7 +20,7 @@ struct MessageRecord {
     QString text;
     MsgIcon icon;
     QString title;   // as shown: an empty title becomes "Korvid"
-    QString detail;  // the server's own reason, or empty
+    QString detail;  // shown only when asked for: the server's reason or message number; or empty
 };
 
 class Prompts {

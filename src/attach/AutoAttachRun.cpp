@@ -30,7 +30,8 @@ bool AutoAttachRun::start() {
         steps_.setRunning(true);
         last_ = steps_.rowCount() - 1;
         index_ = steps_.selectedIndex();
-        if (!steps_.selectRow(index_)) throw std::runtime_error("the selected row is gone");
+        if (!steps_.selectRow(index_))
+            throw OperationError(QStringLiteral("选中的行已从列表中清除。"));
         steps_.repaint();
     } catch (const std::exception& e) {
         steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(),

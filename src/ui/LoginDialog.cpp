@@ -13,6 +13,7 @@
 
 #include "access/FailureText.h"
 #include "access/Prompts.h"
+#include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
 #include "ui/ProgramEnd.h"
@@ -49,38 +50,11 @@ LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
     picture1_->setPixmap(loginBanner());
     placeTwips(picture1_, 0, 0, 6495, 4095);
 
-    QLabel* label2 = makeLabel(picture1_, "Label2", QStringLiteral("V3.0"));
+    // The version keeps a label's default colours: no box of its own over the banner.
+    QLabel* label2 = makeLabel(picture1_, "Label2", versionLabel());
     placeTwips(label2, 4920, 240, 360, 180);
-    label2->setAutoFillBackground(true);
 
-    QLabel* label1 = makeLabel(picture1_, "Label1", QStringLiteral("服务器："));
-    placeTwips(label1, 2400, 870, 720, 180);
-    QLabel* label3 = makeLabel(picture1_, "Label3", QStringLiteral("SA密码："));
-    placeTwips(label3, 2400, 1590, 720, 180);
-    for (QLabel* label : {label1, label3}) {
-        // The window background and window text colours of the system.
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::Window, pal.color(QPalette::Base));
-        pal.setColor(QPalette::WindowText, pal.color(QPalette::Text));
-        label->setPalette(pal);
-        label->setAutoFillBackground(true);
-    }
-
-    fwq_ = new QLineEdit(QStringLiteral("(local)"), picture1_);
-    fwq_->setObjectName(QStringLiteral("fwq"));
-    placeTwips(fwq_, 3120, 840, 1935, 270);
-
-    mm_ = new QLineEdit(picture1_);
-    mm_->setObjectName(QStringLiteral("mm"));
-    mm_->setEchoMode(QLineEdit::Password);
-    mm_->setStyleSheet(QStringLiteral("QLineEdit#mm { lineedit-password-character: 42; }"));
-    placeTwips(mm_, 3120, 1560, 1935, 270);
-    for (QLineEdit* box : {fwq_, mm_}) {
-        QPalette pal = box->palette();
-        pal.setColor(QPalette::Base, Qt::white);
-        box->setPalette(pal);
-        box->installEventFilter(this);
-    }
+    buildCredentialBoxes();
 
     command1_ = new QPushButton(QStringLiteral("确定"), picture1_);
     command1_->setObjectName(QStringLiteral("Command1"));
@@ -118,6 +92,46 @@ LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
 }
 
 LoginDialog::~LoginDialog() = default;
+
+// The two credential boxes and their captions.
+void LoginDialog::buildCredentialBoxes() {
+    QLabel* label1 = makeLabel(picture1_, "Label1", QStringLiteral("服务器："));
+    placeTwips(label1, 2400, 870, 720, 180);
+    QLabel* label3 = makeLabel(picture1_, "Label3", QStringLiteral("SA密码："));
+    placeTwips(label3, 2400, 1590, 720, 180);
+    for (QLabel* label : {label1, label3}) {
+        // The window background and window text colours of the system.
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+        pal.setColor(QPalette::WindowText, pal.color(QPalette::Text));
+        label->setPalette(pal);
+        label->setAutoFillBackground(true);
+    }
+
+    fwq_ = new QLineEdit(QStringLiteral("(local)"), picture1_);
+    fwq_->setObjectName(QStringLiteral("fwq"));
+    placeTwips(fwq_, 3120, 840, 1935, 270);
+
+    mm_ = new QLineEdit(picture1_);
+    mm_->setObjectName(QStringLiteral("mm"));
+    mm_->setEchoMode(QLineEdit::Password);
+    mm_->setStyleSheet(QStringLiteral("QLineEdit#mm { lineedit-password-character: 42; }"));
+    placeTwips(mm_, 3120, 1560, 1935, 270);
+    for (QLineEdit* box : {fwq_, mm_}) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Base, Qt::white);
+        box->setPalette(pal);
+        box->installEventFilter(this);
+    }
+
+    // A screen reader names the boxes; each caption points at its box.
+    label1->setBuddy(fwq_);
+    label3->setBuddy(mm_);
+    fwq_->setAccessibleName(QStringLiteral("服务器"));
+    fwq_->setAccessibleDescription(QStringLiteral("要登录的 SQL Server 服务器名称"));
+    mm_->setAccessibleName(QStringLiteral("SA密码"));
+    mm_->setAccessibleDescription(QStringLiteral("sa 登录的密码"));
+}
 
 QString LoginDialog::serverName() const {
     return fwq_->text();

@@ -52,6 +52,8 @@ public slots:
     void reject() override;
 
 private:
+    void buildCredentialBoxes();
+
     QLabel* picture1_;
     QLineEdit* fwq_;
     QLineEdit* mm_;

@@ -3,20 +3,17 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
-#include <QDateTime>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
@@ -27,7 +24,9 @@
 #include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
+#include "ui/FrameLook.h"
 #include "ui/ProgramEnd.h"
+#include "ui/StatusBar.h"
 #include "ui/Twips.h"
 
 namespace korvid {
@@ -59,14 +58,14 @@ MainWindow::MainWindow(const ServerAccess& access, Prompts& prompts, QWidget* pa
       prompts_(prompts),
       adodc1_(new QuerySource(access, this)) {
     setObjectName(QStringLiteral("form2"));
-    setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
+    setWindowTitle(mainWindowCaption());
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
     adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
 
     buildControls();
-    buildStatusBar();
+    setStatusBar(new StatusBar(this));
     buildMenus();
 
     resize(twipsSize(11535, 7410));
@@ -96,6 +95,14 @@ void MainWindow::buildControls() {
     dataGrid1_->verticalHeader()->setVisible(false);
     dataGrid1_->horizontalHeader()->setStretchLastSection(true);
     dataGrid1_->setFont(songti(9));
+    // Rows one line of the 9 pt font high with a small margin, so a long list shows many names;
+    // never lower than the font's own line, so no name is cut.
+    const int rowHeight =
+        std::max(QFontInfo(dataGrid1_->font()).pixelSize() + 4, dataGrid1_->fontMetrics().height());
+    QHeaderView* rows = dataGrid1_->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(rowHeight);
     setColour(dataGrid1_, QPalette::Base, QColor(0x00, 0xC0, 0xC0));
     // The grid's current row is the list's current row: mouse and keyboard alike.
     connect(dataGrid1_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -128,12 +135,26 @@ void MainWindow::buildControls() {
     list3_->viewport()->setCursor(cursor);
 
     buildHiddenControls(client);
+    nameForScreenReaders();
 
     // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
     const QList<QWidget*> order = {drive_,    text1_,    list3_, command5_,
                                    command1_, command2_, dir1_,  dataGrid1_};
     for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
     drive_->setFocus();
+}
+
+void MainWindow::nameForScreenReaders() {
+    // Buttons, frames and panels are named by their captions; these have none of their own.
+    dataGrid1_->setAccessibleName(QStringLiteral("数据库列表"));
+    drive_->setAccessibleName(QStringLiteral("磁盘"));
+    text1_->setAccessibleName(QStringLiteral("文件"));
+    text1_->setAccessibleDescription(QStringLiteral("要搜索的文件名，可用通配符 * 和 ?"));
+    dir1_->setAccessibleName(QStringLiteral("文件夹列表"));
+    list3_->setAccessibleName(QStringLiteral("搜索结果列表"));
+    command1_->setAccessibleDescription(QStringLiteral("在所选的文件夹及其子文件夹中搜索文件"));
+    command5_->setAccessibleDescription(
+        QStringLiteral("从选中的一行起，把列表中的文件逐个附加到服务器"));
 }
 
 void MainWindow::buildSearchControls(QWidget* client) {
@@ -151,6 +172,8 @@ void MainWindow::buildSearchControls(QWidget* client) {
     text1_->setFont(songti(10.5));
     dir1_ = named(new QListWidget(fm1_), "Dir1");
     placeTwips(dir1_, 240, 600, 6015, 1770);
+    label1->setBuddy(drive_);
+    label2->setBuddy(text1_);
 
     fm_ = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
     placeTwips(fm_, 9240, 120, 2175, 2475);
@@ -164,6 +187,7 @@ void MainWindow::buildSearchControls(QWidget* client) {
 
     // Frames: blue captions on light grey; what they hold keeps black text.
     for (QGroupBox* frame : {fm1_, fm_}) {
+        setCaptionOnBorder(frame);
         frame->setAutoFillBackground(true);
         QPalette pal = frame->palette();
         pal.setColor(QPalette::Window, kLightGrey);
@@ -191,59 +215,12 @@ void MainWindow::buildHiddenControls(QWidget* client) {
     // maintenance controllers.
     auto* frame1 = named(new QGroupBox(QStringLiteral("分离收缩"), client), "Frame1");
     frame1->setVisible(false);
+    setCaptionOnBorder(frame1);
     text8_ = named(new QLineEdit(frame1), "Text8");
 
     // Text8 is bound to the field NAME of the list's current row and follows it.
     connect(adodc1_, &QuerySource::currentRowChanged, this,
             [this] { text8_->setText(adodc1_->currentField(QStringLiteral("NAME"))); });
-}
-
-void MainWindow::buildStatusBar() {
-    auto* bar = named(new QStatusBar(this), "StatusBar1");
-    bar->setFixedHeight(twipsToPixels(375));
-    bar->setSizeGripEnabled(true);
-    setStatusBar(bar);
-    struct Panel {
-        const char* name;
-        int widthTwips;
-        QString text;
-    };
-    const Panel panels[] = {
-        {"Panel1", 3400, QStringLiteral("Korvid 数据库文件工具")},
-        {"Panel2", 1440, QStringLiteral("作者：Korvid")},
-        {"Panel3", 2000, QStringLiteral("korvid.example")},
-        {"Panel4", 1440, QString()},
-        {"Panel5", 1440, QStringLiteral("地点：本机")},
-        {"Panel6", 1440, QStringLiteral("SQL 工具")},
-    };
-    for (const Panel& p : panels) {
-        auto* label = named(new QLabel(p.text, bar), p.name);
-        label->setFixedWidth(twipsToPixels(p.widthTwips));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        bar->addWidget(label);
-        if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = label;
-    }
-    // The date stays current across midnight: the timer is set for just past it, and looks
-    // at least once a minute in case the clock is changed.
-    dateTimer_ = new QTimer(this);
-    dateTimer_->setSingleShot(true);
-    dateTimer_->setTimerType(Qt::PreciseTimer);
-    connect(dateTimer_, &QTimer::timeout, this, &MainWindow::showToday);
-    showToday();
-}
-
-int MainWindow::nextDateCheckMs(const QTime& now) {
-    constexpr int kMinute = 60 * 1000;
-    constexpr int kPastMidnight = 250;
-    const int toMidnight = 24 * 60 * 60 * 1000 - now.msecsSinceStartOfDay();
-    return std::min(kMinute, toMidnight + kPastMidnight);
-}
-
-void MainWindow::showToday() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString today = QLocale::system().toString(now.date(), QLocale::ShortFormat);
-    if (panel4_->text() != today) panel4_->setText(today);
-    dateTimer_->start(nextDateCheckMs(now.time()));
 }
 
 void MainWindow::buildMenus() {

@@ -19,8 +19,6 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QTableView;
-class QTime;
-class QTimer;
 
 namespace korvid {
 
@@ -58,10 +56,6 @@ public:
 
     void setVisible(bool visible) override;
 
-    // How long the status bar's date waits before it looks at the clock again: a minute at
-    // most, and just past the coming midnight when that is sooner.
-    static int nextDateCheckMs(const QTime& now);
-
 signals:
     // Window activation, after the menus are hidden: the search start-up settings run here.
     void firstActivated();
@@ -77,11 +71,10 @@ private:
     void buildControls();
     void buildSearchControls(QWidget* client);
     void buildHiddenControls(QWidget* client);
-    void buildStatusBar();
+    void nameForScreenReaders();
     void buildMenus();
     void runActivation();
     void applyResizeRulesToOuterSize();
-    void showToday();
     void fitLabel3();
 
     const ServerAccess& access_;
@@ -98,8 +91,6 @@ private:
     QListWidget* list3_ = nullptr;
     QLabel* label3_ = nullptr;
     static constexpr int kLabel3WidthTwips = 1260;
-    QLabel* panel4_ = nullptr;
-    QTimer* dateTimer_ = nullptr;
     bool loaded_ = false;
     QuerySource* adodc1_ = nullptr;
     QLineEdit* text8_ = nullptr;

@@ -27,9 +27,11 @@ void WindowPrompts::setParentWidget(QWidget* parent) {
 }
 
 void WindowPrompts::show(const MessageRecord& record) {
+    // The standard OK button, so that it speaks the toolkit's language like every other box.
     QMessageBox box(boxIcon(record.icon), record.title, record.text, QMessageBox::Ok, parent_);
     box.setObjectName(QStringLiteral("messageBox"));
-    if (!record.detail.isEmpty()) box.setInformativeText(record.detail);
+    // The prompt is the system's text alone; the server's reason is there for whoever asks.
+    if (!record.detail.isEmpty()) box.setDetailedText(record.detail);
     box.exec();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The prompts as the person sees them: a modal QMessageBox with one OK button and the menus
-// shown at the mouse pointer.
+// The prompts as the person sees them: a modal QMessageBox with one OK button, any detail behind
+// its details button, and the menus shown at the mouse pointer.
 
 #include <QPointer>
 
