@@ -1,5 +1,6 @@
 #include "access/ConnectionShape.h"
 
+#include "access/FreeTdsConfig.h"
 #include "db/Connection.h"
 
 namespace korvid {
@@ -49,7 +50,8 @@ QString odbcValue(const QString& value, BraceRule rule) {
 
 struct ServerAddress {
     QString host;
-    QString port;  // empty: the instance or the driver's default names it
+    QString port;          // empty: the instance or the driver's default names it
+    bool section = false;  // host is a server section of FreeTDS's own configuration
 };
 
 // "(local)", "." and "localhost" are this machine; "host,port" names a port; "host\instance"
@@ -71,6 +73,9 @@ ServerAddress serverAddress(const QString& name) {
     }
     const qsizetype slash = name.indexOf(QLatin1Char('\\'));
     if (slash >= 0) return {hostOf(name.left(slash)) + name.mid(slash), QString()};
+#ifndef Q_OS_WIN
+    if (isFreeTdsServerSection(name)) return {name, QString(), true};
+#endif
     return {hostOf(name), QStringLiteral("1433")};
 }
 
@@ -148,8 +153,11 @@ QString ConnectionShape::odbcText(const QString& server, const QString& password
                             ? address.host
                             : address.host + QLatin1Char(',') + address.port);
 #else
-    // The driver comes first: the driver manager takes it from the front of the string.
-    QString out = QStringLiteral("DRIVER={FreeTDS};SERVER=") + value(address.host);
+    // The driver comes first: the driver manager takes it from the front of the string. A
+    // section of freetds.conf is named as such, so the driver reads its settings.
+    QString out = QStringLiteral("DRIVER={FreeTDS};") +
+                  (address.section ? QStringLiteral("SERVERNAME=") : QStringLiteral("SERVER=")) +
+                  value(address.host);
     if (!address.port.isEmpty()) out += QStringLiteral(";PORT=") + address.port;
 #endif
     out += QStringLiteral(";UID=sa;PWD=") + value(password) + QStringLiteral(";DATABASE=") +
