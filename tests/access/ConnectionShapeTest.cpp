@@ -4,8 +4,10 @@
 
 #include <QMap>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include "access/ConnectionShape.h"
+#include "access/FreeTdsConfig.h"
 #include "db/Connection.h"
 
 using namespace korvid;
@@ -253,3 +255,25 @@ TEST(OdbcTranslation, LiteralBraceDriverGetsEveryValueItCanCarry) {
         EXPECT_EQ(keys.value("UID"), QStringLiteral("sa"));
     }
 }
+
+#ifndef Q_OS_WIN
+TEST(OdbcTranslation, ServerSectionsOfFreeTdsConfigurationAreNamedAsSuch) {
+    EXPECT_EQ(freeTdsServerSections("[global]\n tds version = auto\n[Prod] \n  host = x\n;[off]\n"),
+              QStringList{"Prod"});
+    QTemporaryFile conf;
+    ASSERT_TRUE(conf.open());
+    conf.write("[global]\n\tencryption = require\n[prod]\n\thost = db.example.org\n");
+    conf.close();
+    qputenv("FREETDSCONF", QFile::encodeName(conf.fileName()));
+    // The section, in any letter case: its host, port and settings are the driver's to read.
+    const auto keys = parseOdbc(odbc(ConnectionShape::server(), QStringLiteral("PROD"), "pw"));
+    EXPECT_EQ(keys.value("SERVERNAME"), QStringLiteral("PROD"));
+    EXPECT_FALSE(keys.contains("SERVER") || keys.contains("PORT"));
+    // Anything else is reached as before.
+    for (const char* other : {"db.example.org", "prod,1500", "prod\\INST", "(local)"})
+        EXPECT_TRUE(parseOdbc(odbc(ConnectionShape::server(), QString::fromUtf8(other), "pw"))
+                        .contains("SERVER"))
+            << other;
+    qunsetenv("FREETDSCONF");
+}
+#endif
