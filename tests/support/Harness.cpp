@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "Program.h"
 #include "Workspace.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
+#include "attach/AttachController.h"
 #include "search/FolderList.h"
 #include "search/SearchController.h"
 #include "ui/LoginDialog.h"
@@ -152,6 +154,15 @@ int Harness::searchFolder(const QString& folder) {
     search().folderList().setPath(QDir::cleanPath(folder));
     search().search();
     return search().table().count();
+}
+
+bool Harness::autoAttachAll() {
+    search().table().select(0);
+    QSignalSpy done(&attach(), &attach::AttachController::runFinished);
+    window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+    if (done.isEmpty() && !done.wait(120000)) return false;
+    return done.first().first().value<attach::AutoAttachRun::Outcome>() ==
+           attach::AutoAttachRun::Outcome::Completed;
 }
 
 QStringList Harness::listedDatabases() {

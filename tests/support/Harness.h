@@ -85,6 +85,8 @@ public:
 
     // The search over folder for "*.MDF", through the window's own search.
     int searchFolder(const QString& folder);
+    // Selects the first row, presses 自动附加 and waits for the run's end: true when it completed.
+    bool autoAttachAll();
 
     QStringList listedDatabases();
     bool selectDatabase(const QString& name);  // makes its row of the list current

@@ -17,7 +17,6 @@
 #include "ui/MainWindow.h"
 
 using namespace korvid;
-using Outcome = attach::AutoAttachRun::Outcome;
 
 class NamedInstanceTest : public QObject {
     Q_OBJECT
@@ -63,11 +62,7 @@ private slots:
         for (const char* name : {"named_a", "named_b"})
             QVERIFY(!h.createDatabase(QString::fromLatin1(name), folder).isEmpty());
         QCOMPARE(h.searchFolder(folder), 2);
-        QVERIFY(h.search().table().select(0));
-        QSignalSpy done(&h.attach(), &attach::AttachController::runFinished);
-        h.window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
-        QVERIFY(!done.isEmpty() || done.wait(60000));
-        QCOMPARE(done.first().first().value<Outcome>(), Outcome::Completed);
+        QVERIFY(h.autoAttachAll());
         QVERIFY(h.listedDatabases().contains(QStringLiteral("named_b")));
     }
 };

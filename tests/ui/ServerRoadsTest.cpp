@@ -20,7 +20,6 @@
 #include "ui/MainWindow.h"
 
 using namespace korvid;
-using Outcome = attach::AutoAttachRun::Outcome;
 
 namespace {
 
@@ -67,11 +66,7 @@ class ServerRoadsTest : public QObject {
         for (const char* name : {"road_a", "road_b"})
             QVERIFY(!h.createDatabase(QString::fromLatin1(name), folder).isEmpty());
         QCOMPARE(h.searchFolder(folder), 2);
-        QVERIFY(h.search().table().select(0));
-        QSignalSpy done(&h.attach(), &attach::AttachController::runFinished);
-        h.window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
-        QVERIFY(!done.isEmpty() || done.wait(60000));
-        QCOMPARE(done.first().first().value<Outcome>(), Outcome::Completed);
+        QVERIFY(h.autoAttachAll());
         QVERIFY(h.listedDatabases().contains(QStringLiteral("road_a")));
         QVERIFY(h.selectDatabase(QStringLiteral("road_b")));
         item(h.window().maintenanceControls().fj, "SSRZ")->trigger();
