@@ -53,7 +53,12 @@ public:
         }
         return static_cast<uint8_t>(p_[pos_++]);
     }
-    uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
+    uint16_t u16() {
+        // Two statements: the order of two calls inside one expression is the compiler's to
+        // choose, and a build that swapped them read every header as damaged.
+        const uint16_t low = u8();
+        return static_cast<uint16_t>(low | (u8() << 8));
+    }
     uint32_t u32() {
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(u8()) << (8 * i);
