@@ -101,7 +101,8 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
       enumerator_(enumerator ? std::move(enumerator) : fs::makeNativeEnumerator()),
       style_(style) {
     table_ = new ResultTable(*c_.list3, this);
-    c_.list3->viewport()->installEventFilter(this);
+    list3Viewport_ = c_.list3->viewport();
+    list3Viewport_->installEventFilter(this);
     folderList_ = new FolderList(*c_.dir1, style_, this);
     c_.window->installEventFilter(this);
 
@@ -267,7 +268,8 @@ bool SearchController::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;  // the key goes on to the box in every case
     }
-    if (watched == c_.list3->viewport()) return listEvent(event);
+    // Compared, not asked of the list: events still come while the window takes it apart.
+    if (watched == list3Viewport_) return listEvent(event);
     return false;
 }
 

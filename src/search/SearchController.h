@@ -65,6 +65,7 @@ private:
     bool listEvent(QEvent* event);
 
     SearchControls c_;
+    QWidget* list3Viewport_ = nullptr;
     Prompts& prompts_;
     LongRuns& runs_;
     std::shared_ptr<fs::DirectoryEnumerator> enumerator_;
