@@ -146,6 +146,7 @@ void TcpProxy::run() {
             if (!p->toServer.empty()) timeoutMs = std::min(timeoutMs, p->msUntilDue());
         }
         if (::poll(fds.data(), fds.size(), timeoutMs) < 0) continue;
+        const size_t polled = pairs.size();  // a pair accepted below waits for the next round
         if (fds[0].revents & POLLIN) {
             const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             const int server = client >= 0 ? connectTo(targetPort_) : -1;
@@ -154,7 +155,7 @@ void TcpProxy::run() {
             else if (client >= 0)
                 ::close(client);
         }
-        for (size_t i = 0; i < pairs.size(); ++i)
+        for (size_t i = 0; i < polled; ++i)
             serve(*pairs[i], fds[2 + 2 * i].revents, fds[3 + 2 * i].revents, buffer);
         pairs.erase(
             std::remove_if(pairs.begin(), pairs.end(), [](const auto& p) { return p->closed; }),
