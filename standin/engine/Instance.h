@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "Ast.h"
+#include "AttachPlanner.h"
 #include "Catalog.h"
+#include "CreatePlanner.h"
 #include "DataFile.h"
+#include "OpResult.h"
 #include "Reply.h"
 
 namespace standin {
@@ -27,16 +30,6 @@ struct Database {
     const std::string& name() const { return entry.name; }
 };
 
-// What an operation reports: its messages, in order, and whether it succeeded.
-struct OpResult {
-    bool ok = true;
-    std::vector<Message> messages;
-    void fail(Message m) {
-        ok = false;
-        messages.push_back(std::move(m));
-    }
-};
-
 class Instance {
 public:
     // Opens the data directory: reads the catalog and holds every attached database's files.
@@ -45,15 +38,26 @@ public:
     ~Instance();
 
     Database* find(const std::string& name);
+    const Database* find(const std::string& name) const;
     Database* findById(int dbid);
     const std::vector<std::unique_ptr<Database>>& databases() const { return databases_; }
     const std::filesystem::path& dataDir() const { return dataDir_; }
 
+    // CREATE DATABASE: checkNewName, CreatePlanner::plan, commitCreate.
     OpResult createDatabase(const CreateDatabaseStatement& create);
     // Attaches the database whose primary is paths[0]; files of the primary's file table that
     // are not named are looked for at their recorded paths. A missing log is rebuilt beside
-    // the primary when the database was cleanly detached.
+    // the primary when the database was cleanly detached. Steps: checkNewName,
+    // AttachPlanner::plan, commitAttach.
     OpResult attach(const std::string& name, std::vector<std::string> paths);
+
+    // The name of a database to be made: not empty, not too long, not taken (1038, 103, 1801).
+    OpResult checkNewName(const std::string& name) const;
+    // Makes the planned files and records the database; nothing is left behind on failure.
+    OpResult commitCreate(const CreatePlan& plan);
+    // Holds the planned files, makes the new log if one is planned, rewrites the headers
+    // (the primary last) and records the database.
+    OpResult commitAttach(const AttachPlan& plan);
     OpResult detach(const std::string& name, const std::function<bool(const Database&)>& inUse,
                     const std::string& procName);
     OpResult checkPrimaryFile(const std::string& path, int64_t option, ResultSet& out);
@@ -65,13 +69,16 @@ public:
     ResultSet sysfiles(Database& db) const;
     ResultSet sysaltfiles() const;
 
-    // Physical file names lose trailing blanks, as the Windows file system drops them.
-    static std::string cleanPath(std::string path);
     static Value now();  // the current time as a datetime value
+    static DatabaseId newDatabaseId();
 
-    static constexpr uint32_t kDataUsedPages = 32;    // header + system tables of a new database
-    static constexpr uint32_t kLogUsedPages = 32;     // header + active log of a new database
-    static constexpr uint32_t kLogMinimumPages = 16;  // header + active log after truncation
+    static constexpr uint32_t kDataUsedPages = 32;      // header + system tables of a new database
+    static constexpr uint32_t kLogUsedPages = 32;       // header + active log of a new database
+    static constexpr uint32_t kLogMinimumPages = 16;    // header + active log after truncation
+    static constexpr uint32_t kDefaultFilePages = 128;  // 1 MB
+    static constexpr uint32_t kMinimumPrimaryPages = 128;  // room for a copy of model
+    static constexpr uint32_t kMinimumFilePages = 64;      // 512 KB
+    static constexpr uint32_t kNewLogPages = 128;          // a log made by attach
 
 private:
     bool saveCatalog(std::string& error);
@@ -79,6 +86,13 @@ private:
     void createSystemDatabase(const CatalogEntry& entry, const std::string& dataLogical,
                               const std::string& logFile, const std::string& logLogical);
     int freeDbid() const;
+    // Lists an opened database under a new dbid and today's date, and saves the catalog.
+    // Gives the database back when the catalog cannot be saved.
+    std::unique_ptr<Database> registerDatabase(std::unique_ptr<Database> db,
+                                               const std::string& name,
+                                               const std::string& primaryPath, std::string& error);
+    OpResult holdPlannedFiles(const AttachPlan& plan, Database& db);
+    OpResult createPlannedLog(const AttachPlan& plan, Database& db);
     ResultSet fileRows(Database& db, bool alt) const;
 
     std::filesystem::path dataDir_;

@@ -70,4 +70,36 @@ Message Messages::differentDatabases(const std::string& proc) {
     return error(5173, 16, 1, "Cannot associate files with different databases.", proc);
 }
 
+Message Messages::emptyName() {
+    return error(1038, 15, 1,
+                 "Cannot use empty object or column names. Use a single space if necessary.");
+}
+
+Message Messages::nameTooLong(const std::string& name) {
+    return error(103, 15, 1,
+                 "The identifier that starts with '" + name.substr(0, 128) +
+                     "' is too long. Maximum length is 128.");
+}
+
+Message Messages::createFailed() {
+    return error(1802, 16, 1,
+                 "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                 "previous errors.");
+}
+
+Message Messages::fileExists(const std::string& path) {
+    return error(5170, 16, 1, "Cannot create file '" + path + "' because it already exists.");
+}
+
+Message Messages::createFileError(const std::string& path, const std::string& osError) {
+    return error(5123, 16, 1,
+                 "CREATE FILE encountered operating system error " + osError +
+                     " while attempting to open or create the physical file '" + path + "'.");
+}
+
+Message Messages::badFileName(const std::string& path) {
+    return createFileError(
+        path, "123(The filename, directory name, or volume label syntax is incorrect.)");
+}
+
 }  // namespace standin

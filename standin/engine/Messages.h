@@ -27,6 +27,13 @@ public:
     static Message databaseExists(const std::string& db, const std::string& proc = {});
     static Message couldNotOpenNewDatabase(const std::string& db, const std::string& proc = {});
     static Message differentDatabases(const std::string& proc = {});
+    static Message emptyName();                                                           // 1038
+    static Message nameTooLong(const std::string& name);                                  // 103
+    static Message createFailed();                                                        // 1802
+    static Message fileExists(const std::string& path);                                   // 5170
+    static Message createFileError(const std::string& path, const std::string& osError);  // 5123
+    // 5123 for a file name built from a database name that would leave its folder.
+    static Message badFileName(const std::string& path);
 };
 
 }  // namespace standin
