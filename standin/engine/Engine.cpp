@@ -300,32 +300,38 @@ struct Engine::Impl {
         return std::nullopt;  // NULL and DEFAULT leave the parameter unset
     }
 
-    Outcome exec(const ExecStatement& e, uint16_t line) {
-        struct Signature {
-            const char* name;
-            std::vector<std::string> params;
-            size_t required;  // the first `required` parameters must be given
-        };
-        std::vector<std::string> attachParams = {"@dbname"};
-        for (int i = 1; i <= 16; ++i) attachParams.push_back("@filename" + std::to_string(i));
-        const Signature signatures[] = {
-            {"sp_attach_db", attachParams, 2},
-            {"sp_attach_single_file_db", {"@dbname", "@physname"}, 2},
-            {"sp_detach_db", {"@dbname", "@skipchecks"}, 1},
-        };
-        const Signature* sig = nullptr;
+    struct Signature {
+        const char* name;
+        std::vector<std::string> params;
+        size_t required;  // the first `required` parameters must be given
+    };
+
+    static const Signature* findProcedure(const ExecStatement& e) {
+        static const std::vector<Signature> signatures = [] {
+            std::vector<std::string> attachParams = {"@dbname"};
+            for (int i = 1; i <= 16; ++i) attachParams.push_back("@filename" + std::to_string(i));
+            return std::vector<Signature>{
+                {"sp_attach_db", attachParams, 2},
+                {"sp_attach_single_file_db", {"@dbname", "@physname"}, 2},
+                {"sp_detach_db", {"@dbname", "@skipchecks"}, 1},
+            };
+        }();
         const bool placeOk = (e.database.empty() || Collation::equal(e.database, "master")) &&
                              (e.owner.empty() || Collation::equal(e.owner, "dbo"));
         for (const Signature& s : signatures) {
-            if (placeOk && Collation::equal(e.procedure, s.name)) sig = &s;
+            if (placeOk && Collation::equal(e.procedure, s.name)) return &s;
         }
-        if (!sig) return failed(Messages::procedureNotFound(e.written), line);
-        const std::string proc = sig->name;
+        return nullptr;
+    }
 
-        std::vector<std::optional<std::string>> values(sig->params.size());
+    // Matches the arguments to the procedure's parameters, positional then named; a refusal
+    // (119, 8144, 8145, 201) is left in `bad`.
+    static bool bindArguments(const Signature& sig, const ExecStatement& e,
+                              std::vector<std::optional<std::string>>& values, OpResult& bad) {
+        const std::string proc = sig.name;
+        values.assign(sig.params.size(), std::nullopt);
         bool namedSeen = false;
         size_t position = 0;
-        OpResult bad;
         for (const ProcArg& a : e.args) {
             size_t index = 0;
             if (a.parameter.empty()) {
@@ -336,40 +342,50 @@ struct Engine::Impl {
                             " and subsequent parameters as '@name = value'. After the form "
                             "'@name = value' has been used, all subsequent parameters must be "
                             "passed in the form '@name = value'."));
-                    return procedure(bad);
+                    return false;
                 }
                 index = position++;
-                if (index >= sig->params.size()) {
+                if (index >= sig.params.size()) {
                     bad.fail(Messages::error(
                         8144, 16, 2,
                         "Procedure or function " + proc + " has too many arguments specified.",
                         proc));
-                    return procedure(bad);
+                    return false;
                 }
             } else {
                 namedSeen = true;
-                index = sig->params.size();
-                for (size_t i = 0; i < sig->params.size(); ++i) {
-                    if (Collation::equal(sig->params[i], a.parameter)) index = i;
+                index = sig.params.size();
+                for (size_t i = 0; i < sig.params.size(); ++i) {
+                    if (Collation::equal(sig.params[i], a.parameter)) index = i;
                 }
-                if (index == sig->params.size()) {
+                if (index == sig.params.size()) {
                     bad.fail(Messages::error(
                         8145, 16, 2,
                         a.parameter + " is not a parameter for procedure " + proc + ".", proc));
-                    return procedure(bad);
+                    return false;
                 }
             }
             values[index] = argText(a.value);
         }
-        for (size_t i = 0; i < sig->required; ++i) {
+        for (size_t i = 0; i < sig.required; ++i) {
             if (!values[i] && !(proc == "sp_attach_db" && i > 0 && anyFile(values))) {
                 bad.fail(Messages::error(201, 16, 4,
                                          "Procedure '" + proc + "' expects parameter '" +
-                                             sig->params[i] + "', which was not supplied.",
+                                             sig.params[i] + "', which was not supplied.",
                                          proc));
-                return procedure(bad);
+                return false;
             }
         }
+        return true;
+    }
+
+    Outcome exec(const ExecStatement& e, uint16_t line) {
+        const Signature* sig = findProcedure(e);
+        if (!sig) return failed(Messages::procedureNotFound(e.written), line);
+        const std::string proc = sig->name;
+        std::vector<std::optional<std::string>> values;
+        OpResult bad;
+        if (!bindArguments(*sig, e, values, bad)) return procedure(bad);
 
         const std::string& name = *values[0];
         if (proc == "sp_detach_db") {
@@ -421,75 +437,78 @@ struct Engine::Impl {
             else if (w != "TABLERESULTS")
                 return failed(incorrectDbcc(), line);
         }
-        if (d.command == "CHECKPRIMARYFILE") {
-            if (d.args.size() != 2 || d.args[0].kind != ArgValue::Kind::Text ||
-                d.args[1].kind != ArgValue::Kind::Integer || d.args[1].number < 0 ||
-                d.args[1].number > 3)
-                return failed(incorrectDbcc(), line);
-            ResultSet rs;
-            OpResult r = instance.checkPrimaryFile(d.args[0].text, d.args[1].number, rs);
-            if (!r.ok) return plain(r, line);
-            return dbccResult({std::move(rs)}, infoMessages, line);
-        }
-        if (d.command == "SHRINKFILE" || d.command == "SHRINKDATABASE") {
-            const bool wholeDb = d.command == "SHRINKDATABASE";
-            if (d.args.empty() || d.args.size() > (wholeDb ? 3u : 2u) ||
-                (d.args[0].kind != ArgValue::Kind::Text &&
-                 d.args[0].kind != ArgValue::Kind::Integer))
-                return failed(incorrectDbcc(), line);
-            Database* db = nullptr;
-            if (wholeDb) {
-                db = d.args[0].kind == ArgValue::Kind::Integer
-                         ? (d.args[0].number == 0
-                                ? findDatabase(state.database)
-                                : instance.findById(static_cast<int>(d.args[0].number)))
-                         : findDatabase(d.args[0].text);
-                if (!db) return failed(Messages::noSuchDatabase(d.args[0].text), line);
-            } else {
-                db = findDatabase(state.database);
-            }
-            if (!db) return failed(Messages::noSuchDatabase(state.database), line);
-            if (db->suspect) return failed(unavailable(*db), line);
-            std::optional<int64_t> target;
-            bool truncate = true;
-            for (size_t i = 1; i < d.args.size(); ++i) {
-                const ArgValue& a = d.args[i];
-                if (a.kind == ArgValue::Kind::Integer && i == 1 && a.number >= 0) {
-                    if (!wholeDb) target = a.number;  // SHRINKDATABASE takes a free-space percent
-                } else if (a.kind == ArgValue::Kind::Text &&
-                           Collation::equal(a.text, "NOTRUNCATE")) {
-                    truncate = false;
-                } else if (a.kind == ArgValue::Kind::Text &&
-                           (Collation::equal(a.text, "TRUNCATEONLY") ||
-                            Collation::equal(a.text, "EMPTYFILE"))) {
-                    target.reset();
-                } else {
-                    return failed(incorrectDbcc(), line);
-                }
-            }
-            std::vector<ArgValue> files;
-            if (wholeDb) {
-                for (auto& f : db->files) {
-                    ArgValue v;
-                    v.kind = ArgValue::Kind::Integer;
-                    v.number = f->header().fileId;
-                    v.text = std::to_string(v.number);
-                    files.push_back(v);
-                }
-            } else {
-                files.push_back(d.args[0]);
-            }
-            ResultSet all;
-            for (const ArgValue& f : files) {
-                ResultSet rs;
-                OpResult r = instance.shrinkFile(*db, f, target, truncate, rs);
-                if (!r.ok) return plain(r, line);
-                if (all.columns.empty()) all.columns = rs.columns;
-                for (auto& row : rs.rows) all.rows.push_back(std::move(row));
-            }
-            return dbccResult({std::move(all)}, infoMessages, line);
-        }
+        if (d.command == "CHECKPRIMARYFILE") return checkPrimary(d, infoMessages, line);
+        if (d.command == "SHRINKFILE" || d.command == "SHRINKDATABASE")
+            return shrink(state, d, infoMessages, line);
         return failed(incorrectDbcc(), line);
+    }
+
+    Outcome checkPrimary(const DbccStatement& d, bool infoMessages, uint16_t line) {
+        if (d.args.size() != 2 || d.args[0].kind != ArgValue::Kind::Text ||
+            d.args[1].kind != ArgValue::Kind::Integer || d.args[1].number < 0 ||
+            d.args[1].number > 3)
+            return failed(incorrectDbcc(), line);
+        ResultSet rs;
+        OpResult r = instance.checkPrimaryFile(d.args[0].text, d.args[1].number, rs);
+        if (!r.ok) return plain(r, line);
+        return dbccResult({std::move(rs)}, infoMessages, line);
+    }
+
+    // The database a shrink works on: the current one for SHRINKFILE, the named or numbered
+    // one (0 = current) for SHRINKDATABASE.
+    Database* shrinkTarget(const SessionState& state, const DbccStatement& d) {
+        if (d.command != "SHRINKDATABASE") return findDatabase(state.database);
+        if (d.args[0].kind != ArgValue::Kind::Integer) return findDatabase(d.args[0].text);
+        if (d.args[0].number == 0) return findDatabase(state.database);
+        return instance.findById(static_cast<int>(d.args[0].number));
+    }
+
+    Outcome shrink(SessionState& state, const DbccStatement& d, bool infoMessages, uint16_t line) {
+        const bool wholeDb = d.command == "SHRINKDATABASE";
+        if (d.args.empty() || d.args.size() > (wholeDb ? 3u : 2u) ||
+            (d.args[0].kind != ArgValue::Kind::Text && d.args[0].kind != ArgValue::Kind::Integer))
+            return failed(incorrectDbcc(), line);
+        Database* db = shrinkTarget(state, d);
+        if (!db && wholeDb) return failed(Messages::noSuchDatabase(d.args[0].text), line);
+        if (!db) return failed(Messages::noSuchDatabase(state.database), line);
+        if (db->suspect) return failed(unavailable(*db), line);
+        std::optional<int64_t> target;
+        bool truncate = true;
+        for (size_t i = 1; i < d.args.size(); ++i) {
+            const ArgValue& a = d.args[i];
+            if (a.kind == ArgValue::Kind::Integer && i == 1 && a.number >= 0) {
+                if (!wholeDb) target = a.number;  // SHRINKDATABASE takes a free-space percent
+            } else if (a.kind == ArgValue::Kind::Text && Collation::equal(a.text, "NOTRUNCATE")) {
+                truncate = false;
+            } else if (a.kind == ArgValue::Kind::Text &&
+                       (Collation::equal(a.text, "TRUNCATEONLY") ||
+                        Collation::equal(a.text, "EMPTYFILE"))) {
+                target.reset();
+            } else {
+                return failed(incorrectDbcc(), line);
+            }
+        }
+        std::vector<ArgValue> files;
+        if (wholeDb) {
+            for (auto& f : db->files) {
+                ArgValue v;
+                v.kind = ArgValue::Kind::Integer;
+                v.number = f->header().fileId;
+                v.text = std::to_string(v.number);
+                files.push_back(v);
+            }
+        } else {
+            files.push_back(d.args[0]);
+        }
+        ResultSet all;
+        for (const ArgValue& f : files) {
+            ResultSet rs;
+            OpResult r = instance.shrinkFile(*db, f, target, truncate, rs);
+            if (!r.ok) return plain(r, line);
+            if (all.columns.empty()) all.columns = rs.columns;
+            for (auto& row : rs.rows) all.rows.push_back(std::move(row));
+        }
+        return dbccResult({std::move(all)}, infoMessages, line);
     }
 
     Outcome backupLog(const BackupLogStatement& b, uint16_t line) {

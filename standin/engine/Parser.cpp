@@ -506,50 +506,13 @@ private:
 
     StatementBody set() {
         ++pos_;
-        SetStatement s;
         const SqlToken& first = peek();
         if (first.kind == SqlToken::Kind::Word && first.text[0] == '@') undeclared(first);
-        if (first.isWord("TRANSACTION")) {
-            ++pos_;
-            expectWord("ISOLATION");
-            expectWord("LEVEL");
-            s.options.push_back("TRANSACTION ISOLATION LEVEL");
-            if (acceptWord("READ")) {
-                if (acceptWord("COMMITTED")) {
-                    s.value = "READ COMMITTED";
-                } else if (acceptWord("UNCOMMITTED")) {
-                    s.value = "READ UNCOMMITTED";
-                } else {
-                    failHere();
-                }
-            } else if (acceptWord("REPEATABLE")) {
-                expectWord("READ");
-                s.value = "REPEATABLE READ";
-            } else if (acceptWord("SERIALIZABLE")) {
-                s.value = "SERIALIZABLE";
-            } else {
-                failHere();
-            }
-            return s;
-        }
+        if (first.isWord("TRANSACTION")) return setIsolation();
         if (first.kind != SqlToken::Kind::Word) failHere();
         const std::string u = upper(first.text);
-        if (inList(u, std::begin(kValueOptions), std::end(kValueOptions))) {
-            ++pos_;
-            s.options.push_back(u);
-            const SqlToken& v = peek();
-            if (v.isSymbol("-") && peek(1).kind == SqlToken::Kind::Number) {
-                ++pos_;
-                s.value = "-" + next().text;
-            } else if (v.kind == SqlToken::Kind::Number || v.kind == SqlToken::Kind::String ||
-                       v.kind == SqlToken::Kind::NString || v.kind == SqlToken::Kind::Quoted ||
-                       (v.kind == SqlToken::Kind::Word && v.text[0] != '@')) {
-                s.value = next().value;
-            } else {
-                failHere();
-            }
-            return s;
-        }
+        if (inList(u, std::begin(kValueOptions), std::end(kValueOptions))) return setValue(u);
+        SetStatement s;
         do {
             const SqlToken& o = peek();
             if (o.kind != SqlToken::Kind::Word) failHere();
@@ -570,6 +533,51 @@ private:
             s.value = "ON";
         } else if (acceptWord("OFF")) {
             s.value = "OFF";
+        } else {
+            failHere();
+        }
+        return s;
+    }
+
+    // SET TRANSACTION ISOLATION LEVEL ...
+    StatementBody setIsolation() {
+        ++pos_;
+        expectWord("ISOLATION");
+        expectWord("LEVEL");
+        SetStatement s;
+        s.options.push_back("TRANSACTION ISOLATION LEVEL");
+        if (acceptWord("READ")) {
+            if (acceptWord("COMMITTED")) {
+                s.value = "READ COMMITTED";
+            } else if (acceptWord("UNCOMMITTED")) {
+                s.value = "READ UNCOMMITTED";
+            } else {
+                failHere();
+            }
+        } else if (acceptWord("REPEATABLE")) {
+            expectWord("READ");
+            s.value = "REPEATABLE READ";
+        } else if (acceptWord("SERIALIZABLE")) {
+            s.value = "SERIALIZABLE";
+        } else {
+            failHere();
+        }
+        return s;
+    }
+
+    // SET TEXTSIZE n, SET LANGUAGE x, ...: options that take a value.
+    StatementBody setValue(const std::string& option) {
+        ++pos_;
+        SetStatement s;
+        s.options.push_back(option);
+        const SqlToken& v = peek();
+        if (v.isSymbol("-") && peek(1).kind == SqlToken::Kind::Number) {
+            ++pos_;
+            s.value = "-" + next().text;
+        } else if (v.kind == SqlToken::Kind::Number || v.kind == SqlToken::Kind::String ||
+                   v.kind == SqlToken::Kind::NString || v.kind == SqlToken::Kind::Quoted ||
+                   (v.kind == SqlToken::Kind::Word && v.text[0] != '@')) {
+            s.value = next().value;
         } else {
             failHere();
         }
