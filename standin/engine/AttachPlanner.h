@@ -22,6 +22,7 @@ struct AttachPlan {
     std::map<uint16_t, std::string> chosen;  // file id -> the path to attach it from
     std::vector<std::string> missingLogs;    // recorded paths of logs that were not found
     std::string newLogPath;                  // set when a new log replaces the missing ones
+    uint32_t upgradeFrom = 0;                // the files' version when the attach upgrades them
 };
 
 class AttachPlanner {
@@ -34,10 +35,14 @@ public:
 
 private:
     OpResult refuse(const AttachPlan& plan, Message cause) const;
+    // A file the server could not open (or a name that cannot be a file: windowsError 2).
+    OpResult cannotOpen(const AttachPlan& plan, const std::string& path, int windowsError) const;
     OpResult readPrimary(AttachPlan& plan) const;
+    OpResult checkVersion(AttachPlan& plan) const;
     OpResult chooseNamed(AttachPlan& plan, const std::vector<std::string>& paths) const;
     OpResult findRecorded(AttachPlan& plan, bool& anyLogPresent) const;
     OpResult planNewLog(AttachPlan& plan, bool anyLogPresent) const;
+    std::string newLogPath(const AttachPlan& plan) const;
 
     const Instance& instance_;
 };

@@ -36,10 +36,12 @@ OpResult CreatePlanner::plan(const CreateDatabaseStatement& c, CreatePlan& out) 
     out.header = FileHeader{};
     out.header.databaseName = c.name;
     out.header.databaseId = Instance::newDatabaseId();
+    out.header.version = instance_.version().databaseVersion();
     out.header.collationId = Collation::kDefaultId;
     FileHeader whole = out.header;
     whole.fileTable = out.table;
-    if (DataFile::encodeSlot(whole).empty()) return OpResult::failure(Messages::createFailed());
+    if (DataFile::encodeSlot(whole).empty())
+        return OpResult::failure(Messages::createFailed(instance_.version()));
     return {};
 }
 
@@ -95,6 +97,7 @@ FileTableEntry CreatePlanner::entry(const FileSpec& s, FileKind kind, uint16_t i
 
 OpResult CreatePlanner::checkEntry(const CreatePlan& plan, size_t i) const {
     const FileTableEntry& e = plan.table[i];
+    const ServerVersion& v = instance_.version();
     for (size_t k = 0; k < i; ++k) {
         if (Collation::equal(plan.table[k].logicalName, e.logicalName)) {
             return OpResult::failure(Messages::error(1828, 16, 1,
@@ -106,11 +109,11 @@ OpResult CreatePlanner::checkEntry(const CreatePlan& plan, size_t i) const {
     if (e.logicalName.empty() || Collation::length(e.logicalName) > FilePaths::kMaxNameChars)
         return OpResult::failure(Messages::emptyName());
     if (!plan.explicitPath[i] && !FilePaths::usableInFileName(e.logicalName))
-        return OpResult::failure(Messages::badFileName(e.physicalPath), Messages::createFailed());
+        return OpResult::failure(Messages::badFileName(e.physicalPath), Messages::createFailed(v));
     if (!FilePaths::isAbsolute(e.physicalPath) ||
         Collation::length(e.physicalPath) > FilePaths::kMaxPathChars) {
-        return OpResult::failure(Messages::deviceActivation(e.physicalPath),
-                                 Messages::createFailed());
+        return OpResult::failure(Messages::fileActivation(v, e.physicalPath),
+                                 Messages::createFailed(v));
     }
     if (e.sizePages > INT32_MAX) {
         return OpResult::failure(Messages::error(1842, 16, 1,
@@ -123,8 +126,8 @@ OpResult CreatePlanner::checkEntry(const CreatePlan& plan, size_t i) const {
 OpResult CreatePlanner::checkDisk(const CreatePlan& plan) const {
     for (const FileTableEntry& e : plan.table) {
         if (FilePaths::taken(e.physicalPath))
-            return OpResult::failure(Messages::fileExists(e.physicalPath),
-                                     Messages::createFailed());
+            return OpResult::failure(Messages::fileExists(instance_.version(), e.physicalPath),
+                                     Messages::createFailed(instance_.version()));
     }
     return {};
 }

@@ -15,11 +15,6 @@ namespace standin {
 
 namespace {
 
-const char* const kVersion =
-    "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\tMay  3 2005 23:18:38 \n\tCopyright "
-    "(c) 1988-2003 Microsoft Corporation\n\tStandard Edition on Windows NT 5.0 (Build 2195: "
-    "Service Pack 4)\n";
-
 constexpr uint16_t kCmdSelect = 0xC1;
 
 }  // namespace
@@ -35,8 +30,10 @@ struct Engine::Impl {
     std::string saPassword;
     std::map<int, SessionState> sessions;
 
-    Impl(std::filesystem::path dir, std::string password)
-        : instance(std::move(dir)), saPassword(std::move(password)) {}
+    Impl(std::filesystem::path dir, std::string password, ServerOptions options)
+        : instance(std::move(dir), std::move(options)), saPassword(std::move(password)) {}
+
+    const ServerVersion& version() const { return instance.version(); }
 
     Database* findDatabase(const std::string& name) { return instance.find(name); }
 
@@ -135,7 +132,7 @@ struct Engine::Impl {
 
     Outcome use(Session& session, SessionState& state, const UseStatement& u, uint16_t line) {
         Database* db = findDatabase(u.database);
-        if (!db) return failed(Messages::noSuchDatabase(u.database), line, true);
+        if (!db) return failed(Messages::noSuchDatabase(version(), u.database), line, true);
         if (db->suspect) return failed(unavailable(*db), line, true);
         Outcome out;
         out.tokens.push_back(DatabaseChange{db->name(), state.database});
@@ -170,11 +167,8 @@ struct Engine::Impl {
         return std::nullopt;
     }
 
-    static Message unavailable(const Database& db) {
-        return Messages::error(945, 14, 2,
-                               "Database '" + db.name() +
-                                   "' cannot be opened because some of the files could not be "
-                                   "activated.");
+    Message unavailable(const Database& db) const {
+        return Messages::unavailable(version(), db.name());
     }
 
     std::optional<TypedValue> scalar(const Session& session, const SessionState& state,
@@ -191,7 +185,10 @@ struct Engine::Impl {
             return tv;
         };
         if (e.kind == Expr::Kind::Variable) {
-            if (e.name == "@@VERSION") return text(kVersion, 256, false);
+            if (e.name == "@@VERSION") {
+                const std::string v = version().versionText();
+                return text(v, static_cast<uint16_t>(std::max<size_t>(256, v.size())), false);
+            }
             if (e.name == "@@SPID") return integer(session.spid, ColType::SmallInt);
             if (e.name == "@@TRANCOUNT") return integer(state.trancount, ColType::Int);
             if (e.name == "@@SERVERNAME") return text("STANDIN", 128, true);
@@ -235,9 +232,11 @@ struct Engine::Impl {
         if (e.name == "SERVERPROPERTY") {
             tv.column = Column{"", ColType::SqlVariant, 0, true};
             const std::string p = argText(0).value_or("");
-            if (Collation::equal(p, "ProductVersion")) tv.value = Value::str("8.00.2039");
-            if (Collation::equal(p, "ProductLevel")) tv.value = Value::str("SP4");
-            if (Collation::equal(p, "Edition")) tv.value = Value::str("Standard Edition");
+            if (Collation::equal(p, "ProductVersion"))
+                tv.value = Value::str(version().productVersion());
+            if (Collation::equal(p, "ProductLevel"))
+                tv.value = Value::str(version().productLevel());
+            if (Collation::equal(p, "Edition")) tv.value = Value::str(version().edition());
             if (Collation::equal(p, "Collation")) tv.value = Value::str(Collation::kDefaultName);
             if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
                 tv.value = Value::str("STANDIN");
@@ -469,8 +468,9 @@ struct Engine::Impl {
             (d.args[0].kind != ArgValue::Kind::Text && d.args[0].kind != ArgValue::Kind::Integer))
             return failed(incorrectDbcc(), line);
         Database* db = shrinkTarget(state, d);
-        if (!db && wholeDb) return failed(Messages::noSuchDatabase(d.args[0].text), line);
-        if (!db) return failed(Messages::noSuchDatabase(state.database), line);
+        if (!db && wholeDb)
+            return failed(Messages::noSuchDatabase(version(), d.args[0].text), line);
+        if (!db) return failed(Messages::noSuchDatabase(version(), state.database), line);
         if (db->suspect) return failed(unavailable(*db), line);
         std::optional<int64_t> target;
         bool truncate = true;
@@ -517,7 +517,7 @@ struct Engine::Impl {
         const Message terminated =
             Messages::error(3013, 16, 1, "BACKUP LOG is terminating abnormally.");
         if (!db) {
-            r.fail(Messages::noSuchDatabase(b.database));
+            r.fail(Messages::noSuchDatabase(version(), b.database));
             r.messages.push_back(terminated);
         } else if (db->suspect) {
             r.fail(unavailable(*db));
@@ -578,8 +578,13 @@ struct Engine::Impl {
     }
 };
 
-Engine::Engine(std::filesystem::path dataDir, std::string saPassword)
-    : impl_(std::make_unique<Impl>(std::move(dataDir), std::move(saPassword))) {}
+Engine::Engine(std::filesystem::path dataDir, std::string saPassword, ServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(dataDir), std::move(saPassword), std::move(options))) {
+}
+
+const ServerVersion& Engine::version() const {
+    return impl_->version();
+}
 
 Engine::~Engine() = default;
 
@@ -596,7 +601,7 @@ LoginOutcome Engine::login(const std::string& user, const std::string& password,
     const std::string dbName = database.empty() ? "master" : database;
     Database* db = impl_->findDatabase(dbName);
     if (!db || db->suspect) {
-        out.refusal.push_back(Messages::cannotOpenLoginDatabase(dbName));
+        out.refusal.push_back(Messages::cannotOpenLoginDatabase(impl_->version(), dbName));
         out.refusal.push_back(Messages::loginFailed(user));
         out.refusal.push_back(refused);
         return out;

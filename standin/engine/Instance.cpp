@@ -59,8 +59,11 @@ Value Instance::now() {
     return Value::dateTime(ms / dayMs + 25567, (ms % dayMs) * 300 / 1000);
 }
 
-Instance::Instance(std::filesystem::path dataDir)
-    : dataDir_(std::filesystem::absolute(dataDir)), catalog_(dataDir_ / "catalog.kvc") {
+Instance::Instance(std::filesystem::path dataDir, ServerOptions options)
+    : dataDir_(std::filesystem::absolute(dataDir)),
+      options_(std::move(options)),
+      files_(options_.unreadablePrefixes),
+      catalog_(dataDir_ / "catalog.kvc") {
     std::error_code ec;
     std::filesystem::create_directories(dataDir_, ec);
     if (!std::filesystem::is_directory(dataDir_)) {
@@ -138,6 +141,7 @@ void Instance::createSystemDatabase(const CatalogEntry& entry, const std::string
     FileHeader h;
     h.databaseName = entry.name;
     h.databaseId = newDatabaseId();
+    h.version = version().databaseVersion();
     h.collationId = Collation::kDefaultId;
     FileTableEntry data{1,
                         FileKind::Primary,
@@ -174,9 +178,11 @@ void Instance::openAttached(const CatalogEntry& entry, bool system) {
     auto db = std::make_unique<Database>();
     db->entry = entry;
     db->system = system;
+    // The system databases' own files are always the server's to open.
+    const FileAccess access = system ? FileAccess() : files_;
     DataFile::Status st;
     std::string err;
-    auto primary = DataFile::hold(entry.primaryPath, st, err);
+    auto primary = access.hold(entry.primaryPath, st, err);
     if (!primary || primary->header().kind != FileKind::Primary) {
         db->suspect = true;
         databases_.push_back(std::move(db));
@@ -187,7 +193,7 @@ void Instance::openAttached(const CatalogEntry& entry, bool system) {
     bool ok = true;
     for (const FileTableEntry& e : ph.fileTable) {
         if (e.fileId == ph.fileId) continue;
-        auto f = DataFile::hold(e.physicalPath, st, err);
+        auto f = access.hold(e.physicalPath, st, err);
         if (!f || f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId) {
             ok = false;
             break;
@@ -254,7 +260,7 @@ OpResult Instance::checkNewName(const std::string& name) const {
     if (name.empty()) return OpResult::failure(Messages::emptyName());
     if (Collation::length(name) > FilePaths::FilePaths::kMaxNameChars)
         return OpResult::failure(Messages::nameTooLong(name));
-    if (find(name)) return OpResult::failure(Messages::databaseExists(name));
+    if (find(name)) return OpResult::failure(Messages::databaseExists(version(), name));
     return {};
 }
 
@@ -320,12 +326,12 @@ OpResult Instance::commitCreate(const CreatePlan& plan) {
         fh.usedPages = e.usedPages;
         if (e.kind == FileKind::Primary) fh.fileTable = plan.table;
         std::string err;
-        handles[i] = DataFile::create(e.physicalPath, fh, e.sizePages, err);
+        handles[i] = files_.create(e.physicalPath, fh, e.sizePages, err);
         if (!handles[i]) {
             handles.clear();
             undo();
             return OpResult::failure(Messages::createFileError(e.physicalPath, err),
-                                     Messages::createFailed());
+                                     Messages::createFailed(version()));
         }
         created.push_back(e.physicalPath);
     }
@@ -335,7 +341,7 @@ OpResult Instance::commitCreate(const CreatePlan& plan) {
     if (!db) return {};
     undo();
     return OpResult::failure(Messages::createFileError(catalog_.file().string(), err),
-                             Messages::createFailed());
+                             Messages::createFailed(version()));
 }
 
 // ---- attach ---------------------------------------------------------------------------------
@@ -371,6 +377,7 @@ OpResult Instance::commitAttach(const AttachPlan& plan) {
     if (!held.ok) return held;
     OpResult notes = createPlannedLog(plan, *db);
     if (!notes.ok) return notes;
+    if (plan.upgradeFrom) upgrade(plan, *db, notes);
 
     // The other files first; the primary's file table, written last, makes the attach whole.
     DataFile* primary = db->primary();
@@ -404,6 +411,19 @@ OpResult Instance::commitAttach(const AttachPlan& plan) {
     return notes;
 }
 
+// Files of an older release take this release's version, as the server converts them.
+void Instance::upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const {
+    const std::string from = std::to_string(plan.upgradeFrom);
+    const std::string to = std::to_string(version().databaseVersion());
+    for (auto& f : db.files) f->header().version = version().databaseVersion();
+    notes.messages.push_back(Messages::info(944, "Converting database '" + plan.name +
+                                                     "' from version " + from +
+                                                     " to the current version " + to + "."));
+    notes.messages.push_back(Messages::info(951, "Database '" + plan.name +
+                                                     "' running the upgrade step from version " +
+                                                     from + " to version " + to + "."));
+}
+
 OpResult Instance::holdPlannedFiles(const AttachPlan& plan, Database& db) {
     const FileHeader& ph = plan.primary;
     for (const FileTableEntry& e : ph.fileTable) {
@@ -411,10 +431,16 @@ OpResult Instance::holdPlannedFiles(const AttachPlan& plan, Database& db) {
         if (it == plan.chosen.end()) continue;
         DataFile::Status st;
         std::string err;
-        auto f = DataFile::hold(it->second, st, err);
-        if (!f) return refuseAttach(plan, Messages::deviceActivation(it->second));
+        auto f = files_.hold(it->second, st, err);
+        if (!f && !version().modernMessages())
+            return refuseAttach(plan, Messages::deviceActivation(it->second));
+        if (!f) {
+            return OpResult::failure(Messages::cannotOpen(version(), it->second,
+                                                          FileAccess::windowsError(it->second, st)),
+                                     Messages::attachAbandoned(version(), plan.name));
+        }
         if (f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId)
-            return refuseAttach(plan, Messages::differentDatabases());
+            return refuseAttach(plan, Messages::differentDatabases(version()));
         if (e.fileId == ph.fileId)
             db.files.insert(db.files.begin(), std::move(f));
         else
@@ -443,7 +469,7 @@ OpResult Instance::createPlannedLog(const AttachPlan& plan, Database& db) {
     lh.collationId = ph.collationId;
     lh.usedPages = kLogMinimumPages;
     std::string err;
-    auto log = DataFile::create(plan.newLogPath, lh, kNewLogPages, err);
+    auto log = files_.create(plan.newLogPath, lh, kNewLogPages, err);
     if (!log) return refuseAttach(plan, Messages::createFileError(plan.newLogPath, err));
     FileTableEntry le;
     le.fileId = lh.fileId;
@@ -461,8 +487,16 @@ OpResult Instance::createPlannedLog(const AttachPlan& plan, Database& db) {
     std::sort(table.begin(), table.end(),
               [](const FileTableEntry& a, const FileTableEntry& b) { return a.fileId < b.fileId; });
     db.files.push_back(std::move(log));
-    for (const std::string& old : plan.missingLogs)
-        r.messages.push_back(Messages::deviceActivation(old, 1, 10));
+    for (const std::string& old : plan.missingLogs) {
+        if (!version().modernMessages()) {
+            r.messages.push_back(Messages::deviceActivation(old, 1, 10));
+        } else {
+            r.messages.push_back(Messages::info(5111,
+                                                "File activation failure. The physical "
+                                                "file name \"" +
+                                                    old + "\" may be incorrect."));
+        }
+    }
     r.messages.push_back(
         Messages::info(5182, "New log file '" + plan.newLogPath + "' was created."));
     return r;
@@ -476,10 +510,7 @@ OpResult Instance::detach(const std::string& name,
     OpResult r;
     Database* db = find(name);
     if (!db) {
-        r.fail(Messages::error(15010, 16, 1,
-                               "The database '" + name +
-                                   "' does not exist. Use sp_helpdb to show available databases.",
-                               procName));
+        r.fail(Messages::noSuchDatabaseToDetach(version(), name, procName));
         return r;
     }
     if (db->system) {
@@ -547,12 +578,14 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     OpResult r;
     const std::string path = FilePaths::clean(rawPath);
     DataFile::Inspection ins;
-    if (FilePaths::isAbsolute(path)) ins = DataFile::inspect(path);
+    const bool absolute = FilePaths::isAbsolute(path);
+    if (absolute) ins = files_.inspect(path);
     const bool isPrimary =
         ins.status == DataFile::Status::Ok && ins.header.kind == FileKind::Primary;
     if (ins.status == DataFile::Status::Missing || ins.status == DataFile::Status::Unreadable ||
         ins.status == DataFile::Status::InUse) {
-        r.fail(Messages::deviceActivation(path, ins.status == DataFile::Status::InUse ? 3 : 1));
+        const int windowsError = absolute ? FileAccess::windowsError(path, ins.status) : 2;
+        r.fail(Messages::cannotOpen(version(), path, windowsError));
         return r;
     }
     if (option == 0) {
@@ -630,6 +663,12 @@ OpResult Instance::shrinkFile(Database& db, const ArgValue& file, std::optional<
         return r;
     }
     const uint16_t fileId = entry->fileId;
+    for (const std::string& failing : options_.failingShrinks) {
+        if (Collation::equal(failing, entry->logicalName)) {
+            r.fail(Messages::shrinkSerialized(version()));
+            return r;
+        }
+    }
     const uint32_t used = std::max(f->header().usedPages, DataFile::kHeaderPages);
     uint64_t target = used;
     if (targetMb && *targetMb > 0)
@@ -693,12 +732,16 @@ ResultSet Instance::sysdatabases() const {
     for (const Database* d : sorted) {
         int status = d->entry.dbid == 1 || d->entry.dbid == 4 ? 24 : d->entry.dbid == 2 ? 8 : 16;
         if (d->suspect) status |= 256;
+        const uint32_t fileVersion =
+            d->files.empty() ? version().databaseVersion()
+                             : std::max<uint32_t>(d->files.front()->header().version, 539);
         t.rows.push_back({Value::str(d->entry.name), Value::integer(d->entry.dbid),
                           Value::bytes(std::string(1, '\x01')), Value::integer(0),
                           Value::integer(status), Value::integer(1090519040),
                           Value::dateTime(d->entry.createdDays, d->entry.createdTicks),
-                          Value::dateTime(0, 0), Value::integer(0), Value::integer(80),
-                          Value::str(d->entry.primaryPath), Value::integer(539)});
+                          Value::dateTime(0, 0), Value::integer(0),
+                          Value::integer(version().compatibilityLevel()),
+                          Value::str(d->entry.primaryPath), Value::integer(fileVersion)});
     }
     return t;
 }
@@ -710,8 +753,11 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
                  {"growth", ColType::Int, 0, false},      {"status", ColType::Int, 0, false},
                  {"perf", ColType::Int, 0, false}};
     if (alt) t.columns.push_back({"dbid", ColType::SmallInt, 0, false});
-    t.columns.push_back({"name", ColType::NChar, 128, false});
-    t.columns.push_back({"filename", ColType::NChar, 260, false});
+    // SQL Server 2000's tables pad the names; the 2005 compatibility views give sysname and
+    // nvarchar(260).
+    const ColType text = version().modernMessages() ? ColType::NVarChar : ColType::NChar;
+    t.columns.push_back({"name", text, 128, false});
+    t.columns.push_back({"filename", text, 260, false});
     DataFile* primary = db.primary();
     if (!primary) return t;
     for (const FileTableEntry& e : primary->header().fileTable) {

@@ -14,8 +14,10 @@
 #include "Catalog.h"
 #include "CreatePlanner.h"
 #include "DataFile.h"
+#include "FileAccess.h"
 #include "OpResult.h"
 #include "Reply.h"
+#include "ServerOptions.h"
 
 namespace standin {
 
@@ -34,7 +36,7 @@ class Instance {
 public:
     // Opens the data directory: reads the catalog and holds every attached database's files.
     // Throws std::runtime_error when the directory or a damaged catalog cannot be used.
-    explicit Instance(std::filesystem::path dataDir);
+    explicit Instance(std::filesystem::path dataDir, ServerOptions options = {});
     ~Instance();
 
     Database* find(const std::string& name);
@@ -42,6 +44,12 @@ public:
     Database* findById(int dbid);
     const std::vector<std::unique_ptr<Database>>& databases() const { return databases_; }
     const std::filesystem::path& dataDir() const { return dataDir_; }
+    const ServerVersion& version() const { return options_.version; }
+    const ServerOptions& options() const { return options_; }
+    // How the server's account opens the files of user databases.
+    const FileAccess& files() const { return files_; }
+    // The dbid the next database to be listed would get.
+    int nextDbid() const { return freeDbid(); }
 
     // CREATE DATABASE: checkNewName, CreatePlanner::plan, commitCreate.
     OpResult createDatabase(const CreateDatabaseStatement& create);
@@ -93,9 +101,12 @@ private:
                                                const std::string& primaryPath, std::string& error);
     OpResult holdPlannedFiles(const AttachPlan& plan, Database& db);
     OpResult createPlannedLog(const AttachPlan& plan, Database& db);
+    void upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const;
     ResultSet fileRows(Database& db, bool alt) const;
 
     std::filesystem::path dataDir_;
+    ServerOptions options_;
+    FileAccess files_;
     Catalog catalog_;
     std::vector<std::unique_ptr<Database>> databases_;
 };

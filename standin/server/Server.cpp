@@ -10,7 +10,8 @@ namespace standin {
 Server::Server(Engine& engine, QObject* parent)
     : QObject(parent),
       engine_(engine),
-      writer_(QHostInfo::localHostName().section(QLatin1Char('.'), 0, 0).toUpper().toStdString()) {
+      writer_(QHostInfo::localHostName().section(QLatin1Char('.'), 0, 0).toUpper().toStdString(),
+              engine.version().loginAckVersion()) {
     connect(&tcp_, &QTcpServer::newConnection, this, &Server::acceptPending);
 }
 

@@ -1,5 +1,7 @@
-// tds-standin --data DIR [--port N] [--sa-password PWD]
-// Stands in for a SQL Server 2000 instance on 127.0.0.1 until SIGTERM or SIGINT.
+// tds-standin --data DIR [--port N] [--sa-password PWD] [--server-version V]
+//             [--unreadable PREFIX]... [--fail-shrink NAME]...
+// Stands in for a SQL Server instance (2000 unless told otherwise) on 127.0.0.1 until SIGTERM
+// or SIGINT.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -18,7 +20,7 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Stands in for a SQL Server 2000 instance on 127.0.0.1."));
+        QStringLiteral("Stands in for a SQL Server instance on 127.0.0.1."));
     parser.addHelpOption();
     const QCommandLineOption dataOption(QStringLiteral("data"),
                                         QStringLiteral("Directory of the catalog and data files."),
@@ -29,7 +31,26 @@ int main(int argc, char** argv) {
     const QCommandLineOption passwordOption(QStringLiteral("sa-password"),
                                             QStringLiteral("Password of the sa login."),
                                             QStringLiteral("PWD"), QString());
-    parser.addOptions({dataOption, portOption, passwordOption});
+    QStringList versions;
+    for (const std::string& v : standin::ServerVersion::names())
+        versions << QString::fromStdString(v);
+    const QCommandLineOption versionOption(
+        QStringLiteral("server-version"),
+        QStringLiteral("The SQL Server release to play: %1 (2000, 2005, 2008 R2, 2019, 2022).")
+            .arg(versions.join(QStringLiteral(", "))),
+        QStringLiteral("V"), QStringLiteral("8.0"));
+    const QCommandLineOption unreadableOption(
+        QStringLiteral("unreadable"),
+        QStringLiteral("The server's account cannot open files whose path starts with PREFIX "
+                       "(may repeat)."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption failShrinkOption(
+        QStringLiteral("fail-shrink"),
+        QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails "
+                       "(may repeat)."),
+        QStringLiteral("NAME"));
+    parser.addOptions({dataOption, portOption, passwordOption, versionOption, unreadableOption,
+                       failShrinkOption});
     parser.process(app);
 
     if (!parser.isSet(dataOption) || parser.value(dataOption).isEmpty()) {
@@ -43,6 +64,20 @@ int main(int argc, char** argv) {
                      qPrintable(parser.value(portOption)));
         return 2;
     }
+    standin::ServerOptions options;
+    const auto version = standin::ServerVersion::parse(parser.value(versionOption).toStdString());
+    if (!version) {
+        std::fprintf(stderr, "tds-standin: unknown server version '%s'; one of %s\n",
+                     qPrintable(parser.value(versionOption)),
+                     qPrintable(versions.join(QStringLiteral(", "))));
+        return 2;
+    }
+    options.version = *version;
+    for (const QString& p : parser.values(unreadableOption))
+        options.unreadablePrefixes.push_back(p.toStdString());
+    for (const QString& n : parser.values(failShrinkOption))
+        options.failingShrinks.push_back(n.toStdString());
+
     const QString dataDir = parser.value(dataOption);
     if (!QDir().mkpath(dataDir)) {
         std::fprintf(stderr, "tds-standin: cannot create data directory '%s'\n",
@@ -59,7 +94,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<standin::Engine> engine;
     try {
         engine = std::make_unique<standin::Engine>(QDir(dataDir).absolutePath().toStdString(),
-                                                   parser.value(passwordOption).toStdString());
+                                                   parser.value(passwordOption).toStdString(),
+                                                   std::move(options));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-standin: cannot open the data directory: %s\n", e.what());
         return 1;

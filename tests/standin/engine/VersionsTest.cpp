@@ -1,0 +1,308 @@
+// The releases the stand-in plays: what each says about itself and how each refuses the files
+// Korvid meets, one table row per release.
+
+#include <filesystem>
+
+#include "DataFile.h"
+#include "EngineTestSupport.h"
+
+namespace standin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+ServerVersion version(const char* name) {
+    return *ServerVersion::parse(name);
+}
+
+class Versions : public EngineFixture {
+protected:
+    void play(const char* name) {
+        options_.version = version(name);
+        restart();
+    }
+    std::string files(const std::string& name) {
+        fs::create_directories(dir_.path() / "files");
+        return (dir_.path() / "files" / name).string();
+    }
+    void create(const std::string& name) {
+        Reply r = run("CREATE DATABASE " + name + " ON (NAME = " + name + ", FILENAME = '" +
+                      files(name + ".mdf") + "') LOG ON (NAME = " + name + "_log, FILENAME = '" +
+                      files(name + "_log.ldf") + "')");
+        ASSERT_FALSE(hasError(r)) << messages(r)[0].text;
+    }
+    Reply attach(const std::string& name, const std::string& stem) {
+        return run("sp_attach_db N'" + name + "', N'" + files(stem + ".mdf") + "', N'" +
+                   files(stem + "_log.ldf") + "'");
+    }
+    int64_t recordedVersion(const std::string& mdf) {
+        auto rs = results(run("DBCC CHECKPRIMARYFILE (N'" + mdf + "', 2)"));
+        return rs.empty() ? -1 : rs[0].rows.at(1).at(1).i;
+    }
+};
+
+TEST_F(Versions, EachReleaseNamesItselfAndShapesItsSystemTables) {
+    struct Row {
+        const char* version;
+        const char* productVersion;
+        const char* level;
+        const char* versionStart;
+        std::array<uint8_t, 4> loginAck;
+        int cmptlevel;
+        ColType sysfilesName;
+    } rows[] = {
+        {"8.0",
+         "8.00.2039",
+         "SP4",
+         "Microsoft SQL Server  2000 - 8.00.2039",
+         {8, 0, 0x07, 0xF7},
+         80,
+         ColType::NChar},
+        {"9.0",
+         "9.00.5000.00",
+         "SP4",
+         "Microsoft SQL Server 2005 - 9.00.5000.00",
+         {9, 0, 0x13, 0x88},
+         90,
+         ColType::NVarChar},
+        {"10.50",
+         "10.50.6000.34",
+         "SP3",
+         "Microsoft SQL Server 2008 R2 (SP3) - 10.50.6000.34",
+         {10, 50, 0x17, 0x70},
+         100,
+         ColType::NVarChar},
+        {"15.0",
+         "15.0.4236.7",
+         "RTM",
+         "Microsoft SQL Server 2019 (RTM-CU16-GDR)",
+         {15, 0, 0x10, 0x8C},
+         150,
+         ColType::NVarChar},
+        {"16.0",
+         "16.0.1000.6",
+         "RTM",
+         "Microsoft SQL Server 2022 (RTM) - 16.0.1000.6",
+         {16, 0, 0x03, 0xE8},
+         160,
+         ColType::NVarChar},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        EXPECT_EQ(engine_->version().loginAckVersion(), row.loginAck);
+        auto rs =
+            results(run("SELECT @@VERSION, SERVERPROPERTY('ProductVersion'), "
+                        "SERVERPROPERTY('productlevel'), SERVERPROPERTY('Edition')"));
+        ASSERT_EQ(rs.size(), 1u);
+        EXPECT_EQ(rs[0].rows[0][0].text.rfind(row.versionStart, 0), 0u) << rs[0].rows[0][0].text;
+        EXPECT_EQ(rs[0].rows[0][1].text, row.productVersion);
+        EXPECT_EQ(rs[0].rows[0][2].text, row.level);
+        EXPECT_FALSE(rs[0].rows[0][3].text.empty());
+        rs = results(run("SELECT cmptlevel FROM sysdatabases WHERE name = 'master'"));
+        EXPECT_EQ(rs[0].rows[0][0].i, row.cmptlevel);
+        // SQL Server 2000 pads sysfiles.name; the 2005 view gives sysname.
+        rs = results(run("SELECT name FROM sysfiles WHERE fileid = 1"));
+        EXPECT_EQ(rs[0].columns[0].type, row.sysfilesName);
+        EXPECT_EQ(rs[0].rows[0][0].text, "master");
+    }
+}
+
+TEST_F(Versions, EachReleaseRefusesAFileWithItsOwnNumbersAndTexts) {
+    struct Row {
+        const char* version;
+        std::vector<int> missingPrimary, missingLog, otherLog, nameTaken, noSuchDetach,
+            systemDetach, checkMissing;
+        std::string takenText;
+    } rows[] = {
+        {"8.0",
+         {5105, 1813},
+         {5105, 1813},
+         {5173, 1813},
+         {1801},
+         {15010},
+         {7940},
+         {5105},
+         "Database 'master' already exists."},
+        {"9.0",
+         {5120, 1802},
+         {5120, 1802},
+         {5173, 1813},
+         {1801},
+         {15010},
+         {7940},
+         {5120},
+         "Database 'master' already exists. Choose a different database name."},
+        {"15.0",
+         {5120, 1802},
+         {5120, 1802},
+         {5173, 1813},
+         {1801},
+         {15010},
+         {7940},
+         {5120},
+         "Database 'master' already exists. Choose a different database name."},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        const std::string shop = "shop" + std::to_string(++n), other = "other" + shop;
+        create(other);
+        create(shop);
+        run("sp_detach_db " + other);
+        run("sp_detach_db " + shop);
+        const std::string mdf = files(shop + ".mdf"), ldf = files(shop + "_log.ldf");
+        EXPECT_EQ(messageNumbers(run("sp_attach_db x, '" + files("none.mdf") + "', '" + ldf + "'")),
+                  row.missingPrimary);
+        EXPECT_EQ(messageNumbers(run("sp_attach_db x, '" + mdf + "', '" + files("no.ldf") + "'")),
+                  row.missingLog);
+        EXPECT_EQ(messageNumbers(
+                      run("sp_attach_db x, '" + mdf + "', '" + files(other + "_log.ldf") + "'")),
+                  row.otherLog);
+        Reply taken = run("sp_attach_db master, '" + mdf + "', '" + ldf + "'");
+        EXPECT_EQ(messageNumbers(taken), row.nameTaken);
+        EXPECT_EQ(messages(taken)[0].text, row.takenText);
+        EXPECT_EQ(messageNumbers(run("sp_detach_db nosuch")), row.noSuchDetach);
+        EXPECT_EQ(messageNumbers(run("sp_detach_db model")), row.systemDetach);
+        EXPECT_EQ(messageNumbers(run("DBCC CHECKPRIMARYFILE ('" + files("gone.mdf") + "', 2)")),
+                  row.checkMissing);
+        EXPECT_EQ(messageNumbers(attach(shop, shop)), std::vector<int>{});
+    }
+    // The modern text names the file and the operating system's reason.
+    Reply missing = run("DBCC CHECKPRIMARYFILE ('" + files("gone.mdf") + "', 2)");
+    EXPECT_EQ(messages(missing)[0].text,
+              "Unable to open the physical file \"" + files("gone.mdf") +
+                  "\". Operating system error 2: \"2(The system cannot find the file "
+                  "specified.)\".");
+    EXPECT_EQ(messages(missing)[0].state, 101);
+}
+
+TEST_F(Versions, FilesRecordTheirReleaseAndAttachUpgradesOrRefusesThem) {
+    create("old");  // by SQL Server 2000
+    run("sp_detach_db old");
+    EXPECT_EQ(recordedVersion(files("old.mdf")), 539);
+
+    play("15.0");
+    Reply refused = attach("old", "old");
+    EXPECT_EQ(messageNumbers(refused), (std::vector<int>{1813, 950}));
+    EXPECT_EQ(messages(refused)[1].severity, 20);
+    EXPECT_EQ(messages(refused)[1].text,
+              "Database 'old' cannot be upgraded because its non-release version (539) is not "
+              "supported by this version of SQL Server. You cannot open a database that is "
+              "incompatible with this version of sqlservr.exe. You must re-create the "
+              "database.");
+    EXPECT_EQ(recordedVersion(files("old.mdf")), 539);  // untouched
+
+    struct Step {
+        const char* version;
+        std::vector<int> numbers;  // of attaching the file as the previous step left it
+        int64_t recorded;          // after a detach
+    } steps[] = {
+        {"9.0", {944, 951}, 611},    // 2005 converts the 2000 file
+        {"15.0", {1813, 950}, 611},  // 2019 does not take a 2005 file either
+        {"10.50", {944, 951}, 665},  // 2008 R2 converts it
+        {"9.0", {1813, 948}, 665},   // 2005 cannot go back
+        {"15.0", {944, 951}, 904},  {"16.0", {944, 951}, 957},
+        {"15.0", {1813, 948}, 957}, {"8.0", {602}, 957},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.version);
+        play(s.version);
+        Reply r = attach("old", "old");
+        EXPECT_EQ(messageNumbers(r), s.numbers);
+        if (!hasError(r)) run("sp_detach_db old");
+        EXPECT_EQ(recordedVersion(files("old.mdf")), s.recorded);
+    }
+    play("16.0");
+    Reply up = attach("old", "old");
+    EXPECT_EQ(messages(up).size(), 0u);  // the same release: nothing to convert
+    play("10.50");
+    create("fresh");
+    run("sp_detach_db fresh");
+    EXPECT_EQ(recordedVersion(files("fresh.mdf")), 665);
+}
+
+TEST_F(Versions, ARebuiltLogGoesWhereEachReleasePutsIt) {
+    struct Row {
+        const char* version;
+        std::vector<int> numbers;
+        bool besidePrimary;
+    } rows[] = {
+        {"8.0", {5105, 5182}, true},
+        {"9.0", {5111, 5182}, false},
+        // The log 9.0 made is still in the default folder: the new one cannot replace it.
+        {"16.0", {5170, 1813, 5111}, false},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        const std::string db = "r" + std::to_string(++n);
+        create(db);
+        run("sp_detach_db " + db);
+        fs::remove(files(db + "_log.ldf"));
+        fs::rename(files(db + ".mdf"), files("Copy.MDF"));
+        Reply r = run("sp_attach_single_file_db " + db + ", '" + files("Copy.MDF") + "'");
+        EXPECT_EQ(messageNumbers(r), row.numbers);
+        const std::string expected = row.besidePrimary
+                                         ? files(db + "_log.LDF")
+                                         : (dir_.path() / "data" / "Copy_log.LDF").string();
+        EXPECT_TRUE(fs::exists(expected)) << expected;
+        if (!hasError(r)) {
+            EXPECT_EQ(messages(r)[1].text, "New log file '" + expected + "' was created.");
+            run("sp_detach_db " + db);
+        }
+        fs::remove(files("Copy.MDF"));
+    }
+}
+
+TEST_F(Versions, AnUnreadableFolderGivesAccessDenied) {
+    create("shop");
+    run("sp_detach_db shop");
+    const std::string prefix = (dir_.path() / "files").string() + "/";
+    struct Row {
+        const char* version;
+        std::vector<int> check, attach, create;
+        std::string checkText;
+    } rows[] = {
+        {"8.0",
+         {5105},
+         {5105, 1813},
+         {5123, 1802},
+         "Device activation error. The physical file name '" + files("shop.mdf") +
+             "' may be incorrect."},
+        {"9.0",
+         {5120},
+         {5120, 1802},
+         {5123, 1802},
+         "Unable to open the physical file \"" + files("shop.mdf") +
+             "\". Operating system error 5: \"5(Access is denied.)\"."},
+        {"15.0",
+         {5120},
+         {5120, 1802},
+         {5123, 1802},
+         "Unable to open the physical file \"" + files("shop.mdf") +
+             "\". Operating system error 5: \"5(Access is denied.)\"."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        options_.unreadablePrefixes = {prefix};
+        play(row.version);
+        Reply check = run("DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 0)");
+        EXPECT_EQ(messageNumbers(check), row.check);
+        EXPECT_EQ(messages(check)[0].text, row.checkText);
+        EXPECT_EQ(messageNumbers(run("sp_attach_single_file_db shop, '" + files("shop.mdf") + "'")),
+                  row.attach);
+        Reply made = run("CREATE DATABASE n ON (NAME = n, FILENAME = '" + files("n.mdf") + "')");
+        EXPECT_EQ(messageNumbers(made), row.create);
+        EXPECT_NE(messages(made)[0].text.find("5(Access is denied.)"), std::string::npos);
+        // Outside the prefix the same file reads.
+        options_.unreadablePrefixes = {prefix + "elsewhere/"};
+        restart();
+        EXPECT_FALSE(hasError(run("DBCC CHECKPRIMARYFILE ('" + files("shop.mdf") + "', 0)")));
+    }
+}
+
+}  // namespace
+}  // namespace standin::test
