@@ -142,9 +142,18 @@ struct PrintStatement {
     std::string text;
 };
 
-using StatementBody = std::variant<SelectStatement, SetStatement, UseStatement,
-                                   CreateDatabaseStatement, DbccStatement, ExecStatement,
-                                   BackupLogStatement, TransactionStatement, PrintStatement>;
+// ALTER DATABASE db SET RECOVERY FULL | BULK_LOGGED | SIMPLE [WITH ...]
+struct AlterDatabaseStatement {
+    std::string database;
+    std::string recovery;  // upper case
+};
+
+struct CheckpointStatement {};
+
+using StatementBody =
+    std::variant<SelectStatement, SetStatement, UseStatement, CreateDatabaseStatement,
+                 DbccStatement, ExecStatement, BackupLogStatement, TransactionStatement,
+                 PrintStatement, AlterDatabaseStatement, CheckpointStatement>;
 
 struct Statement {
     StatementBody body;

@@ -38,6 +38,9 @@ OpResult CreatePlanner::plan(const CreateDatabaseStatement& c, CreatePlan& out) 
     out.header.databaseId = Instance::newDatabaseId();
     out.header.version = instance_.version().databaseVersion();
     out.header.collationId = Collation::kDefaultId;
+    // A new database starts with model's recovery model, recorded in its primary.
+    if (const Database* model = instance_.findById(3))
+        out.header.recovery = instance_.recoveryOf(*model);
     FileHeader whole = out.header;
     whole.fileTable = out.table;
     if (DataFile::encodeSlot(whole).empty())

@@ -88,6 +88,9 @@ struct Engine::Impl {
         if (auto* s = std::get_if<BackupLogStatement>(&st.body)) return backupLog(*s, st.line);
         if (auto* s = std::get_if<TransactionStatement>(&st.body))
             return transaction(state, *s, st.line);
+        if (auto* s = std::get_if<AlterDatabaseStatement>(&st.body))
+            return alterDatabase(*s, st.line);
+        if (std::holds_alternative<CheckpointStatement>(st.body)) return checkpoint(state, st.line);
         if (auto* s = std::get_if<PrintStatement>(&st.body)) {
             Outcome out;
             Message m = Messages::error(0, 0, 1, s->text);
@@ -227,6 +230,11 @@ struct Engine::Impl {
         if (e.name == "GETDATE") {
             tv.column = Column{"", ColType::DateTime, 0, false};
             tv.value = Instance::now();
+            return tv;
+        }
+        if (e.name == "DATABASEPROPERTYEX") {
+            tv.column = Column{"", ColType::SqlVariant, 0, true};
+            tv.value = databaseProperty(argText(0).value_or(""), argText(1).value_or(""));
             return tv;
         }
         if (e.name == "SERVERPROPERTY") {
@@ -536,6 +544,59 @@ struct Engine::Impl {
             r = instance.truncateLog(*db);
         }
         return plain(r, line);
+    }
+
+    // ---- recovery model ----------------------------------------------------------------------
+
+    Outcome alterDatabase(const AlterDatabaseStatement& a, uint16_t line) {
+        const bool modern = version().modernMessages();
+        Database* db = findDatabase(a.database);
+        OpResult r;
+        if (!db && modern) {
+            r.fail(Messages::error(5011, 14, 5,
+                                   "User does not have permission to alter database '" +
+                                       a.database +
+                                       "', the database does not exist, or the database is not "
+                                       "in a state that allows access checks."));
+        } else if (!db) {
+            r.fail(Messages::noSuchDatabase(version(), a.database));
+        } else if (db->entry.dbid == 2) {
+            r.fail(Messages::error(5058, 16, 1,
+                                   "Option 'RECOVERY' cannot be set in database 'tempdb'."));
+        } else if (db->suspect) {
+            r.fail(unavailable(*db));
+        } else {
+            const RecoveryModel model = a.recovery == "SIMPLE"        ? RecoveryModel::Simple
+                                        : a.recovery == "BULK_LOGGED" ? RecoveryModel::BulkLogged
+                                                                      : RecoveryModel::Full;
+            r = instance.setRecovery(*db, model);
+        }
+        if (!r.ok && modern)
+            r.messages.push_back(Messages::error(5069, 16, 1, "ALTER DATABASE statement failed."));
+        return plain(r, line);
+    }
+
+    Outcome checkpoint(const SessionState& state, uint16_t line) {
+        Database* db = findDatabase(state.database);
+        if (!db) return failed(Messages::noSuchDatabase(version(), state.database), line);
+        if (db->suspect) return failed(unavailable(*db), line);
+        return plain(instance.checkpoint(*db), line);
+    }
+
+    // DATABASEPROPERTYEX(name, property): NULL for an unknown database or property.
+    Value databaseProperty(const std::string& name, const std::string& property) const {
+        const Database* d = instance.find(name);
+        if (!d) return Value::null();
+        if (Collation::equal(property, "Recovery"))
+            return Value::str(Instance::recoveryName(instance.recoveryOf(*d)));
+        if (Collation::equal(property, "Status"))
+            return Value::str(d->suspect ? "SUSPECT" : "ONLINE");
+        if (Collation::equal(property, "Updateability")) return Value::str("READ_WRITE");
+        if (Collation::equal(property, "UserAccess")) return Value::str("MULTI_USER");
+        if (Collation::equal(property, "Collation")) return Value::str(Collation::kDefaultName);
+        if (Collation::equal(property, "Version") && !d->files.empty())
+            return Value::integer(std::max<uint32_t>(d->files.front()->header().version, 539));
+        return Value::null();
     }
 
     // ---- a batch ----------------------------------------------------------------------------

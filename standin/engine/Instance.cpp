@@ -246,6 +246,13 @@ Database* Instance::findById(int dbid) {
     return nullptr;
 }
 
+const Database* Instance::findById(int dbid) const {
+    for (const auto& d : databases_) {
+        if (d->entry.dbid == dbid) return d.get();
+    }
+    return nullptr;
+}
+
 int Instance::freeDbid() const {
     std::set<int> used;
     for (const auto& d : databases_) used.insert(d->entry.dbid);
@@ -325,6 +332,7 @@ OpResult Instance::commitCreate(const CreatePlan& plan) {
         fh.fileId = e.fileId;
         fh.usedPages = e.usedPages;
         if (e.kind == FileKind::Primary) fh.fileTable = plan.table;
+        if (e.kind != FileKind::Primary) fh.recovery = RecoveryModel::Unset;
         std::string err;
         handles[i] = files_.create(e.physicalPath, fh, e.sizePages, err);
         if (!handles[i]) {
@@ -713,6 +721,45 @@ OpResult Instance::truncateLog(Database& db) {
     return r;
 }
 
+// ---- recovery model -------------------------------------------------------------------------
+
+RecoveryModel Instance::recoveryOf(const Database& db) const {
+    if (!db.files.empty() && db.files.front()->header().recovery != RecoveryModel::Unset)
+        return db.files.front()->header().recovery;
+    const int id = db.entry.dbid;
+    return id == 1 || id == 2 || id == 4 ? RecoveryModel::Simple : RecoveryModel::Full;
+}
+
+OpResult Instance::setRecovery(Database& db, RecoveryModel model) {
+    OpResult r;
+    DataFile* primary = db.primary();
+    if (!primary) return r;
+    const RecoveryModel before = primary->header().recovery;
+    primary->header().recovery = model;
+    std::string err;
+    if (!primary->writeHeader(err)) {
+        primary->header().recovery = before;
+        r.fail(Messages::createFileError(primary->path().string(), err));
+    }
+    return r;
+}
+
+OpResult Instance::checkpoint(Database& db) {
+    if (recoveryOf(db) != RecoveryModel::Simple) return {};
+    return truncateLog(db);
+}
+
+const char* Instance::recoveryName(RecoveryModel model) {
+    switch (model) {
+        case RecoveryModel::Simple:
+            return "SIMPLE";
+        case RecoveryModel::BulkLogged:
+            return "BULK_LOGGED";
+        default:
+            return "FULL";
+    }
+}
+
 // ---- system tables --------------------------------------------------------------------------
 
 ResultSet Instance::sysdatabases() const {
@@ -730,7 +777,12 @@ ResultSet Instance::sysdatabases() const {
     std::sort(sorted.begin(), sorted.end(),
               [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
     for (const Database* d : sorted) {
-        int status = d->entry.dbid == 1 || d->entry.dbid == 4 ? 24 : d->entry.dbid == 2 ? 8 : 16;
+        // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
+        // chkpt." (SIMPLE) or 4 "select into/bulkcopy" (BULK_LOGGED), as SQL Server 2000 has it.
+        int status = d->entry.dbid == 2 ? 0 : 16;
+        const RecoveryModel model = recoveryOf(*d);
+        if (model == RecoveryModel::Simple) status |= 8;
+        if (model == RecoveryModel::BulkLogged) status |= 4;
         if (d->suspect) status |= 256;
         const uint32_t fileVersion =
             d->files.empty() ? version().databaseVersion()

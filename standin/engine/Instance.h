@@ -42,6 +42,7 @@ public:
     Database* find(const std::string& name);
     const Database* find(const std::string& name) const;
     Database* findById(int dbid);
+    const Database* findById(int dbid) const;
     const std::vector<std::unique_ptr<Database>>& databases() const { return databases_; }
     const std::filesystem::path& dataDir() const { return dataDir_; }
     const ServerVersion& version() const { return options_.version; }
@@ -72,6 +73,16 @@ public:
     OpResult shrinkFile(Database& db, const ArgValue& file, std::optional<int64_t> targetMb,
                         bool truncate, ResultSet& out);
     OpResult truncateLog(Database& db);
+
+    // The recovery model recorded in the primary, or the server's default for the database:
+    // SIMPLE for master, tempdb and msdb, FULL for model and for user databases (as model).
+    RecoveryModel recoveryOf(const Database& db) const;
+    // ALTER DATABASE ... SET RECOVERY: recorded in the primary's header, so it travels with the
+    // file through detach and attach.
+    OpResult setRecovery(Database& db, RecoveryModel model);
+    // CHECKPOINT: under the SIMPLE model the inactive part of the log is freed.
+    OpResult checkpoint(Database& db);
+    static const char* recoveryName(RecoveryModel model);
 
     ResultSet sysdatabases() const;
     ResultSet sysfiles(Database& db) const;

@@ -31,7 +31,7 @@ Message compileError(int32_t number, std::string text, uint16_t line) {
 }
 
 const char* const kFunctions[] = {"DB_NAME",        "DB_ID",   "SUSER_SNAME", "USER_NAME",
-                                  "SERVERPROPERTY", "GETDATE", "COUNT"};
+                                  "SERVERPROPERTY", "GETDATE", "COUNT",       "DATABASEPROPERTYEX"};
 
 const char* const kVariables[] = {"@@VERSION",       "@@SPID",        "@@TRANCOUNT", "@@SERVERNAME",
                                   "@@LANGUAGE",      "@@ERROR",       "@@ROWCOUNT",  "@@TEXTSIZE",
@@ -205,6 +205,12 @@ private:
             return exec();
         }
         if (t.isWord("BACKUP")) return backupLog();
+        if (t.isWord("ALTER")) return alterDatabase();
+        if (t.isWord("CHECKPOINT")) {
+            ++pos_;
+            if (peek().kind == SqlToken::Kind::Number) ++pos_;  // CHECKPOINT duration
+            return CheckpointStatement{};
+        }
         if (t.isWord("BEGIN")) {
             ++pos_;
             if (!acceptWord("TRAN") && !acceptWord("TRANSACTION")) failHere();
@@ -809,6 +815,36 @@ private:
             failHere();
         }
         return b;
+    }
+
+    // ---- ALTER DATABASE -----------------------------------------------------------------------
+
+    StatementBody alterDatabase() {
+        ++pos_;
+        expectWord("DATABASE");
+        AlterDatabaseStatement a;
+        a.database = name();
+        expectWord("SET");
+        expectWord("RECOVERY");
+        for (const char* model : {"FULL", "BULK_LOGGED", "SIMPLE"}) {
+            if (acceptWord(model)) a.recovery = model;
+        }
+        if (a.recovery.empty()) failHere();
+        if (acceptWord("WITH")) {
+            // WITH NO_WAIT | ROLLBACK IMMEDIATE | ROLLBACK AFTER n [SECONDS]
+            if (acceptWord("ROLLBACK")) {
+                if (acceptWord("AFTER")) {
+                    if (peek().kind != SqlToken::Kind::Number) failHere();
+                    ++pos_;
+                    acceptWord("SECONDS");
+                } else {
+                    expectWord("IMMEDIATE");
+                }
+            } else {
+                expectWord("NO_WAIT");
+            }
+        }
+        return a;
     }
 
     std::vector<SqlToken> toks_;

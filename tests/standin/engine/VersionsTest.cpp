@@ -304,5 +304,79 @@ TEST_F(Versions, AnUnreadableFolderGivesAccessDenied) {
     }
 }
 
+TEST_F(Versions, TheRecoveryModelTravelsWithThePrimaryFile) {
+    struct Row {
+        const char* version;
+        std::vector<int> tempdb, unknown;
+    } rows[] = {{"8.0", {5058}, {911}}, {"15.0", {5058, 5069}, {5011, 5069}}};
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        const std::string db = "rm" + std::to_string(++n);
+        auto model = [&] {
+            auto rs = results(run("SELECT DATABASEPROPERTYEX('" + db +
+                                  "', 'Recovery'), status "
+                                  "FROM master..sysdatabases WHERE name = '" +
+                                  db + "'"));
+            return rs[0].rows.at(0).at(0).text + " " + std::to_string(rs[0].rows[0][1].i);
+        };
+        create(db);
+        EXPECT_EQ(model(), "FULL 16");
+        EXPECT_TRUE(messages(run("ALTER DATABASE [" + db + "] SET RECOVERY SIMPLE")).empty());
+        EXPECT_EQ(model(), "SIMPLE 24");  // 8: trunc. log on chkpt.
+        restart();
+        EXPECT_EQ(model(), "SIMPLE 24");
+        run("sp_detach_db " + db);
+        EXPECT_FALSE(hasError(attach(db, db)));
+        EXPECT_EQ(model(), "SIMPLE 24");
+        run("ALTER DATABASE " + db + " SET RECOVERY BULK_LOGGED WITH NO_WAIT");
+        EXPECT_EQ(model(), "BULK_LOGGED 20");
+        run("ALTER DATABASE " + db + " SET RECOVERY FULL WITH ROLLBACK IMMEDIATE");
+        run("sp_detach_db " + db);
+        attach(db, db);
+        EXPECT_EQ(model(), "FULL 16");
+
+        EXPECT_EQ(messageNumbers(run("ALTER DATABASE tempdb SET RECOVERY FULL")), row.tempdb);
+        EXPECT_EQ(messageNumbers(run("ALTER DATABASE nosuch SET RECOVERY FULL")), row.unknown);
+        EXPECT_EQ(messageNumbers(run("ALTER DATABASE x SET RECOVERY NONE")),
+                  (std::vector<int>{102}));
+    }
+    // The system databases' own models; a new database takes model's.
+    auto rs =
+        results(run("SELECT DATABASEPROPERTYEX('master', 'Recovery'), "
+                    "DATABASEPROPERTYEX('msdb', 'Recovery'), "
+                    "DATABASEPROPERTYEX('model', 'Recovery'), "
+                    "DATABASEPROPERTYEX('nosuch', 'Recovery'), "
+                    "DATABASEPROPERTYEX('model', 'nosuch')"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"SIMPLE"}));
+    EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{"SIMPLE"}));
+    EXPECT_EQ(column(rs[0], 2), (std::vector<std::string>{"FULL"}));
+    EXPECT_EQ(rs[0].rows[0][3].kind, Value::Kind::Null);
+    EXPECT_EQ(rs[0].rows[0][4].kind, Value::Kind::Null);
+    run("ALTER DATABASE model SET RECOVERY SIMPLE");
+    create("born");
+    rs = results(run("SELECT DATABASEPROPERTYEX('born', 'Recovery')"));
+    EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"SIMPLE"}));
+}
+
+TEST_F(Versions, ACheckpointUnderSimpleFreesTheLogForTheShrink) {
+    play("15.0");
+    create("big");
+    const auto before = fs::file_size(files("big_log.ldf"));
+    run("USE big");
+    // Under FULL the checkpoint keeps the log; the shrink stops at its used pages.
+    run("CHECKPOINT DBCC SHRINKFILE (big_log)");
+    const auto underFull = fs::file_size(files("big_log.ldf"));
+    EXPECT_LT(underFull, before);
+    Reply r = run("ALTER DATABASE big SET RECOVERY SIMPLE CHECKPOINT DBCC SHRINKFILE (big_log)");
+    EXPECT_FALSE(hasError(r));
+    EXPECT_LT(fs::file_size(files("big_log.ldf")), underFull);
+    auto rs = results(r);
+    ASSERT_EQ(rs.size(), 1u);
+    EXPECT_EQ(rs[0].columns.size(), 6u);
+    EXPECT_EQ(messageNumbers(r), (std::vector<int>{2528}));
+}
+
 }  // namespace
 }  // namespace standin::test
