@@ -605,7 +605,7 @@ struct Engine::Impl {
         SessionState& state = sessions[session.spid];
         if (state.database.empty()) state.database = session.database;
         Reply reply;
-        ParseResult parsed = Parser::parseBatch(sql);
+        ParseResult parsed = Parser::parseBatch(sql, version());
         if (parsed.failure) {
             reply.push_back(*parsed.failure);
             reply.push_back(done(DoneError));

@@ -77,7 +77,8 @@ constexpr int kMaxDepth = 256;
 
 class BatchParser {
 public:
-    explicit BatchParser(std::vector<SqlToken> tokens) : toks_(std::move(tokens)) {}
+    BatchParser(std::vector<SqlToken> tokens, const ServerVersion& version)
+        : toks_(std::move(tokens)), version_(version) {}
 
     std::vector<Statement> run() {
         std::vector<Statement> out;
@@ -807,12 +808,18 @@ private:
         BackupLogStatement b;
         b.database = name();
         expectWord("WITH");
+        const SqlToken& option = peek();
         if (acceptWord("TRUNCATE_ONLY")) {
             b.option = "TRUNCATE_ONLY";
         } else if (acceptWord("NO_LOG")) {
             b.option = "NO_LOG";
         } else {
             failHere();
+        }
+        // Gone from SQL Server 2008 on: the whole batch is refused before anything runs.
+        if (!version_.hasTruncateOnly()) {
+            throw ParseFailure{compileError(
+                155, "'" + option.text + "' is not a recognized BACKUP option.", option.line)};
         }
         return b;
     }
@@ -849,6 +856,7 @@ private:
 
     std::vector<SqlToken> toks_;
     size_t pos_ = 0;
+    ServerVersion version_;
 };
 
 }  // namespace
@@ -873,7 +881,7 @@ Message Parser::syntaxError(const SqlToken& tok) {
     return m;
 }
 
-ParseResult Parser::parseBatch(const std::string& sql) {
+ParseResult Parser::parseBatch(const std::string& sql, const ServerVersion& version) {
     ParseResult result;
     LexResult lexed = Lexer::tokenize(sql);
     if (lexed.failure) {
@@ -887,7 +895,7 @@ ParseResult Parser::parseBatch(const std::string& sql) {
         return result;
     }
     try {
-        BatchParser p(std::move(lexed.tokens));
+        BatchParser p(std::move(lexed.tokens), version);
         result.statements = p.run();
     } catch (const ParseFailure& f) {
         result.failure = f.message;

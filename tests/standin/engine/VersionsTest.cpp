@@ -304,6 +304,36 @@ TEST_F(Versions, AnUnreadableFolderGivesAccessDenied) {
     }
 }
 
+TEST_F(Versions, TruncateOnlyIsGoneFrom2008AndRefusesTheWholeBatch) {
+    struct Row {
+        const char* version;
+        bool refused;
+    } rows[] = {{"8.0", false}, {"9.0", false}, {"10.50", true}, {"15.0", true}, {"16.0", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        for (const char* option : {"TRUNCATE_ONLY", "no_log"}) {
+            Reply r = run(std::string("SELECT 1\nBACKUP LOG model WITH ") + option +
+                          " USE model SELECT 2");
+            if (!row.refused) {
+                EXPECT_FALSE(hasError(r));
+                EXPECT_EQ(results(r).size(), 2u);
+                continue;
+            }
+            // Nothing of the batch ran: no rows, no change of database.
+            EXPECT_TRUE(results(r).empty());
+            ASSERT_EQ(messages(r).size(), 1u);
+            const Message m = messages(r)[0];
+            EXPECT_EQ(m.number, 155);
+            EXPECT_EQ(m.severity, 15);
+            EXPECT_EQ(m.line, 2);
+            EXPECT_EQ(m.text, std::string("'") + option + "' is not a recognized BACKUP option.");
+            EXPECT_EQ(session_.database, "master");
+            EXPECT_EQ(dones(r).back().status, DoneError);
+        }
+    }
+}
+
 TEST_F(Versions, TheRecoveryModelTravelsWithThePrimaryFile) {
     struct Row {
         const char* version;
