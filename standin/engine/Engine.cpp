@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "BatchRunner.h"
 #include "Collation.h"
 #include "Instance.h"
 #include "Messages.h"
@@ -19,7 +20,7 @@ constexpr uint16_t kCmdSelect = 0xC1;
 
 }  // namespace
 
-struct Engine::Impl {
+struct Engine::Impl : StatementHost {
     struct SessionState {
         std::string database;
         bool nocount = false;
@@ -33,7 +34,11 @@ struct Engine::Impl {
     Impl(std::filesystem::path dir, std::string password, ServerOptions options)
         : instance(std::move(dir), std::move(options)), saPassword(std::move(password)) {}
 
-    const ServerVersion& version() const { return instance.version(); }
+    const ServerVersion& version() const override { return instance.version(); }
+
+    // The session whose batch is running.
+    Session* session = nullptr;
+    SessionState* state = nullptr;
 
     Database* findDatabase(const std::string& name) { return instance.find(name); }
 
@@ -46,60 +51,79 @@ struct Engine::Impl {
 
     // ---- one statement --------------------------------------------------------------------
 
-    struct Outcome {
-        Reply tokens;
-        bool abortBatch = false;
-    };
-
     static Done done(uint16_t status = DoneFinal, uint32_t count = 0, uint16_t cmd = 0) {
-        Done d;
-        d.status = status;
-        d.rowCount = count;
-        d.curCmd = cmd;
-        return d;
+        return Outcome::done(status, count, cmd);
     }
-
     static Outcome failed(Message m, uint16_t line, bool abort = false) {
-        Outcome o;
-        m.line = line;
-        o.tokens.push_back(std::move(m));
-        o.tokens.push_back(done(DoneError));
-        o.abortBatch = abort;
-        return o;
+        return Outcome::failed(std::move(m), line, abort);
     }
 
-    Outcome run(Session& session, SessionState& state, const Statement& st) {
-        if (auto* s = std::get_if<SelectStatement>(&st.body))
-            return select(session, state, *s, st.line);
+    Outcome runStatement(const Statement& st, const EvalContext& eval) override {
+        if (auto* s = std::get_if<SelectStatement>(&st.body)) return select(*s, st.line, eval);
         if (auto* s = std::get_if<SetStatement>(&st.body)) {
             for (const std::string& o : s->options) {
-                if (o == "NOCOUNT") state.nocount = s->value == "ON";
+                if (o == "NOCOUNT") state->nocount = s->value == "ON";
             }
             Outcome out;
             out.tokens.push_back(done());
             return out;
         }
-        if (auto* s = std::get_if<UseStatement>(&st.body)) return use(session, state, *s, st.line);
-        if (auto* s = std::get_if<ExecStatement>(&st.body)) return exec(*s, st.line);
+        if (auto* s = std::get_if<UseStatement>(&st.body))
+            return use(*session, *state, *s, st.line);
+        if (auto* s = std::get_if<ExecStatement>(&st.body)) {
+            Message err;
+            std::optional<ExecStatement> bound = withValues(*s, eval, err);
+            if (!bound) return failed(err, st.line, true);
+            return exec(*bound, st.line);
+        }
         if (auto* s = std::get_if<CreateDatabaseStatement>(&st.body)) {
             return plain(instance.createDatabase(*s), st.line);
         }
-        if (auto* s = std::get_if<DbccStatement>(&st.body)) return dbcc(state, *s, st.line);
+        if (auto* s = std::get_if<DbccStatement>(&st.body)) {
+            DbccStatement d = *s;
+            Message err;
+            if (!resolve(d.args, eval, err)) return failed(err, st.line, true);
+            return dbcc(*state, d, st.line);
+        }
         if (auto* s = std::get_if<BackupLogStatement>(&st.body)) return backupLog(*s, st.line);
         if (auto* s = std::get_if<TransactionStatement>(&st.body))
-            return transaction(state, *s, st.line);
+            return transaction(*state, *s, st.line);
         if (auto* s = std::get_if<AlterDatabaseStatement>(&st.body))
             return alterDatabase(*s, st.line);
-        if (std::holds_alternative<CheckpointStatement>(st.body)) return checkpoint(state, st.line);
-        if (auto* s = std::get_if<PrintStatement>(&st.body)) {
-            Outcome out;
-            Message m = Messages::error(0, 0, 1, s->text);
-            m.line = st.line;
-            out.tokens.push_back(m);
-            out.tokens.push_back(done());
-            return out;
-        }
+        if (std::holds_alternative<CheckpointStatement>(st.body))
+            return checkpoint(*state, st.line);
         return failed(Messages::error(102, 15, 1, "Incorrect syntax."), st.line);
+    }
+
+    // Procedure and DBCC arguments given as @variables take the variables' values.
+    static bool resolve(std::vector<ArgValue>& args, const EvalContext& eval, Message& err) {
+        for (ArgValue& a : args) {
+            if (a.kind != ArgValue::Kind::Variable) continue;
+            Expr e;
+            e.kind = Expr::Kind::LocalVariable;
+            e.name = a.text;
+            std::optional<TypedValue> v = ExprEvaluator::evaluate(e, eval, err);
+            if (!v) return false;
+            if (v->value.kind == Value::Kind::Null) {
+                a = ArgValue{ArgValue::Kind::Null, "", 0, false};
+            } else if (v->value.kind == Value::Kind::Int) {
+                a = ArgValue{ArgValue::Kind::Integer, std::to_string(v->value.i), v->value.i,
+                             false};
+            } else {
+                a = ArgValue{ArgValue::Kind::Text, SqlTypes::text(v->value), 0, true};
+            }
+        }
+        return true;
+    }
+
+    static std::optional<ExecStatement> withValues(const ExecStatement& e, const EvalContext& eval,
+                                                   Message& err) {
+        ExecStatement out = e;
+        std::vector<ArgValue> values;
+        for (const ProcArg& a : out.args) values.push_back(a.value);
+        if (!resolve(values, eval, err)) return std::nullopt;
+        for (size_t i = 0; i < values.size(); ++i) out.args[i].value = values[i];
+        return out;
     }
 
     Outcome transaction(SessionState& state, const TransactionStatement& t, uint16_t line) {
@@ -174,98 +198,100 @@ struct Engine::Impl {
         return Messages::unavailable(version(), db.name());
     }
 
-    std::optional<TypedValue> scalar(const Session& session, const SessionState& state,
-                                     const Expr& e, Message& err) {
-        TypedValue tv;
-        auto text = [&](const std::string& s, uint16_t max, bool nullable) {
-            tv.column = Column{"", ColType::NVarChar, max, nullable};
-            tv.value = Value::str(s);
-            return tv;
-        };
-        auto integer = [&](int64_t v, ColType type) {
-            tv.column = Column{"", type, 0, false};
-            tv.value = Value::integer(v);
-            return tv;
-        };
-        if (e.kind == Expr::Kind::Variable) {
-            if (e.name == "@@VERSION") {
-                const std::string v = version().versionText();
-                return text(v, static_cast<uint16_t>(std::max<size_t>(256, v.size())), false);
-            }
-            if (e.name == "@@SPID") return integer(session.spid, ColType::SmallInt);
-            if (e.name == "@@TRANCOUNT") return integer(state.trancount, ColType::Int);
-            if (e.name == "@@SERVERNAME") return text("STANDIN", 128, true);
-            if (e.name == "@@SERVICENAME") return text("MSSQLSERVER", 128, true);
-            if (e.name == "@@LANGUAGE") return text("us_english", 128, false);
-            if (e.name == "@@MAX_PRECISION") return integer(38, ColType::TinyInt);
-            if (e.name == "@@TEXTSIZE") return integer(2147483647, ColType::Int);
-            return integer(0, ColType::Int);
-        }
-        // Functions.
+    std::optional<TypedValue> serverValue(const Expr& e, const std::vector<TypedValue>& args,
+                                          Message& err) override {
+        if (e.kind == Expr::Kind::Variable) return globalVariable(e.name);
         auto argText = [&](size_t i) -> std::optional<std::string> {
-            if (e.args.size() <= i) return std::nullopt;
-            const Expr& a = e.args[i];
-            if (a.kind == Expr::Kind::Text) return a.text;
-            if (a.kind == Expr::Kind::Integer) return std::to_string(a.number);
-            return std::nullopt;
+            if (args.size() <= i || args[i].value.kind == Value::Kind::Null) return std::nullopt;
+            return SqlTypes::text(args[i].value);
         };
+        TypedValue tv;
         if (e.name == "DB_NAME") {
             tv.column = Column{"", ColType::NVarChar, 128, true};
-            if (e.args.empty()) {
-                tv.value = Value::str(state.database);
-            } else if (e.args[0].kind == Expr::Kind::Integer) {
-                if (const Database* d = instance.findById(static_cast<int>(e.args[0].number)))
+            if (args.empty()) {
+                tv.value = Value::str(state->database);
+            } else if (args[0].value.kind == Value::Kind::Int) {
+                if (const Database* d = instance.findById(static_cast<int>(args[0].value.i)))
                     tv.value = Value::str(d->name());
             }
             return tv;
         }
         if (e.name == "DB_ID") {
             tv.column = Column{"", ColType::SmallIntN, 0, true};
-            const Database* d = findDatabase(argText(0).value_or(state.database));
+            const Database* d =
+                findDatabase(args.empty() ? state->database : argText(0).value_or(""));
             if (d) tv.value = Value::integer(d->entry.dbid);
             return tv;
         }
-        if (e.name == "SUSER_SNAME") return text("sa", 128, true);
-        if (e.name == "USER_NAME") return text("dbo", 128, true);
+        if (e.name == "SUSER_SNAME" || e.name == "USER_NAME") {
+            tv.column = Column{"", ColType::NVarChar, 128, true};
+            tv.value = Value::str(e.name == "SUSER_SNAME" ? "sa" : "dbo");
+            return tv;
+        }
         if (e.name == "GETDATE") {
             tv.column = Column{"", ColType::DateTime, 0, false};
             tv.value = Instance::now();
             return tv;
         }
+        tv.column = Column{"", ColType::SqlVariant, 0, true};
         if (e.name == "DATABASEPROPERTYEX") {
-            tv.column = Column{"", ColType::SqlVariant, 0, true};
             tv.value = databaseProperty(argText(0).value_or(""), argText(1).value_or(""));
             return tv;
         }
         if (e.name == "SERVERPROPERTY") {
-            tv.column = Column{"", ColType::SqlVariant, 0, true};
-            const std::string p = argText(0).value_or("");
-            if (Collation::equal(p, "ProductVersion"))
-                tv.value = Value::str(version().productVersion());
-            if (Collation::equal(p, "ProductLevel"))
-                tv.value = Value::str(version().productLevel());
-            if (Collation::equal(p, "Edition")) tv.value = Value::str(version().edition());
-            if (Collation::equal(p, "Collation")) tv.value = Value::str(Collation::kDefaultName);
-            if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
-                tv.value = Value::str("STANDIN");
+            tv.value = serverProperty(argText(0).value_or(""));
             return tv;
         }
         err = Messages::error(195, 15, 10, "'" + e.name + "' is not a recognized function name.");
         return std::nullopt;
     }
 
-    Outcome select(const Session& session, const SessionState& state, const SelectStatement& s,
-                   uint16_t line) {
-        SelectContext ctx;
-        ctx.table = [&](const ObjectName& o, Message& err) { return table(state, o, err); };
-        ctx.scalar = [&](const Expr& e, Message& err) { return scalar(session, state, e, err); };
+    TypedValue globalVariable(const std::string& name) const {
+        auto text = [&](const std::string& s, size_t max, bool nullable) {
+            return TypedValue{Value::str(s),
+                              Column{"", ColType::NVarChar, static_cast<uint16_t>(max), nullable}};
+        };
+        auto integer = [&](int64_t v, ColType type) {
+            return TypedValue{Value::integer(v), Column{"", type, 0, false}};
+        };
+        if (name == "@@VERSION") {
+            const std::string v = version().versionText();
+            return text(v, std::max<size_t>(256, v.size()), false);
+        }
+        if (name == "@@SPID") return integer(session->spid, ColType::SmallInt);
+        if (name == "@@TRANCOUNT") return integer(state->trancount, ColType::Int);
+        if (name == "@@SERVERNAME") return text("STANDIN", 128, true);
+        if (name == "@@SERVICENAME") return text("MSSQLSERVER", 128, true);
+        if (name == "@@LANGUAGE") return text("us_english", 128, false);
+        if (name == "@@MAX_PRECISION") return integer(38, ColType::TinyInt);
+        if (name == "@@TEXTSIZE") return integer(2147483647, ColType::Int);
+        return integer(0, ColType::Int);
+    }
+
+    // SERVERPROPERTY(name); ProductMajorVersion and its kin came with SQL Server 2012.
+    Value serverProperty(const std::string& p) const {
+        const ServerVersion& v = version();
+        if (Collation::equal(p, "ProductVersion")) return Value::str(v.productVersion());
+        if (Collation::equal(p, "ProductLevel")) return Value::str(v.productLevel());
+        if (Collation::equal(p, "Edition")) return Value::str(v.edition());
+        if (Collation::equal(p, "Collation")) return Value::str(Collation::kDefaultName);
+        if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
+            return Value::str("STANDIN");
+        if (v.major() >= 11 && Collation::equal(p, "ProductMajorVersion"))
+            return Value::str(std::to_string(v.major()));
+        return Value::null();
+    }
+
+    Outcome select(const SelectStatement& s, uint16_t line, const EvalContext& eval) {
+        EvalContext ctx = eval;
+        ctx.table = [this](const ObjectName& o, Message& err) { return table(*state, o, err); };
         ResultSet rs;
         Message err;
         if (!SelectRunner::run(s, ctx, rs, err)) return failed(err, line, true);
         Outcome out;
         const uint32_t n = static_cast<uint32_t>(rs.rows.size());
-        out.tokens.push_back(std::move(rs));
-        out.tokens.push_back(done(state.nocount ? DoneFinal : DoneCount, n, kCmdSelect));
+        if (!s.assigns) out.tokens.push_back(std::move(rs));
+        out.tokens.push_back(done(state->nocount ? DoneFinal : DoneCount, n, kCmdSelect));
         return out;
     }
 
@@ -601,9 +627,9 @@ struct Engine::Impl {
 
     // ---- a batch ----------------------------------------------------------------------------
 
-    Reply batch(Session& session, const std::string& sql) {
-        SessionState& state = sessions[session.spid];
-        if (state.database.empty()) state.database = session.database;
+    Reply batch(Session& s, const std::string& sql) {
+        SessionState& st = sessions[s.spid];
+        if (st.database.empty()) st.database = s.database;
         Reply reply;
         ParseResult parsed = Parser::parseBatch(sql, version());
         if (parsed.failure) {
@@ -611,13 +637,13 @@ struct Engine::Impl {
             reply.push_back(done(DoneError));
             return reply;
         }
-        for (const Statement& st : parsed.statements) {
-            Outcome o = run(session, state, st);
-            for (Token& t : o.tokens) reply.push_back(std::move(t));
-            if (o.abortBatch) break;
-        }
+        session = &s;
+        state = &st;
+        reply = BatchRunner(*this).run(parsed.statements);
+        session = nullptr;
+        state = nullptr;
         if (reply.empty()) reply.push_back(done());
-        finish(reply, state);
+        finish(reply, st);
         return reply;
     }
 

@@ -200,15 +200,16 @@ Message Messages::shrinkSerialized(const ServerVersion& v) {
                  "completed.");
 }
 
-Message Messages::conversionFailed(const ServerVersion& v, const std::string& text) {
+Message Messages::conversionFailed(const ServerVersion& v, const std::string& text,
+                                   const std::string& type) {
     if (v.modernMessages()) {
         return error(245, 16, 1,
                      "Conversion failed when converting the nvarchar value '" + text +
-                         "' to data type int.");
+                         "' to data type " + type + ".");
     }
-    return error(
-        245, 16, 1,
-        "Syntax error converting the nvarchar value '" + text + "' to a column of data type int.");
+    return error(245, 16, 1,
+                 "Syntax error converting the nvarchar value '" + text +
+                     "' to a column of data type " + type + ".");
 }
 
 }  // namespace standin

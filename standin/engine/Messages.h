@@ -53,7 +53,9 @@ public:
                                           const std::string& proc);  // 15010
     // 3023: a file operation met a backup or another file operation (a shrink that fails).
     static Message shrinkSerialized(const ServerVersion& v);
-    static Message conversionFailed(const ServerVersion& v, const std::string& text);  // 245
+    // 245: text that is not a number of the type (int, smallint, ...).
+    static Message conversionFailed(const ServerVersion& v, const std::string& text,
+                                    const std::string& type = "int");
 };
 
 }  // namespace standin

@@ -5,201 +5,17 @@
 #include <cstdlib>
 
 #include "Collation.h"
+#include "Messages.h"
 
 namespace standin {
 
 namespace {
 
 Message runtimeError(int32_t number, uint8_t severity, std::string text) {
-    Message m;
-    m.number = number;
-    m.severity = severity;
-    m.state = 1;
-    m.text = std::move(text);
-    return m;
+    return Messages::error(number, severity, 1, std::move(text));
 }
 
-struct Failure {
-    Message message;
-};
-
-class Evaluator {
-public:
-    Evaluator(const SelectContext& ctx, const ResultSet* table) : ctx_(ctx), table_(table) {}
-
-    int columnIndex(const std::string& name) const {
-        if (!table_) return -1;
-        for (size_t i = 0; i < table_->columns.size(); ++i) {
-            if (Collation::equal(table_->columns[i].name, name)) return static_cast<int>(i);
-        }
-        return -1;
-    }
-
-    // Checks names before any row is read, so a bad column fails even over an empty table.
-    void check(const Expr& e) const {
-        if (e.kind == Expr::Kind::Column && columnIndex(e.name) < 0) {
-            throw Failure{runtimeError(207, 16, "Invalid column name '" + e.name + "'.")};
-        }
-        for (const Expr& a : e.args) check(a);
-    }
-
-    TypedValue scalar(const Expr& e, const std::vector<Value>* row) const {
-        TypedValue tv;
-        switch (e.kind) {
-            case Expr::Kind::Column: {
-                const int i = columnIndex(e.name);
-                tv.column = table_->columns[static_cast<size_t>(i)];
-                tv.value = row ? (*row)[static_cast<size_t>(i)] : Value::null();
-                return tv;
-            }
-            case Expr::Kind::Integer:
-                tv.column = Column{"", ColType::Int, 0, false};
-                tv.value = Value::integer(e.number);
-                return tv;
-            case Expr::Kind::Text:
-                tv.column = Column{
-                    "", ColType::NVarChar,
-                    static_cast<uint16_t>(std::clamp<size_t>(Collation::length(e.text), 1, 4000)),
-                    false};
-                tv.value = Value::str(e.text);
-                return tv;
-            case Expr::Kind::Null:
-                tv.column = Column{"", ColType::IntN, 0, true};
-                return tv;
-            case Expr::Kind::Variable:
-            case Expr::Kind::Function: {
-                Message err;
-                std::optional<TypedValue> v = ctx_.scalar(e, err);
-                if (!v) throw Failure{err};
-                return *v;
-            }
-            default:
-                break;
-        }
-        tv.column = Column{"", ColType::Int, 0, false};
-        tv.value = Value::integer(truth(e, row) ? 1 : 0);
-        return tv;
-    }
-
-    // SQL comparison; nullopt when either side is NULL.
-    std::optional<int> compare(const TypedValue& a, const TypedValue& b) const {
-        if (a.value.kind == Value::Kind::Null || b.value.kind == Value::Kind::Null)
-            return std::nullopt;
-        const bool aText = a.value.kind == Value::Kind::Text;
-        const bool bText = b.value.kind == Value::Kind::Text;
-        if (aText && bText) return Collation::compare(a.value.text, b.value.text);
-        if (a.value.kind == Value::Kind::DateTime && b.value.kind == Value::Kind::DateTime) {
-            if (a.value.i != b.value.i) return a.value.i < b.value.i ? -1 : 1;
-            if (a.value.ticks != b.value.ticks) return a.value.ticks < b.value.ticks ? -1 : 1;
-            return 0;
-        }
-        const int64_t x = toInt(a);
-        const int64_t y = toInt(b);
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
-
-    int64_t toInt(const TypedValue& v) const {
-        if (v.value.kind == Value::Kind::Int || v.value.kind == Value::Kind::DateTime)
-            return v.value.i;
-        std::string s = v.value.text;
-        const size_t b = s.find_first_not_of(' ');
-        const size_t e = s.find_last_not_of(' ');
-        s = b == std::string::npos ? "" : s.substr(b, e - b + 1);
-        errno = 0;
-        char* endp = nullptr;
-        const long long x = std::strtoll(s.c_str(), &endp, 10);
-        if (s.empty() || *endp != '\0' || errno != 0) {
-            throw Failure{runtimeError(245, 16,
-                                       "Syntax error converting the nvarchar value '" +
-                                           v.value.text + "' to a column of data type int.")};
-        }
-        return x;
-    }
-
-    bool truth(const Expr& e, const std::vector<Value>* row) const {
-        return logic(e, row) == Tri::True;
-    }
-
-    // Three-valued logic: a comparison with NULL is UNKNOWN, and so is NOT UNKNOWN.
-    enum class Tri { False, True, Unknown };
-
-    Tri logic(const Expr& e, const std::vector<Value>* row) const {
-        switch (e.kind) {
-            case Expr::Kind::And: {
-                const Tri a = logic(e.args[0], row);
-                if (a == Tri::False) return Tri::False;
-                const Tri b = logic(e.args[1], row);
-                if (b == Tri::False) return Tri::False;
-                return a == Tri::True && b == Tri::True ? Tri::True : Tri::Unknown;
-            }
-            case Expr::Kind::Or: {
-                const Tri a = logic(e.args[0], row);
-                if (a == Tri::True) return Tri::True;
-                const Tri b = logic(e.args[1], row);
-                if (b == Tri::True) return Tri::True;
-                return a == Tri::False && b == Tri::False ? Tri::False : Tri::Unknown;
-            }
-            case Expr::Kind::Not: {
-                const Tri a = logic(e.args[0], row);
-                return a == Tri::Unknown ? a : a == Tri::True ? Tri::False : Tri::True;
-            }
-            case Expr::Kind::IsNull: {
-                const bool isNull = scalar(e.args[0], row).value.kind == Value::Kind::Null;
-                return isNull != e.negated ? Tri::True : Tri::False;
-            }
-            case Expr::Kind::Like: {
-                const TypedValue a = scalar(e.args[0], row);
-                const TypedValue p = scalar(e.args[1], row);
-                if (a.value.kind == Value::Kind::Null || p.value.kind == Value::Kind::Null)
-                    return Tri::Unknown;
-                const std::string at =
-                    a.value.kind == Value::Kind::Text ? a.value.text : std::to_string(a.value.i);
-                const std::string pt =
-                    p.value.kind == Value::Kind::Text ? p.value.text : std::to_string(p.value.i);
-                return Collation::like(at, pt) != e.negated ? Tri::True : Tri::False;
-            }
-            case Expr::Kind::In: {
-                const TypedValue a = scalar(e.args[0], row);
-                bool unknownSeen = false;
-                for (size_t i = 1; i < e.args.size(); ++i) {
-                    const std::optional<int> c = compare(a, scalar(e.args[i], row));
-                    if (!c) {
-                        unknownSeen = true;
-                    } else if (*c == 0) {
-                        return e.negated ? Tri::False : Tri::True;
-                    }
-                }
-                if (unknownSeen) return Tri::Unknown;
-                return e.negated ? Tri::True : Tri::False;
-            }
-            case Expr::Kind::Compare: {
-                const std::optional<int> c =
-                    compare(scalar(e.args[0], row), scalar(e.args[1], row));
-                if (!c) return Tri::Unknown;
-                bool r = false;
-                if (e.op == "=")
-                    r = *c == 0;
-                else if (e.op == "<>")
-                    r = *c != 0;
-                else if (e.op == "<")
-                    r = *c < 0;
-                else if (e.op == ">")
-                    r = *c > 0;
-                else if (e.op == "<=")
-                    r = *c <= 0;
-                else
-                    r = *c >= 0;
-                return r ? Tri::True : Tri::False;
-            }
-            default:
-                return Tri::False;
-        }
-    }
-
-private:
-    const SelectContext& ctx_;
-    const ResultSet* table_;
-};
+using Failure = EvalFailure;
 
 bool isCount(const SelectItem& item) {
     return !item.star && item.expr.kind == Expr::Kind::Function && item.expr.name == "COUNT";
@@ -209,8 +25,8 @@ bool isCount(const SelectItem& item) {
 // then the rows themselves. Every step throws Failure.
 class Execution {
 public:
-    Execution(const SelectStatement& select, const SelectContext& context, const ResultSet* table)
-        : select_(select), table_(table), ev_(context, table) {}
+    Execution(const SelectStatement& select, const EvalContext& context, const ResultSet* table)
+        : select_(select), context_(context), table_(table), ev_(context, table) {}
 
     void run(ResultSet& out) {
         checkNames();
@@ -226,9 +42,10 @@ public:
                                     : ev_.scalar(*p.expr, nullptr).value);
             }
             out.rows.push_back(std::move(r));
-            return;
+        } else {
+            buildRows(out);
         }
-        buildRows(out);
+        if (select_.assigns) assign(out);
     }
 
 private:
@@ -400,9 +217,24 @@ private:
         return false;
     }
 
+    // SELECT @v = ...: every row read assigns its values in turn, so the last one stays.
+    void assign(ResultSet& out) const {
+        for (std::vector<Value>& row : out.rows) {
+            for (size_t i = 0; i < select_.items.size(); ++i) {
+                Message err;
+                if (!context_.assign(select_.items[i].assignTo, TypedValue{row[i], out.columns[i]},
+                                     err))
+                    throw Failure{err};
+            }
+            row.clear();
+        }
+        out.columns.clear();
+    }
+
     const SelectStatement& select_;
+    const EvalContext& context_;
     const ResultSet* table_;
-    Evaluator ev_;
+    ExprEvaluator ev_;
     std::vector<const std::vector<Value>*> rows_;
     std::vector<OutCol> plan_;
     std::vector<Key> keys_;
@@ -410,7 +242,7 @@ private:
 
 }  // namespace
 
-bool SelectRunner::run(const SelectStatement& select, const SelectContext& context, ResultSet& out,
+bool SelectRunner::run(const SelectStatement& select, const EvalContext& context, ResultSet& out,
                        Message& error) {
     try {
         std::optional<ResultSet> table;
