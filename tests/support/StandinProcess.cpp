@@ -71,8 +71,9 @@ bool StandinProcess::start(int timeoutMs) {
         process_->setStandardErrorFile(QProcess::nullDevice());
     }
     process_->start(binaryPath(),
-                    {QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
-                     QStringLiteral("0"), QStringLiteral("--sa-password"), password_});
+                    QStringList{QStringLiteral("--data"), dataDir_, QStringLiteral("--port"),
+                                QStringLiteral("0"), QStringLiteral("--sa-password"), password_} +
+                        extraArguments_);
     if (!process_->waitForStarted(timeoutMs)) {
         std::fprintf(stderr, "tds-standin did not start: %s\n",
                      qPrintable(process_->errorString()));

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -20,7 +21,13 @@ public:
     StandinProcess(const StandinProcess&) = delete;
     StandinProcess& operator=(const StandinProcess&) = delete;
 
-    // Runs tds-standin --data DIR --port 0 --sa-password PW and waits for its listening line.
+    // Arguments added after the standard ones at every (re)start, such as
+    // {"--server-version", "15.0"} or {"--unreadable", "/some/folder/"}.
+    void setExtraArguments(QStringList arguments) { extraArguments_ = std::move(arguments); }
+    QStringList extraArguments() const { return extraArguments_; }
+
+    // Runs tds-standin --data DIR --port 0 --sa-password PW [extra arguments] and waits for its
+    // listening line.
     bool start(int timeoutMs = 15000);
     // SIGTERM, wait, kill if needed.
     void stop();
@@ -47,6 +54,7 @@ private:
 
     QString password_;
     QString dataDir_;
+    QStringList extraArguments_;
     std::unique_ptr<QTemporaryDir> tempDir_;
     std::unique_ptr<QProcess> process_;
     std::unique_ptr<QTemporaryFile> errorLog_;
