@@ -187,11 +187,17 @@ Message Messages::noSuchDatabaseToDetach(const ServerVersion& v, const std::stri
 }
 
 Message Messages::shrinkSerialized(const ServerVersion& v) {
-    if (v.modernMessages()) {
+    if (v.major() >= 15) {
         return error(3023, 16, 2,
                      "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and "
                      "encryption changes on a database must be serialized. Reissue the statement "
                      "after the current backup or file manipulation operation is completed.");
+    }
+    if (v.modernMessages()) {
+        return error(3023, 16, 2,
+                     "Backup and file manipulation operations (such as ALTER DATABASE ADD FILE) on "
+                     "a database must be serialized. Reissue the statement after the current "
+                     "backup or file manipulation operation is completed.");
     }
     return error(3023, 16, 2,
                  "Backup, CHECKALLOC, bulk copy, SELECT INTO, and file manipulation (such as "

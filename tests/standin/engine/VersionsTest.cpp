@@ -108,6 +108,30 @@ TEST_F(Versions, EachReleaseNamesItselfAndShapesItsSystemTables) {
     }
 }
 
+TEST_F(Versions, LoginAndUseOfAMissingDatabaseInEachReleasesWords) {
+    struct Row {
+        const char* version;
+        std::string login, use;
+    } rows[] = {
+        {"8.0", "Cannot open database requested in login 'nosuch'. Login fails.",
+         "Could not locate entry in sysdatabases for database 'nosuch'. No entry found with that "
+         "name. Make sure that the name is entered correctly."},
+        {"16.0", "Cannot open database \"nosuch\" requested by the login. The login failed.",
+         "Database 'nosuch' does not exist. Make sure that the name is entered correctly."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        play(row.version);
+        Session s;
+        LoginOutcome refused = engine_->login("sa", "secret", "nosuch", s);
+        EXPECT_EQ(messageNumbers(refused.refusal), (std::vector<int>{4060, 18456}));
+        EXPECT_EQ(messages(refused.refusal)[0].text, row.login);
+        Reply use = run("USE nosuch");
+        EXPECT_EQ(messageNumbers(use), (std::vector<int>{911}));
+        EXPECT_EQ(messages(use)[0].text, row.use);
+    }
+}
+
 TEST_F(Versions, EachReleaseRefusesAFileWithItsOwnNumbersAndTexts) {
     struct Row {
         const char* version;
