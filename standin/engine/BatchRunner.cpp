@@ -162,6 +162,16 @@ std::optional<TypedValue> BatchRunner::evaluate(const Expr& e, uint16_t line, Fr
     return v;
 }
 
+bool BatchRunner::evaluateAll(const std::vector<Expr>& exprs, uint16_t line, Frame& f, Flow& flow,
+                              std::vector<TypedValue>& out) {
+    for (const Expr& e : exprs) {
+        std::optional<TypedValue> v = evaluate(e, line, f, flow);
+        if (!v) return false;
+        out.push_back(*v);
+    }
+    return true;
+}
+
 BatchRunner::Flow BatchRunner::declare(const DeclareStatement& d, uint16_t line, Frame& f) {
     for (const auto& v : d.variables) {
         if (!v.value) continue;
@@ -297,13 +307,9 @@ BatchRunner::Flow BatchRunner::runDynamic(const std::string& sql, uint16_t line,
 }
 
 BatchRunner::Flow BatchRunner::raiserror(const RaiserrorStatement& r, uint16_t line, Frame& f) {
+    Flow flow = Flow::Next;
     std::vector<TypedValue> args;
-    for (const Expr& e : r.args) {
-        Flow flow = Flow::Next;
-        std::optional<TypedValue> v = evaluate(e, line, f, flow);
-        if (!v) return flow;
-        args.push_back(*v);
-    }
+    if (!evaluateAll(r.args, line, f, flow, args)) return flow;
     const int64_t severity = std::clamp<int64_t>(intOf(args[1]), 0, 25);
     const auto state = static_cast<uint8_t>(std::clamp<int64_t>(intOf(args[2]), 0, 255));
     const bool log = std::count(r.withOptions.begin(), r.withOptions.end(), "LOG") > 0;
@@ -352,13 +358,9 @@ BatchRunner::Flow BatchRunner::throwStatement(const ThrowStatement& t, uint16_t 
         if (caught_.empty()) return Flow::Next;
         m = caught_.back();
     } else {
+        Flow flow = Flow::Next;
         std::vector<TypedValue> args;
-        for (const Expr& e : t.args) {
-            Flow flow = Flow::Next;
-            std::optional<TypedValue> v = evaluate(e, line, f, flow);
-            if (!v) return flow;
-            args.push_back(*v);
-        }
+        if (!evaluateAll(t.args, line, f, flow, args)) return flow;
         const int64_t number = args[0].value.i;
         if (args[0].value.kind != Value::Kind::Int || number < 50000) {
             m = Messages::error(35100, 16, 10,

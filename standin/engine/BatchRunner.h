@@ -73,6 +73,8 @@ private:
     bool assign(Frame& f, const std::string& name, const TypedValue& v, Message& error);
     // Evaluates for a procedural statement; an error ends the batch (or goes to the CATCH).
     std::optional<TypedValue> evaluate(const Expr& e, uint16_t line, Frame& f, Flow& flow);
+    bool evaluateAll(const std::vector<Expr>& exprs, uint16_t line, Frame& f, Flow& flow,
+                     std::vector<TypedValue>& out);
 
     StatementHost& host_;
     Reply reply_;

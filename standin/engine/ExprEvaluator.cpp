@@ -1,8 +1,6 @@
 #include "ExprEvaluator.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 
 #include "Collation.h"
 #include "Messages.h"
@@ -117,14 +115,8 @@ std::optional<int> ExprEvaluator::compare(const TypedValue& a, const TypedValue&
 
 int64_t ExprEvaluator::toInt(const TypedValue& v) const {
     if (v.value.kind == Value::Kind::Int || v.value.kind == Value::Kind::DateTime) return v.value.i;
-    std::string s = v.value.text;
-    const size_t b = s.find_first_not_of(' ');
-    const size_t e = s.find_last_not_of(' ');
-    s = b == std::string::npos ? "" : s.substr(b, e - b + 1);
-    errno = 0;
-    char* endp = nullptr;
-    const long long x = std::strtoll(s.c_str(), &endp, 10);
-    if (s.empty() || *endp != '\0' || errno != 0)
+    int64_t x = 0;
+    if (!SqlTypes::parseInt(v.value.text, x))
         throw EvalFailure{Messages::conversionFailed(ctx_.version, v.value.text)};
     return x;
 }

@@ -107,6 +107,18 @@ std::string SqlTypes::text(const Value& v) {
     }
 }
 
+bool SqlTypes::parseInt(const std::string& text, int64_t& out) {
+    const size_t b = text.find_first_not_of(' ');
+    const size_t e = text.find_last_not_of(' ');
+    const std::string s = b == std::string::npos ? "" : text.substr(b, e - b + 1);
+    errno = 0;
+    char* endp = nullptr;
+    const long long x = std::strtoll(s.c_str(), &endp, 10);
+    if (s.empty() || *endp != '\0' || errno != 0) return false;
+    out = x;
+    return true;
+}
+
 bool SqlTypes::convert(const TypedValue& in, const TypeSpec& to, const ServerVersion& v,
                        TypedValue& out, Message& error) {
     out.column = columnOf(to);
@@ -124,18 +136,10 @@ bool SqlTypes::convert(const TypedValue& in, const TypeSpec& to, const ServerVer
         return true;
     }
     int64_t n = in.value.i;
-    if (in.value.kind == Value::Kind::Text || in.value.kind == Value::Kind::Bytes) {
-        std::string s = in.value.text;
-        const size_t b = s.find_first_not_of(' ');
-        const size_t e = s.find_last_not_of(' ');
-        s = b == std::string::npos ? "" : s.substr(b, e - b + 1);
-        errno = 0;
-        char* endp = nullptr;
-        n = std::strtoll(s.c_str(), &endp, 10);
-        if (s.empty() || *endp != '\0' || errno != 0) {
-            error = Messages::conversionFailed(v, in.value.text, lowerName(to.name));
-            return false;
-        }
+    if ((in.value.kind == Value::Kind::Text || in.value.kind == Value::Kind::Bytes) &&
+        !parseInt(in.value.text, n)) {
+        error = Messages::conversionFailed(v, in.value.text, lowerName(to.name));
+        return false;
     }
     if (!inRange(to.name, n)) {
         error = Messages::error(8115, 16, 2,

@@ -38,6 +38,8 @@ public:
                         TypedValue& out, Message& error);
     // The text of a value as CONVERT(nvarchar, value) gives it.
     static std::string text(const Value& v);
+    // Text as a number, blanks around it allowed: false when it is no integer.
+    static bool parseInt(const std::string& text, int64_t& out);
 };
 
 }  // namespace standin
