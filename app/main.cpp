@@ -1,8 +1,11 @@
 #include <QApplication>
 
-#include "login/LoginDialog.h"
+#include "Program.h"
 #include "ui/AppInfo.h"
 #include "ui/Fonts.h"
+#include "ui/MainWindow.h"
+#include "ui/Translation.h"
+#include "ui/WindowPrompts.h"
 
 int main(int argc, char** argv) {
     // Korvid reads no command line: the toolkit is given the program's name and nothing else,
@@ -13,8 +16,14 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(korvid::appTitle());
     QApplication::setFont(korvid::songti(9));
-    // The login dialog is the only window at start; it opens the main window itself.
-    korvid::LoginDialog login;
-    login.show();
+    // Without the installed translation the toolkit's own buttons and menus stay English; the
+    // program works the same, so a missing file is no reason to stop.
+    korvid::loadChineseTranslation(app);
+
+    korvid::WindowPrompts prompts;
+    korvid::Program program(prompts);
+    QObject::connect(&program, &korvid::Program::mainWindowOpened,
+                     [&prompts](korvid::MainWindow* window) { prompts.setParentWidget(window); });
+    program.start();
     return app.exec();
 }

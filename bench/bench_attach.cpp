@@ -14,36 +14,25 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "NoServer.h"
+#include "RecordingPrompts.h"
 #include "StandinProcess.h"
+#include "Workspace.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
+#include "access/SqlText.h"
 #include "attach/AttachController.h"
 #include "attach/AttachTexts.h"
-#include "attach/SqlText.h"
 #include "db/Connection.h"
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/Messages.h"
-#include "login/QuerySource.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "search/FolderList.h"
 #include "search/ResultTable.h"
 #include "search/SearchController.h"
 #include "ui/MainWindow.h"
-#include "ui/Subsystems.h"
 
 using namespace korvid;
 
 namespace {
-
-class FixedCredentials : public Credentials {
-public:
-    FixedCredentials(QString server, QString password)
-        : server_(std::move(server)), password_(std::move(password)) {}
-    QString serverName() const override { return server_; }
-    QString password() const override { return password_; }
-
-private:
-    QString server_, password_;
-};
 
 // Ends the benchmark through the stack, so the server is stopped on the way out.
 struct Failure {
@@ -73,19 +62,19 @@ int main(int argc, char** argv) {
     QTemporaryDir files;
     const QString folder = files.path() + QStringLiteral("/found/");
     QDir().mkpath(folder);
-    const QString odbc =
-        toOdbcConnectionString(connectionShapeB(server.server(), server.password()));
+    const test::GivenCredentials login(server.server(), server.password());
+    const ServerAccess access(login);
 
     QStringList mdf, ldf;
     try {
-        db::Connection master = db::Connection::open(odbc);
+        db::Connection master = access.open(ConnectionShape::server());
         for (int i = 0; i < n; ++i) {
             mdf << folder + name(i) + QStringLiteral(".mdf");
             ldf << folder + name(i) + QStringLiteral("_log.ldf");
             master.execute(
                 QStringLiteral("CREATE DATABASE [%1] ON (NAME=%1, FILENAME=%2, SIZE=1MB) "
                                "LOG ON (NAME=%1_log, FILENAME=%3, SIZE=64KB)")
-                    .arg(name(i), attach::nLiteral(mdf[i]), attach::nLiteral(ldf[i])));
+                    .arg(name(i), nLiteral(mdf[i]), nLiteral(ldf[i])));
             master.execute(maintenance::detachStatement(name(i)));
         }
 
@@ -98,13 +87,12 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i) master.execute(maintenance::detachStatement(name(i)));
         master.close();
 
-        FixedCredentials login(server.server(), server.password());
-        MainWindow window(login);
-        installSubsystems(window);
+        test::RecordingPrompts prompts;
+        Workspace workspace(access, prompts);
+        MainWindow& window = workspace.window();
         window.show();
-        Messages::startRecording();
-        auto* search = window.findChild<search::SearchController*>();
-        auto* attach = window.findChild<attach::AttachController*>();
+        search::SearchController* search = &workspace.search();
+        attach::AttachController* attach = &workspace.attach();
         if (auto* pattern = window.findChild<QLineEdit*>(QStringLiteral("Text1")))
             pattern->setText(QStringLiteral("*.MDF"));
         search->folderList().setPath(QDir::cleanPath(folder));

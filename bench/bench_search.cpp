@@ -25,8 +25,10 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "login/Credentials.h"
-#include "login/Messages.h"
+#include "RecordingPrompts.h"
+#include "Workspace.h"
+#include "access/Credentials.h"
+#include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
 #include "search/SearchController.h"
@@ -204,10 +206,12 @@ int main(int argc, char** argv) {
     const QString spath = QDir(dir).absolutePath() + QLatin1Char('/');
 
     // The real main window, offscreen; its failing database list is recorded, not shown.
-    Messages::startRecording();
+    test::RecordingPrompts prompts;
     NoServer credentials;
-    auto* window = new MainWindow(credentials);
-    auto* controller = new search::SearchController(*window);
+    ServerAccess access(credentials);
+    auto* workspace = new Workspace(access, prompts);
+    MainWindow* window = &workspace->window();
+    search::SearchController* controller = &workspace->search();
     bool activated = false;
     QObject::connect(window, &MainWindow::firstActivated, [&] { activated = true; });
     window->show();
@@ -265,6 +269,6 @@ int main(int argc, char** argv) {
                 gui.wall / find.wall, gui.cpu, gui.cpu / find.cpu, guiRows);
     std::printf("largest event-loop gap %.1f ms (5 ms timer, all five searches)\n", largestGap);
     std::printf("totals text: %s\n", totals.toUtf8().constData());
-    delete window;
+    delete workspace;
     return 0;
 }

@@ -1,11 +1,40 @@
 #!/usr/bin/env bash
 # Korvid's demo: tds-standin with a few databases, some of them detached so their files wait in
-# the demo folder to be found and attached, then Korvid itself. The server stops with Korvid.
-set -euo pipefail
+# the demo folder to be found and attached, then Korvid itself. The server stops with Korvid, and
+# the demo ends with Korvid's exit status.
+# Usage: demo.sh [--check-display]   (--check-display: only say whether Korvid can open a window)
+set -Eeuo pipefail
+trap 'status=$?; echo "demo: \"$BASH_COMMAND\" failed with status $status" >&2; exit $status' ERR
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BIN="$ROOT/build/bin"
-DEMO=/tmp/korvid-demo
+DEMO=${KORVID_DEMO_DIR:-/tmp/korvid-demo}
+
+# Korvid is a window: Qt aborts at start when it has no display to open it on.
+display_usable() {
+    local platform
+    if [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]
+        return
+    fi
+    IFS=';' read -ra platforms <<<"$QT_QPA_PLATFORM"
+    for platform in "${platforms[@]}"; do
+        case "${platform%%:*}" in
+            xcb) [ -z "${DISPLAY:-}" ] || return 0 ;;
+            wayland*) [ -z "${WAYLAND_DISPLAY:-}" ] || return 0 ;;
+            "") ;;
+            *) return 0 ;; # offscreen, vnc, linuxfb, eglfs: a display of Qt's own
+        esac
+    done
+    return 1
+}
+if ! display_usable; then
+    echo "demo: Korvid needs a display, and there is none: DISPLAY and WAYLAND_DISPLAY are not" \
+        "set${QT_QPA_PLATFORM:+ for QT_QPA_PLATFORM=$QT_QPA_PLATFORM}. Run the demo in a desktop" \
+        "session, or under xvfb-run." >&2
+    exit 1
+fi
+[ "${1:-}" != --check-display ] || exit 0
 SERVER_DIR="$DEMO/server"
 DATA_DIR="$DEMO/data"
 # The files of the databases that stay attached live outside the folder to be searched: found
@@ -104,4 +133,11 @@ cat <<TEXT
 
 TEXT
 
-LC_ALL=${LC_ALL:-C.UTF-8} "$BIN/korvid" || true
+status=0
+LC_ALL=${LC_ALL:-C.UTF-8} "$BIN/korvid" || status=$?
+if [ "$status" -gt 128 ]; then
+    echo "demo: korvid was ended by signal $((status - 128)) ($(kill -l "$status"))" >&2
+elif [ "$status" -ne 0 ]; then
+    echo "demo: korvid ended with status $status" >&2
+fi
+exit "$status"

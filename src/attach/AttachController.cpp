@@ -6,27 +6,20 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
+#include "access/LongRuns.h"
+#include "access/Prompts.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
 #include "attach/AttachTexts.h"
 #include "attach/Mdir.h"
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/QuerySource.h"
-#include "login/SqlAccess.h"
 #include "search/ResultTable.h"
 #include "search/SearchController.h"
-#include "ui/MainWindow.h"
 
 namespace korvid::attach {
 
 namespace {
-
-QAction* findAction(MainWindow& window, const QString& name) {
-    if (QMenu* menu = window.fileMenu())
-        for (QAction* a : menu->actions())
-            if (a->objectName() == name) return a;
-    return window.findChild<QAction*>(name);
-}
 
 // The folder the run checks before it starts: it must exist and hold entries.
 QString targetFolder() {
@@ -39,68 +32,65 @@ QString targetFolder() {
 
 }  // namespace
 
-AttachController::AttachController(MainWindow& window)
-    : QObject(&window),
-      window_(window),
-      adodc2_(new QuerySource(this)),
-      inspector_(window.credentials(), *adodc2_),
+AttachController::AttachController(const AttachControls& controls, search::SearchController& search,
+                                   const ServerAccess& access, Prompts& prompts, LongRuns& runs)
+    : QObject(controls.window),
+      c_(controls),
+      search_(search),
+      access_(access),
+      prompts_(prompts),
+      runs_(runs),
+      adodc2_(new QuerySource(access, this)),
+      inspector_(*adodc2_),
       run_(new AutoAttachRun(*this, this)) {
     setObjectName(QStringLiteral("AttachController"));
     adodc2_->setObjectName(QStringLiteral("Adodc2"));
-    label3_ = window.findChild<QLabel*>(QStringLiteral("Label3"));
-    list3_ = window.findChild<QListWidget*>(QStringLiteral("List3"));
-    fm_ = window.findChild<QWidget*>(QStringLiteral("fm"));
 
-    if (auto* command5 = window.findChild<QPushButton*>(QStringLiteral("Command5")))
-        connect(command5, &QPushButton::clicked, this, &AttachController::attachAll);
-    if (QAction* a = findAction(window, QStringLiteral("FjDG")))
-        connect(a, &QAction::triggered, this, &AttachController::attachSelected);
-    if (QAction* a = findAction(window, QStringLiteral("Fjqb")))
-        connect(a, &QAction::triggered, this, &AttachController::attachAll);
-    if (QAction* a = findAction(window, QStringLiteral("WLDF")))
-        connect(a, &QAction::triggered, this, &AttachController::attachWithoutLog);
+    connect(c_.command5, &QPushButton::clicked, this, &AttachController::attachAll);
+    connect(c_.fjdg, &QAction::triggered, this, &AttachController::attachSelected);
+    connect(c_.fjqb, &QAction::triggered, this, &AttachController::attachAll);
+    connect(c_.wldf, &QAction::triggered, this, &AttachController::attachWithoutLog);
+    // An item chosen from the popup acts on the row its caption named, whatever happens to the
+    // selection meanwhile. The item runs after the menu has hidden, so the row is let go later.
+    connect(c_.mfile, &QMenu::aboutToShow, this, [this] {
+        menuRow_ = InspectedFile{table().selectedFullPath(), table().selectedFolder()};
+    });
+    connect(c_.mfile, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { menuRow_.reset(); }); });
 
     connect(run_, &AutoAttachRun::finished, this, [this](AutoAttachRun::Outcome outcome) {
-        window_.endLongRun();
+        runs_.end();
         emit runFinished(outcome);
     });
 }
 
 AttachController::~AttachController() = default;
 
-search::SearchController* AttachController::search() const {
-    return window_.findChild<search::SearchController*>();
-}
-
-search::ResultTable* AttachController::table() const {
-    search::SearchController* s = search();
-    return s ? &s->table() : nullptr;
+search::ResultTable& AttachController::table() const {
+    return search_.table();
 }
 
 InspectedFile AttachController::selectedFile() const {
-    search::ResultTable* t = table();
-    if (!t) return {};
-    return {t->selectedFullPath(), t->selectedFolder()};
+    return {table().selectedFullPath(), table().selectedFolder()};
+}
+
+InspectedFile AttachController::chosenFile() const {
+    return menuRow_ ? *menuRow_ : selectedFile();
 }
 
 void AttachController::proc3() {
     const InspectionRecord& r = inspector_.record();
-    search::ResultTable* t = table();
-    if (label3_ && t) {
-        // Painted when the window next gets its turn, between files, as the run yields.
-        label3_->setText(progressText(t->selectedIndex(), t->count(), r.databaseName));
-    }
+    // Painted when the window next gets its turn, between files, as the run yields.
+    c_.label3->setText(progressText(table().selectedIndex(), table().count(), r.databaseName));
     if (r.databaseName.isEmpty() && r.dataPath.isEmpty() && r.logPath.isEmpty()) return;
-    const Credentials& login = window_.credentials();
-    executeStatement(connectionShapeB(login.serverName(), login.password()),
-                     attachWithLogStatement(r.databaseName, r.dataPath, r.logPath));
-    window_.databaseList()->refresh();
+    access_.execute(ConnectionShape::server(),
+                    attachWithLogStatement(r.databaseName, r.dataPath, r.logPath));
+    c_.adodc1->refresh();
 }
 
 void AttachController::attachSelected() {
-    if (!table()) return;
     try {
-        const InspectedFile file = selectedFile();
+        const InspectedFile file = chosenFile();
         inspector_.readDatabaseName(file);
         inspector_.proc4(file);
         proc3();
@@ -110,53 +100,49 @@ void AttachController::attachSelected() {
 }
 
 void AttachController::attachWithoutLog() {
-    if (!table()) return;
     try {
-        inspector_.proc2(selectedFile());
+        inspector_.proc2(chosenFile());
         const InspectionRecord& r = inspector_.record();
         if (!r.databaseName.isEmpty() && !r.dataPath.isEmpty()) {
-            const Credentials& login = window_.credentials();
-            executeStatement(connectionShapeB(login.serverName(), login.password()),
-                             attachSingleFileStatement(r.databaseName, r.dataPath));
-            Messages::show(singleFileDoneText(r.databaseName), MsgIcon::Information,
-                           QString::fromUtf16(kSingleFileDoneTitle));
+            access_.execute(ConnectionShape::server(),
+                            attachSingleFileStatement(r.databaseName, r.dataPath));
+            prompts_.message(singleFileDoneText(r.databaseName), MsgIcon::Information,
+                             QString::fromUtf16(kSingleFileDoneTitle));
         } else {
-            Messages::show(noDataFilePathText(), MsgIcon::Critical,
-                           QString::fromUtf16(kNoDataFilePathTitle));
+            prompts_.message(noDataFilePathText(), MsgIcon::Critical,
+                             QString::fromUtf16(kNoDataFilePathTitle));
         }
-        window_.databaseList()->refresh();
+        c_.adodc1->refresh();
     } catch (const std::exception&) {
         // Silent, as the popup's attach.
     }
 }
 
 void AttachController::attachAll() {
-    if (!table() || run_->isRunning()) return;
+    if (run_->isRunning()) return;
     // Not inside a running search, nor a second run from the popup during this one.
-    if (!window_.beginLongRun()) return;
+    if (!runs_.begin()) return;
     run_->start();
 }
 
 int AttachController::rowCount() const {
-    return table() ? table()->count() : 0;
+    return table().count();
 }
 
 int AttachController::selectedIndex() const {
-    return table() ? table()->selectedIndex() : -1;
+    return table().selectedIndex();
 }
 
 bool AttachController::selectRow(int index) {
-    search::ResultTable* t = table();
-    if (!t) return false;
     if (index < 0) {
-        t->select(-1);
+        table().select(-1);
         return true;
     }
-    return t->select(index);
+    return table().select(index);
 }
 
 QString AttachController::selectedPath() const {
-    return table() ? table()->selectedFullPath() : QString();
+    return table().selectedFullPath();
 }
 
 bool AttachController::fileExists(const QString& path) const {
@@ -178,26 +164,26 @@ void AttachController::inspectAndAttach() {
 
 void AttachController::setRunning(bool running) {
     if (running) {
-        if (fm_) fm_->hide();
-        window_.unsetCursor();
-        window_.repaint();
+        c_.fm->hide();
+        c_.window->unsetCursor();
+        c_.window->repaint();
     } else {
-        if (list3_) list3_->setVisible(true);
-        if (fm_) fm_->show();
+        table().list().setVisible(true);
+        c_.fm->show();
     }
 }
 
 void AttachController::restoreTotals() {
-    if (label3_ && search()) label3_->setText(search()->totalsText());
+    c_.label3->setText(search_.totalsText());
 }
 
 void AttachController::repaint() {
-    window_.update();
+    c_.window->update();
 }
 
 void AttachController::message(const QString& text, MsgIcon icon, const QString& title,
                                const QString& detail) {
-    Messages::show(text, icon, title, detail);
+    prompts_.message(text, icon, title, detail);
 }
 
 }  // namespace korvid::attach

@@ -4,17 +4,17 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
+#include "attach/AttachControls.h"
 #include "attach/AutoAttachRun.h"
 #include "attach/Inspector.h"
 
-class QLabel;
-class QListWidget;
-class QWidget;
-
 namespace korvid {
-class MainWindow;
+class LongRuns;
+class Prompts;
 class QuerySource;
+class ServerAccess;
 namespace search {
 class ResultTable;
 class SearchController;
@@ -26,7 +26,9 @@ namespace korvid::attach {
 class AttachController : public QObject, private AutoAttachSteps {
     Q_OBJECT
 public:
-    explicit AttachController(MainWindow& window);
+    // Every control of the set must be there. The result table and its totals are the search's.
+    AttachController(const AttachControls& controls, search::SearchController& search,
+                     const ServerAccess& access, Prompts& prompts, LongRuns& runs);
     ~AttachController() override;
 
     // Text2..Text7 and the source of the inspection (Adodc2).
@@ -45,9 +47,10 @@ signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
 
 private:
-    search::SearchController* search() const;
-    search::ResultTable* table() const;
+    search::ResultTable& table() const;
     InspectedFile selectedFile() const;
+    // The row the open popup named, else the selected one.
+    InspectedFile chosenFile() const;
 
     // AutoAttachSteps
     int rowCount() const override;
@@ -63,13 +66,15 @@ private:
     void message(const QString& text, MsgIcon icon, const QString& title,
                  const QString& detail) override;
 
-    MainWindow& window_;
+    AttachControls c_;
+    std::optional<InspectedFile> menuRow_;  // the row the open popup names
+    search::SearchController& search_;
+    const ServerAccess& access_;
+    Prompts& prompts_;
+    LongRuns& runs_;
     QuerySource* adodc2_;
     Inspector inspector_;
     AutoAttachRun* run_;
-    QLabel* label3_ = nullptr;
-    QListWidget* list3_ = nullptr;
-    QWidget* fm_ = nullptr;
 };
 
 }  // namespace korvid::attach

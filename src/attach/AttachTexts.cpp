@@ -1,6 +1,6 @@
 #include "attach/AttachTexts.h"
 
-#include "attach/SqlText.h"
+#include "access/SqlText.h"
 
 namespace korvid::attach {
 

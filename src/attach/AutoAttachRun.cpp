@@ -2,8 +2,9 @@
 
 #include <QTimer>
 
+#include "access/FailureText.h"
+#include "access/ModalMoments.h"
 #include "attach/AttachTexts.h"
-#include "attach/Inspection.h"
 
 namespace korvid::attach {
 
@@ -29,10 +30,12 @@ bool AutoAttachRun::start() {
         steps_.setRunning(true);
         last_ = steps_.rowCount() - 1;
         index_ = steps_.selectedIndex();
-        if (!steps_.selectRow(index_)) throw std::runtime_error("the selected row is gone");
+        if (!steps_.selectRow(index_))
+            throw OperationError(QStringLiteral("选中的行已从列表中清除。"));
         steps_.repaint();
     } catch (const std::exception& e) {
-        steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(), failureReason(e));
+        steps_.message(targetNotWritableText(), MsgIcon::Critical, QString(),
+                       failureText(e).detail());
         steps_.restoreTotals();
         steps_.setRunning(false);
         finish(Outcome::PreparationFailed);
@@ -48,13 +51,29 @@ void AutoAttachRun::processSelected() {
         const QString path = steps_.selectedPath();
         if (steps_.fileExists(path)) steps_.inspectAndAttach();
     } catch (const std::exception& e) {
-        fail(failureReason(e));
+        fail(failureText(e).detail());
         return;
     }
     QTimer::singleShot(0, this, &AutoAttachRun::next);
 }
 
 void AutoAttachRun::next() {
+    // While a menu, a box or another operation's statement is open, the run holds still: the
+    // person acts on the list as they see it. It goes on when the last of them closes.
+    ModalMoments& moments = ModalMoments::instance();
+    if (moments.isOpen()) {
+        if (!waiting_) {
+            waiting_ = true;
+            connect(
+                &moments, &ModalMoments::allClosed, this,
+                [this] {
+                    waiting_ = false;
+                    next();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
+        return;
+    }
     ++index_;
     if (index_ > last_) {
         complete();

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include "login/Messages.h"
+#include "access/Prompts.h"
 
 namespace korvid::attach {
 
@@ -52,6 +52,7 @@ private:
 
     AutoAttachSteps& steps_;
     bool running_ = false;
+    bool waiting_ = false;  // for the open modal moments to close
     int index_ = 0;
     int last_ = -1;
 };

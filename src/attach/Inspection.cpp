@@ -1,11 +1,8 @@
 #include "attach/Inspection.h"
 
-#include "attach/SqlText.h"
+#include "access/SqlText.h"
 
 namespace korvid::attach {
-
-InspectionError::InspectionError(const QString& reason)
-    : std::runtime_error(reason.toStdString()), reason_(reason) {}
 
 namespace {
 
@@ -33,13 +30,6 @@ RecordedFiles readRecordedFiles(const db::ResultSet& option3) {
     files.dataPath = trimPadding(files.dataPath);
     files.logPath = trimPadding(files.logPath);
     return files;
-}
-
-QString failureReason(const std::exception& error) {
-    if (auto* db = dynamic_cast<const db::DbError*>(&error)) return db->serverText();
-    if (auto* inspection = dynamic_cast<const InspectionError*>(&error))
-        return inspection->reason();
-    return QString::fromUtf8(error.what());
 }
 
 }  // namespace korvid::attach

@@ -3,8 +3,8 @@
 // dbcc checkprimaryfile.
 
 #include <QString>
-#include <stdexcept>
 
+#include "access/FailureText.h"
 #include "db/Connection.h"
 
 namespace korvid::attach {
@@ -20,13 +20,9 @@ struct InspectionRecord {
 };
 
 // The file's header could not be read as a primary file's header.
-class InspectionError : public std::runtime_error {
+class InspectionError : public OperationError {
 public:
-    explicit InspectionError(const QString& reason);
-    QString reason() const { return reason_; }
-
-private:
-    QString reason_;
+    using OperationError::OperationError;
 };
 
 // The selected row of the result table: List3 and List5.
@@ -44,8 +40,5 @@ struct RecordedFiles {
 QString readDatabaseName(const db::ResultSet& option2);
 // Column 3 of rows 0 and 1 of option 3, padding trimmed. Throws InspectionError.
 RecordedFiles readRecordedFiles(const db::ResultSet& option3);
-
-// The reason to show under a failure message: the server's own text where there is one.
-QString failureReason(const std::exception& error);
 
 }  // namespace korvid::attach

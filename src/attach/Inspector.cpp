@@ -1,20 +1,15 @@
 #include "attach/Inspector.h"
 
+#include "access/QuerySource.h"
 #include "attach/AttachTexts.h"
 #include "attach/LogPath.h"
-#include "attach/SqlText.h"
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/QuerySource.h"
 
 namespace korvid::attach {
 
-Inspector::Inspector(const Credentials& credentials, QuerySource& adodc2)
-    : credentials_(credentials), adodc2_(adodc2) {}
+Inspector::Inspector(QuerySource& adodc2) : adodc2_(adodc2) {}
 
 const db::ResultSet& Inspector::run(const QString& statement) {
-    adodc2_.setConnectionString(
-        connectionShapeB(credentials_.serverName(), credentials_.password()));
+    adodc2_.setConnectionShape(ConnectionShape::server());
     adodc2_.setRecordSource(statement);
     adodc2_.refresh();
     return adodc2_.rows();

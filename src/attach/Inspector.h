@@ -5,7 +5,6 @@
 #include "attach/Inspection.h"
 
 namespace korvid {
-class Credentials;
 class QuerySource;
 }  // namespace korvid
 
@@ -13,7 +12,7 @@ namespace korvid::attach {
 
 class Inspector {
 public:
-    Inspector(const Credentials& credentials, QuerySource& adodc2);
+    explicit Inspector(QuerySource& adodc2);
 
     const InspectionRecord& record() const { return record_; }
     InspectionRecord& record() { return record_; }
@@ -30,7 +29,6 @@ public:
 private:
     const db::ResultSet& run(const QString& statement);
 
-    const Credentials& credentials_;
     QuerySource& adodc2_;
     InspectionRecord record_;
 };

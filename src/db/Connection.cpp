@@ -19,9 +19,6 @@ namespace {
 constexpr SQLSMALLINT kDiagSsMsgState = -1150;
 [[maybe_unused]] constexpr SQLSMALLINT kDiagSsSeverity = -1151;
 
-// The login may wait this long for the server; statements wait as long as the server needs.
-constexpr SQLULEN kLoginTimeoutSeconds = 15;
-
 // Bounds the drain loop so that a driver that never reports the end cannot hang the window.
 constexpr int kMaxResultSteps = 100000;
 
@@ -154,13 +151,13 @@ Connection& Connection::operator=(Connection&& other) noexcept {
 Connection Connection::open(const QString& odbcConnectionString) {
     const SQLHENV env = processEnvironment();
     if (env == SQL_NULL_HENV)
-        raise({}, QStringLiteral("The ODBC driver manager could not be initialised."));
+        raise({}, QStringLiteral("无法初始化 ODBC 驱动程序管理器。"));
     auto h = std::make_unique<Handles>();
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &h->dbc)))
         raise(readDiagnostics(SQL_HANDLE_ENV, env),
-              QStringLiteral("No connection handle could be allocated."));
+              QStringLiteral("无法分配连接句柄。"));
     SQLSetConnectAttrW(h->dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(kLoginTimeoutSeconds)), 0);
 
     // The string carries the password: it lives only in this call and is never shown or kept.
     QString in = odbcConnectionString;
@@ -170,7 +167,7 @@ Connection Connection::open(const QString& odbcConnectionString) {
                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc))
         raise(readDiagnostics(SQL_HANDLE_DBC, h->dbc),
-              QStringLiteral("The connection to the server failed."));
+              QStringLiteral("连接服务器失败。"));
     h->connected = true;
 
     Connection c;
@@ -191,7 +188,7 @@ QString readCell(SQLHSTMT stmt, SQLUSMALLINT column, QList<ServerMessage>* diags
         if (rc == SQL_NO_DATA) break;
         if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) {
             diags->append(readDiagnostics(SQL_HANDLE_STMT, stmt));
-            raise(*diags, QStringLiteral("A value of the result could not be read."));
+            raise(*diags, QStringLiteral("无法读取结果中的值。"));
         }
         if (indicator == SQL_NULL_DATA) return QString();
         const qsizetype capacity = qsizetype(buffer.size()) - 1;  // one unit for the terminator
@@ -253,12 +250,14 @@ struct Statement {
 
 }  // namespace
 
-BatchResult Connection::execute(const QString& sql) {
-    if (!isOpen()) raise({}, QStringLiteral("The connection is not open."));
+BatchResult Connection::execute(const QString& sql, int timeoutSeconds) {
+    if (!isOpen()) raise({}, QStringLiteral("连接未打开。"));
     Statement stmt;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &stmt.handle)))
-        raise(readDiagnostics(SQL_HANDLE_DBC, h_->dbc),
-              QStringLiteral("No statement handle could be allocated."));
+        raise(readDiagnostics(SQL_HANDLE_DBC, h_->dbc), QStringLiteral("无法分配语句句柄。"));
+    if (timeoutSeconds > 0)
+        SQLSetStmtAttrW(stmt.handle, SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(SQLULEN(timeoutSeconds)), 0);
 
     QList<ServerMessage> diags;
     bool failed = false;
@@ -311,8 +310,20 @@ BatchResult Connection::execute(const QString& sql) {
         else
             failed = true;
     }
-    if (failed) raise(diags, QStringLiteral("The statement failed."));
+    if (failed) raise(diags, QStringLiteral("语句执行失败。"));
     return result;
+}
+
+int Connection::serverMajorVersion() const {
+    if (!isOpen()) return 0;
+    // "08.00.2039": the driver has it from the login, nothing is sent.
+    SQLWCHAR text[64] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(h_->dbc, SQL_DBMS_VER, text, SQLSMALLINT(sizeof text), &length)))
+        return 0;
+    const qsizetype units =
+        std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(text)) - 1);
+    return fromWide(text, units).section(QLatin1Char('.'), 0, 0).toInt();
 }
 
 void Connection::close() {

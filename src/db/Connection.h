@@ -52,12 +52,20 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Connects with an ODBC connection string (login time-out 15 s). Throws DbError.
+    // How long a login may wait for the server.
+    static constexpr int kLoginTimeoutSeconds = 15;
+
+    // Connects with an ODBC connection string. Throws DbError.
     static Connection open(const QString& odbcConnectionString);
 
     // Runs the text as one batch and drains every result set and message to the end.
     // Any server error in the batch throws DbError (after the batch has been drained).
-    BatchResult execute(const QString& sql);
+    // A time-out above 0 fails a batch the server has not finished answering by then.
+    BatchResult execute(const QString& sql, int timeoutSeconds = 0);
+
+    // The server's major version as the login told it (8 for SQL Server 2000, 16 for 2022);
+    // 0 when the driver does not say.
+    int serverMajorVersion() const;
 
     void close();
     bool isOpen() const;

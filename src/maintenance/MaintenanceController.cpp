@@ -1,47 +1,32 @@
 #include "maintenance/MaintenanceController.h"
 
-#include <QAbstractScrollArea>
+#include <QAbstractItemView>
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 
-#include "attach/SqlText.h"
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/Messages.h"
-#include "login/QuerySource.h"
-#include "login/SqlAccess.h"
-#include "ui/MainWindow.h"
+#include "access/Prompts.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
+#include "access/SqlText.h"
 
 namespace korvid::maintenance {
 
-MaintenanceController::MaintenanceController(MainWindow& window)
-    : QObject(&window), window_(window) {
+MaintenanceController::MaintenanceController(const MaintenanceControls& controls,
+                                             const ServerAccess& access, Prompts& prompts)
+    : QObject(controls.dataGrid1), c_(controls), access_(access), prompts_(prompts) {
     setObjectName(QStringLiteral("MaintenanceController"));
-    menuExec_ = [](QMenu* menu, const QPoint& pos) { menu->exec(pos); };
-    detach_ = action("FLSJ");
-    shrinkLog_ = action("SSRZ");
-    shrinkDatabase_ = action("SSSJK");
-    if (detach_) connect(detach_, &QAction::triggered, this, &MaintenanceController::detach);
-    if (shrinkLog_)
-        connect(shrinkLog_, &QAction::triggered, this, &MaintenanceController::shrinkLog);
-    if (shrinkDatabase_)
-        connect(shrinkDatabase_, &QAction::triggered, this, &MaintenanceController::shrinkDatabase);
-
-    grid_ = window.findChild<QWidget*>(QStringLiteral("DataGrid1"));
-    if (grid_) {
-        grid_->installEventFilter(this);
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(grid_))
-            area->viewport()->installEventFilter(this);
-    }
+    connect(c_.flsj, &QAction::triggered, this, &MaintenanceController::detach);
+    connect(c_.ssrz, &QAction::triggered, this, &MaintenanceController::shrinkLog);
+    connect(c_.sssjk, &QAction::triggered, this, &MaintenanceController::shrinkDatabase);
+    c_.dataGrid1->installEventFilter(this);
+    c_.dataGrid1->viewport()->installEventFilter(this);
 }
 
-QAction* MaintenanceController::action(const char* name) const {
-    const QString wanted = QString::fromLatin1(name);
-    if (QMenu* menu = window_.databaseMenu())
-        for (QAction* a : menu->actions())
-            if (a->objectName() == wanted) return a;
-    return window_.findChild<QAction*>(wanted);
+QString MaintenanceController::selectedDatabase() const {
+    // An item chosen from the popup acts on the database its caption named.
+    return chosen_ ? *chosen_ : c_.text8->text();
 }
 
 bool MaintenanceController::eventFilter(QObject* watched, QEvent* event) {
@@ -58,33 +43,32 @@ bool MaintenanceController::eventFilter(QObject* watched, QEvent* event) {
 
 void MaintenanceController::databaseListPressed(Qt::MouseButton button, const QPoint& globalPos) {
     if (button != Qt::RightButton) return;
-    const QString name = window_.selectedDatabase();
+    const QString name = selectedDatabase();
     const bool enabled = !name.isEmpty();
-    for (QAction* a : {detach_, shrinkLog_, shrinkDatabase_})
-        if (a) a->setEnabled(enabled);
-    if (detach_) detach_->setText(detachCaption(name));
-    if (shrinkLog_) shrinkLog_->setText(shrinkLogCaption(name));
-    if (shrinkDatabase_) shrinkDatabase_->setText(shrinkDatabaseCaption(name));
-    if (QMenu* menu = window_.databaseMenu()) menuExec_(menu, globalPos);
+    for (QAction* a : {c_.flsj, c_.ssrz, c_.sssjk}) a->setEnabled(enabled);
+    c_.flsj->setText(detachCaption(name));
+    c_.ssrz->setText(shrinkLogCaption(name));
+    c_.sssjk->setText(shrinkDatabaseCaption(name));
+    chosen_ = name;
+    prompts_.popup(*c_.fj, globalPos);
+    chosen_.reset();
 }
 
 void MaintenanceController::detach() {
-    const QString name = window_.selectedDatabase();
+    const QString name = selectedDatabase();
     if (name.isEmpty()) return;
-    const Credentials& login = window_.credentials();
     try {
         // Catalog master, so that the connection is not itself inside the database.
-        executeStatement(connectionShapeB(login.serverName(), login.password()),
-                         detachStatement(name));
+        access_.execute(ConnectionShape::server(), detachStatement(name));
     } catch (const std::exception& e) {
-        Messages::showFailure(e);
+        prompts_.failure(e);
         return;
     }
-    Messages::show(detachDoneText(name), MsgIcon::Information, QString::fromUtf16(kDoneTitle));
+    prompts_.message(detachDoneText(name), MsgIcon::Information, QString::fromUtf16(kDoneTitle));
     try {
-        window_.databaseList()->refresh();
+        c_.adodc1->refresh();
     } catch (const std::exception& e) {
-        Messages::showFailure(e);
+        prompts_.failure(e);
     }
 }
 
@@ -96,30 +80,31 @@ void MaintenanceController::shrinkDatabase() {
 }
 
 void MaintenanceController::shrink(ShrinkKind kind) {
-    const QString name = window_.selectedDatabase();
+    const QString name = selectedDatabase();
     if (name.isEmpty()) {
-        Messages::show(noDatabaseSelectedText(), MsgIcon::Critical,
-                       QString::fromUtf16(kNoSelectionTitle));
+        prompts_.message(noDatabaseSelectedText(), MsgIcon::Critical,
+                         QString::fromUtf16(kNoSelectionTitle));
         return;
     }
-    const Credentials& login = window_.credentials();
     QString& box = kind == ShrinkKind::Log ? text9_ : text10_;
     try {
         // The lookup's connection is closed before the statement's opens.
-        const db::ResultSet files = queryResultSet(
-            connectionShapeC(name, login.serverName(), login.password()), logicalNameQuery(kind));
+        const db::ResultSet files =
+            access_.query(ConnectionShape::database(name), logicalNameQuery(kind));
         if (files.rows.isEmpty() || files.rows.first().isEmpty()) {
-            Messages::show(noFileToShrinkText(name), MsgIcon::Critical);
+            prompts_.message(noFileToShrinkText(name), MsgIcon::Critical);
             return;
         }
-        box = attach::trimPadding(files.rows.first().first());
-        executeStatement(connectionShapeC(name, login.serverName(), login.password()),
-                         shrinkBatch(name, box));
+        box = trimPadding(files.rows.first().first());
+        const QString logical = box;
+        access_.execute(ConnectionShape::database(name), [&name, &logical](int majorVersion) {
+            return shrinkBatchFor(majorVersion, name, logical);
+        });
     } catch (const std::exception& e) {
-        Messages::showFailure(e);
+        prompts_.failure(e);
         return;
     }
-    Messages::show(shrinkDoneText(kind), MsgIcon::Information, QString::fromUtf16(kDoneTitle));
+    prompts_.message(shrinkDoneText(kind), MsgIcon::Information, QString::fromUtf16(kDoneTitle));
 }
 
 }  // namespace korvid::maintenance

@@ -5,29 +5,24 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
-#include <functional>
+#include <optional>
 
+#include "maintenance/MaintenanceControls.h"
 #include "maintenance/MaintenanceTexts.h"
 
-class QAction;
-class QMenu;
-class QWidget;
-
 namespace korvid {
-class MainWindow;
-}
+class Prompts;
+class ServerAccess;
+}  // namespace korvid
 
 namespace korvid::maintenance {
 
 class MaintenanceController : public QObject {
     Q_OBJECT
 public:
-    // Shows the menu modally at a screen position; tests put their own in its place.
-    using MenuExec = std::function<void(QMenu* menu, const QPoint& globalPos)>;
-
-    explicit MaintenanceController(MainWindow& window);
-
-    void setMenuExec(MenuExec exec) { menuExec_ = std::move(exec); }
+    // Every control of the set must be there.
+    MaintenanceController(const MaintenanceControls& controls, const ServerAccess& access,
+                          Prompts& prompts);
 
     // Text9 and Text10: the logical names of the last shrinks' files.
     QString logLogicalName() const { return text9_; }
@@ -45,14 +40,12 @@ protected:
 
 private:
     void shrink(ShrinkKind kind);
-    QAction* action(const char* name) const;
+    QString selectedDatabase() const;
 
-    MainWindow& window_;
-    QWidget* grid_ = nullptr;
-    QAction* detach_ = nullptr;
-    QAction* shrinkLog_ = nullptr;
-    QAction* shrinkDatabase_ = nullptr;
-    MenuExec menuExec_;
+    MaintenanceControls c_;
+    std::optional<QString> chosen_;  // the database the open popup names
+    const ServerAccess& access_;
+    Prompts& prompts_;
     QString text9_;
     QString text10_;
 };

@@ -1,6 +1,6 @@
 #include "maintenance/MaintenanceTexts.h"
 
-#include "attach/SqlText.h"
+#include "access/SqlText.h"
 
 namespace korvid::maintenance {
 
@@ -8,7 +8,7 @@ const char16_t* const kDoneTitle = u"提示：";
 const char16_t* const kNoSelectionTitle = u"提示:";
 
 QString detachStatement(const QString& database) {
-    return QStringLiteral("EXEC sp_detach_db @dbname = ") + attach::nLiteral(database);
+    return QStringLiteral("EXEC sp_detach_db @dbname = ") + nLiteral(database);
 }
 
 QString logicalNameQuery(ShrinkKind kind) {
@@ -17,9 +17,31 @@ QString logicalNameQuery(ShrinkKind kind) {
 }
 
 QString shrinkBatch(const QString& database, const QString& logicalName) {
-    return QStringLiteral("BACKUP LOG ") + attach::bracketed(database) +
-           QStringLiteral(" WITH TRUNCATE_ONLY DBCC SHRINKFILE (") +
-           attach::bracketed(logicalName) + QLatin1Char(')');
+    return QStringLiteral("BACKUP LOG ") + bracketed(database) +
+           QStringLiteral(" WITH TRUNCATE_ONLY DBCC SHRINKFILE (") + bracketed(logicalName) +
+           QLatin1Char(')');
+}
+
+QString modernShrinkBatch(const QString& database, const QString& logicalName) {
+    const QString name = bracketed(database);
+    return QStringLiteral(
+               "DECLARE @model nvarchar(60) "
+               "DECLARE @message nvarchar(2048) "
+               "SET @model = CONVERT(nvarchar(60), DATABASEPROPERTYEX(%1, 'Recovery')) "
+               "IF @model <> N'SIMPLE' ALTER DATABASE %2 SET RECOVERY SIMPLE "
+               "CHECKPOINT "
+               "BEGIN TRY DBCC SHRINKFILE (%3) END TRY "
+               "BEGIN CATCH SET @message = ERROR_MESSAGE() END CATCH "
+               "IF @model = N'FULL' ALTER DATABASE %2 SET RECOVERY FULL "
+               "IF @model = N'BULK_LOGGED' ALTER DATABASE %2 SET RECOVERY BULK_LOGGED "
+               "IF @message IS NOT NULL RAISERROR(@message, 16, 1)")
+        .arg(nLiteral(database), name, bracketed(logicalName));
+}
+
+QString shrinkBatchFor(int majorVersion, const QString& database, const QString& logicalName) {
+    // TRUNCATE_ONLY was refused from SQL Server 2008 (version 10) on.
+    return majorVersion >= 10 ? modernShrinkBatch(database, logicalName)
+                              : shrinkBatch(database, logicalName);
 }
 
 QString detachCaption(const QString& database) {

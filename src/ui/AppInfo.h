@@ -3,10 +3,13 @@
 
 namespace korvid {
 
-// The application's own name, shown as the default title of every message box.
-inline constexpr const char* kAppTitle = "Korvid";
-inline constexpr const char* kVersionLabel = "V3.0";
-
+// The application's own name: the toolkit's application name and the default title of a box.
 QString appTitle();
+
+// The version as the login banner shows it: "V3.0".
+QString versionLabel();
+
+// The main window's caption: the name, the version and the maker's web address.
+QString mainWindowCaption();
 
 }  // namespace korvid

@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 
 namespace korvid {
 
@@ -60,6 +61,12 @@ QPixmap loginBanner() {
     p.setPen(QColor(255, 255, 255, 28));
     for (int x = 0; x < 422; x += 18) p.drawLine(x, 0, x, 277);
     for (int y = 0; y < 277; y += 18) p.drawLine(0, y, 422, y);
+    // A light corner behind the version, which is written in a label's own dark text.
+    QRadialGradient glow(QPointF(422, 0), 170);
+    glow.setColorAt(0.0, QColor(0xF0, 0xF6, 0xFC));
+    glow.setColorAt(0.6, QColor(0xF0, 0xF6, 0xFC, 210));
+    glow.setColorAt(1.0, QColor(0xF0, 0xF6, 0xFC, 0));
+    p.fillRect(pm.rect(), glow);
     drawDrum(p, QRectF(28, 70, 70, 96), QColor(0xD8, 0xA0, 0x30), QColor(0xF4, 0xD0, 0x70));
     drawDrum(p, QRectF(70, 120, 62, 84), QColor(0x9C, 0xB8, 0xD8), QColor(0xD0, 0xE0, 0xF4));
     QFont title(QStringLiteral("DejaVu Sans"));
@@ -73,7 +80,7 @@ QPixmap loginBanner() {
     p.setFont(small);
     p.setPen(QColor(0xE0, 0xF0, 0xFF));
     p.drawText(QRect(20, 224, 380, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("SQL Server 2000 data files"));
+               QStringLiteral("SQL Server 2000 数据文件"));
     return pm;
 }
 

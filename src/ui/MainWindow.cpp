@@ -3,32 +3,30 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
-#include <QDateTime>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
 
-#include "login/ConnectionStrings.h"
-#include "login/Credentials.h"
-#include "login/Messages.h"
-#include "login/QuerySource.h"
+#include "access/Prompts.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
 #include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
+#include "ui/FrameLook.h"
 #include "ui/ProgramEnd.h"
+#include "ui/StatusBar.h"
 #include "ui/Twips.h"
 
 namespace korvid {
@@ -54,17 +52,20 @@ void setColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 
 }  // namespace
 
-MainWindow::MainWindow(const Credentials& credentials, QWidget* parent)
-    : QMainWindow(parent), credentials_(credentials), adodc1_(new QuerySource(this)) {
+MainWindow::MainWindow(const ServerAccess& access, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent),
+      access_(access),
+      prompts_(prompts),
+      adodc1_(new QuerySource(access, this)) {
     setObjectName(QStringLiteral("form2"));
-    setWindowTitle(QStringLiteral("Korvid V3.0   -=-   https://korvid.example/"));
+    setWindowTitle(mainWindowCaption());
     setWindowIcon(mainIcon());
     setFont(songti(9));
     adodc1_->setObjectName(QStringLiteral("Adodc1"));
     adodc1_->setColumnCaption(0, QStringLiteral("数据库名称"));
 
     buildControls();
-    buildStatusBar();
+    setStatusBar(new StatusBar(this));
     buildMenus();
 
     resize(twipsSize(11535, 7410));
@@ -94,6 +95,14 @@ void MainWindow::buildControls() {
     dataGrid1_->verticalHeader()->setVisible(false);
     dataGrid1_->horizontalHeader()->setStretchLastSection(true);
     dataGrid1_->setFont(songti(9));
+    // Rows one line of the 9 pt font high with a small margin, so a long list shows many names;
+    // never lower than the font's own line, so no name is cut.
+    const int rowHeight =
+        std::max(QFontInfo(dataGrid1_->font()).pixelSize() + 4, dataGrid1_->fontMetrics().height());
+    QHeaderView* rows = dataGrid1_->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(rowHeight);
     setColour(dataGrid1_, QPalette::Base, QColor(0x00, 0xC0, 0xC0));
     // The grid's current row is the list's current row: mouse and keyboard alike.
     connect(dataGrid1_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -107,29 +116,7 @@ void MainWindow::buildControls() {
         dataGrid1_->selectRow(row);
     });
 
-    auto* fm1 = named(new QGroupBox(QStringLiteral("文件搜索设置"), client), "fm1");
-    placeTwips(fm1, 2640, 120, 6375, 2475);
-    auto* label1 = named(new QLabel(QStringLiteral("磁盘："), fm1), "Label1");
-    placeTwips(label1, 240, 300, 540, 180);
-    auto* drive = named(new QComboBox(fm1), "drive");
-    placeTwips(drive, 840, 240, 2775, 300);
-    auto* label2 = named(new QLabel(QStringLiteral("文件："), fm1), "Label2");
-    placeTwips(label2, 3840, 300, 540, 180);
-    auto* text1 = named(new QLineEdit(QStringLiteral("Text1"), fm1), "Text1");
-    placeTwips(text1, 4440, 240, 1815, 315);
-    text1->setFont(songti(10.5));
-    auto* dir1 = named(new QListWidget(fm1), "Dir1");
-    placeTwips(dir1, 240, 600, 6015, 1770);
-
-    auto* fm = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
-    placeTwips(fm, 9240, 120, 2175, 2475);
-    auto* command1 = named(new QPushButton(QStringLiteral("搜索数据"), fm), "Command1");
-    placeTwips(command1, 360, 360, 1455, 315);
-    auto* command5 = named(new QPushButton(QStringLiteral("自动附加"), fm), "Command5");
-    placeTwips(command5, 360, 1080, 1455, 315);
-    auto* command2 = named(new QPushButton(QStringLiteral("退出程序"), fm), "Command2");
-    placeTwips(command2, 360, 1800, 1455, 315);
-    connect(command2, &QPushButton::clicked, this, [] { endProgram(); });
+    buildSearchControls(client);
 
     label3_ = named(new QLabel(QStringLiteral("搜索结果列表："), client), "Label3");
     placeTwips(label3_, 2640, 2640, kLabel3WidthTwips, 180);
@@ -144,8 +131,63 @@ void MainWindow::buildControls() {
     list3_->setToolTip(QStringLiteral("双击清除单条列表记录"));
     setColour(list3_, QPalette::Text, Qt::black);
 
+    list3_->setCursor(cursor);
+    list3_->viewport()->setCursor(cursor);
+
+    buildHiddenControls(client);
+    nameForScreenReaders();
+
+    // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
+    const QList<QWidget*> order = {drive_,    text1_,    list3_, command5_,
+                                   command1_, command2_, dir1_,  dataGrid1_};
+    for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+    drive_->setFocus();
+}
+
+void MainWindow::nameForScreenReaders() {
+    // Buttons, frames and panels are named by their captions; these have none of their own.
+    dataGrid1_->setAccessibleName(QStringLiteral("数据库列表"));
+    drive_->setAccessibleName(QStringLiteral("磁盘"));
+    text1_->setAccessibleName(QStringLiteral("文件"));
+    text1_->setAccessibleDescription(QStringLiteral("要搜索的文件名，可用通配符 * 和 ?"));
+    dir1_->setAccessibleName(QStringLiteral("文件夹列表"));
+    list3_->setAccessibleName(QStringLiteral("搜索结果列表"));
+    command1_->setAccessibleDescription(QStringLiteral("在所选的文件夹及其子文件夹中搜索文件"));
+    command5_->setAccessibleDescription(
+        QStringLiteral("从选中的一行起，把列表中的文件逐个附加到服务器"));
+}
+
+void MainWindow::buildSearchControls(QWidget* client) {
+    const QCursor cursor = controlCursor();
+    fm1_ = named(new QGroupBox(QStringLiteral("文件搜索设置"), client), "fm1");
+    placeTwips(fm1_, 2640, 120, 6375, 2475);
+    auto* label1 = named(new QLabel(QStringLiteral("磁盘："), fm1_), "Label1");
+    placeTwips(label1, 240, 300, 540, 180);
+    drive_ = named(new QComboBox(fm1_), "drive");
+    placeTwips(drive_, 840, 240, 2775, 300);
+    auto* label2 = named(new QLabel(QStringLiteral("文件："), fm1_), "Label2");
+    placeTwips(label2, 3840, 300, 540, 180);
+    text1_ = named(new QLineEdit(QStringLiteral("Text1"), fm1_), "Text1");
+    placeTwips(text1_, 4440, 240, 1815, 315);
+    text1_->setFont(songti(10.5));
+    dir1_ = named(new QListWidget(fm1_), "Dir1");
+    placeTwips(dir1_, 240, 600, 6015, 1770);
+    label1->setBuddy(drive_);
+    label2->setBuddy(text1_);
+
+    fm_ = named(new QGroupBox(QStringLiteral("操作选项"), client), "fm");
+    placeTwips(fm_, 9240, 120, 2175, 2475);
+    command1_ = named(new QPushButton(QStringLiteral("搜索数据"), fm_), "Command1");
+    placeTwips(command1_, 360, 360, 1455, 315);
+    command5_ = named(new QPushButton(QStringLiteral("自动附加"), fm_), "Command5");
+    placeTwips(command5_, 360, 1080, 1455, 315);
+    command2_ = named(new QPushButton(QStringLiteral("退出程序"), fm_), "Command2");
+    placeTwips(command2_, 360, 1800, 1455, 315);
+    connect(command2_, &QPushButton::clicked, this, [] { endProgram(); });
+
     // Frames: blue captions on light grey; what they hold keeps black text.
-    for (QGroupBox* frame : {fm1, fm}) {
+    for (QGroupBox* frame : {fm1_, fm_}) {
+        setCaptionOnBorder(frame);
         frame->setAutoFillBackground(true);
         QPalette pal = frame->palette();
         pal.setColor(QPalette::Window, kLightGrey);
@@ -153,7 +195,7 @@ void MainWindow::buildControls() {
         frame->setPalette(pal);
     }
     for (QLabel* label : {label1, label2}) setColour(label, QPalette::WindowText, Qt::black);
-    for (QWidget* w : {static_cast<QWidget*>(drive), static_cast<QWidget*>(text1)}) {
+    for (QWidget* w : {static_cast<QWidget*>(drive_), static_cast<QWidget*>(text1_)}) {
         QPalette pal = w->palette();
         pal.setColor(QPalette::Base, kLightGrey);
         pal.setColor(QPalette::Button, kLightGrey);
@@ -161,21 +203,10 @@ void MainWindow::buildControls() {
         pal.setColor(QPalette::ButtonText, Qt::black);
         w->setPalette(pal);
     }
-
-    for (QWidget* w : std::initializer_list<QWidget*>{command1, command5, command2, drive})
+    for (QWidget* w : std::initializer_list<QWidget*>{command1_, command5_, command2_, drive_})
         w->setCursor(cursor);
-    for (QAbstractScrollArea* w : std::initializer_list<QAbstractScrollArea*>{dir1, list3_}) {
-        w->setCursor(cursor);
-        w->viewport()->setCursor(cursor);
-    }
-
-    buildHiddenControls(client);
-
-    // Tab order by the forms' tab indexes; the drive list has the focus when the window opens.
-    const QList<QWidget*> order = {drive,    text1,    list3_, command5,
-                                   command1, command2, dir1,   dataGrid1_};
-    for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
-    drive->setFocus();
+    dir1_->setCursor(cursor);
+    dir1_->viewport()->setCursor(cursor);
 }
 
 void MainWindow::buildHiddenControls(QWidget* client) {
@@ -184,6 +215,7 @@ void MainWindow::buildHiddenControls(QWidget* client) {
     // maintenance controllers.
     auto* frame1 = named(new QGroupBox(QStringLiteral("分离收缩"), client), "Frame1");
     frame1->setVisible(false);
+    setCaptionOnBorder(frame1);
     text8_ = named(new QLineEdit(frame1), "Text8");
 
     // Text8 is bound to the field NAME of the list's current row and follows it.
@@ -191,92 +223,77 @@ void MainWindow::buildHiddenControls(QWidget* client) {
             [this] { text8_->setText(adodc1_->currentField(QStringLiteral("NAME"))); });
 }
 
-void MainWindow::buildStatusBar() {
-    auto* bar = named(new QStatusBar(this), "StatusBar1");
-    bar->setFixedHeight(twipsToPixels(375));
-    bar->setSizeGripEnabled(true);
-    setStatusBar(bar);
-    struct Panel {
-        const char* name;
-        int widthTwips;
-        QString text;
-    };
-    const Panel panels[] = {
-        {"Panel1", 3400, QStringLiteral("Korvid 数据库文件工具")},
-        {"Panel2", 1440, QStringLiteral("作者：Korvid")},
-        {"Panel3", 2000, QStringLiteral("korvid.example")},
-        {"Panel4", 1440, QString()},
-        {"Panel5", 1440, QStringLiteral("地点：本机")},
-        {"Panel6", 1440, QStringLiteral("SQL 工具")},
-    };
-    for (const Panel& p : panels) {
-        auto* label = named(new QLabel(p.text, bar), p.name);
-        label->setFixedWidth(twipsToPixels(p.widthTwips));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        bar->addWidget(label);
-        if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = label;
-    }
-    // The date stays current across midnight: the timer is set for just past it, and looks
-    // at least once a minute in case the clock is changed.
-    dateTimer_ = new QTimer(this);
-    dateTimer_->setSingleShot(true);
-    dateTimer_->setTimerType(Qt::PreciseTimer);
-    connect(dateTimer_, &QTimer::timeout, this, &MainWindow::showToday);
-    showToday();
-}
-
-int MainWindow::nextDateCheckMs(const QTime& now) {
-    constexpr int kMinute = 60 * 1000;
-    constexpr int kPastMidnight = 250;
-    const int toMidnight = 24 * 60 * 60 * 1000 - now.msecsSinceStartOfDay();
-    return std::min(kMinute, toMidnight + kPastMidnight);
-}
-
-void MainWindow::showToday() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString today = QLocale::system().toString(now.date(), QLocale::ShortFormat);
-    if (panel4_->text() != today) panel4_->setText(today);
-    dateTimer_->start(nextDateCheckMs(now.time()));
-}
-
 void MainWindow::buildMenus() {
     // Popup menus only: they are never put in a menu bar, and are hidden on activation.
     mfile_ = named(new QMenu(QStringLiteral("File"), this), "mfile");
-    named(mfile_->addAction(QStringLiteral("附加：")), "FjDG");
-    named(mfile_->addAction(QStringLiteral("附加：全部数据库")), "Fjqb");
+    fjdg_ = named(mfile_->addAction(QStringLiteral("附加：")), "FjDG");
+    fjqb_ = named(mfile_->addAction(QStringLiteral("附加：全部数据库")), "Fjqb");
     named(mfile_->addSeparator(), "GD");
-    named(mfile_->addAction(QStringLiteral("无LDF附加：")), "WLDF");
+    wldf_ = named(mfile_->addAction(QStringLiteral("无LDF附加：")), "WLDF");
 
     fj_ = named(new QMenu(QStringLiteral("FJ"), this), "FJ");
-    named(fj_->addAction(QStringLiteral("分离：")), "FLSJ");
+    flsj_ = named(fj_->addAction(QStringLiteral("分离：")), "FLSJ");
     named(fj_->addSeparator(), "G");
-    named(fj_->addAction(QStringLiteral("收缩日志")), "SSRZ");
-    named(fj_->addAction(QStringLiteral("收缩数据库")), "SSSJK");
+    ssrz_ = named(fj_->addAction(QStringLiteral("收缩日志")), "SSRZ");
+    sssjk_ = named(fj_->addAction(QStringLiteral("收缩数据库")), "SSSJK");
 }
 
 QString MainWindow::selectedDatabase() const {
     return text8_->text();
 }
 
-bool MainWindow::beginLongRun() {
-    if (longRun_) return false;
-    longRun_ = true;
-    return true;
+search::SearchControls MainWindow::searchControls() const {
+    search::SearchControls c;
+    c.window = const_cast<MainWindow*>(this);
+    c.fm1 = fm1_;
+    c.fm = fm_;
+    c.drive = drive_;
+    c.dir1 = dir1_;
+    c.text1 = text1_;
+    c.command1 = command1_;
+    c.label3 = label3_;
+    c.list3 = list3_;
+    c.mfile = mfile_;
+    c.fjdg = fjdg_;
+    c.fjqb = fjqb_;
+    c.wldf = wldf_;
+    return c;
 }
 
-void MainWindow::endLongRun() {
-    longRun_ = false;
+attach::AttachControls MainWindow::attachControls() const {
+    attach::AttachControls c;
+    c.window = const_cast<MainWindow*>(this);
+    c.fm = fm_;
+    c.command5 = command5_;
+    c.label3 = label3_;
+    c.mfile = mfile_;
+    c.fjdg = fjdg_;
+    c.fjqb = fjqb_;
+    c.wldf = wldf_;
+    c.adodc1 = adodc1_;
+    return c;
+}
+
+maintenance::MaintenanceControls MainWindow::maintenanceControls() const {
+    maintenance::MaintenanceControls c;
+    c.dataGrid1 = dataGrid1_;
+    c.fj = fj_;
+    c.flsj = flsj_;
+    c.ssrz = ssrz_;
+    c.sssjk = sssjk_;
+    c.text8 = text8_;
+    c.adodc1 = adodc1_;
+    return c;
 }
 
 void MainWindow::loadDatabaseList() {
-    // Shape B from the hidden login boxes, read at the moment of every connection.
-    adodc1_->setConnectionStringSource(
-        [this] { return connectionShapeB(credentials_.serverName(), credentials_.password()); });
+    // Shape B, with the hidden login boxes read at the moment of every connection.
+    adodc1_->setConnectionShape(ConnectionShape::server());
     adodc1_->setRecordSource(QString::fromUtf8(kDatabaseListSource));
     try {
         adodc1_->refresh();
     } catch (const std::exception& error) {
-        Messages::showFailure(error);
+        prompts_.failure(error);
     }
 }
 

@@ -1,31 +1,43 @@
 #pragma once
 // The main window form2: database list, search settings, command buttons, result list, status
-// bar, the two popup menus. Every control carries its system name as objectName; the subsystem
-// controllers find their controls by that name (findChild) and give them their behaviour.
+// bar, the two popup menus. Every control carries its system name as objectName; the subsystems
+// are handed their controls as typed sets and give them their behaviour.
 
 #include <QMainWindow>
 #include <QSize>
 
+#include "attach/AttachControls.h"
+#include "maintenance/MaintenanceControls.h"
+#include "search/SearchControls.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPushButton;
 class QTableView;
-class QTime;
-class QTimer;
 
 namespace korvid {
 
-class Credentials;
+class Prompts;
 class QuerySource;
+class ServerAccess;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(const Credentials& credentials, QWidget* parent = nullptr);
+    MainWindow(const ServerAccess& access, Prompts& prompts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const Credentials& credentials() const { return credentials_; }
+    const ServerAccess& serverAccess() const { return access_; }
+
+    // The controls each subsystem gives its behaviour to.
+    search::SearchControls searchControls() const;
+    attach::AttachControls attachControls() const;
+    maintenance::MaintenanceControls maintenanceControls() const;
 
     // Adodc1: the source of the database list.
     QuerySource* databaseList() const { return adodc1_; }
@@ -35,12 +47,6 @@ public:
     QMenu* fileMenu() const { return mfile_; }   // mfile
     QMenu* databaseMenu() const { return fj_; }  // FJ
 
-    // Long loops (the folder walk, auto attach) yield to the window; while one runs, another
-    // must not start. begin returns false when one is already running.
-    bool beginLongRun();
-    void endLongRun();
-    bool longRunActive() const { return longRun_; }
-
     // Applies the resize rules to the given outer size in twips (also used by tests).
     void applyResizeRules(int outerWidthTwips, int outerHeightTwips);
 
@@ -49,10 +55,6 @@ public:
     void loadDatabaseList();
 
     void setVisible(bool visible) override;
-
-    // How long the status bar's date waits before it looks at the clock again: a minute at
-    // most, and just past the coming midnight when that is sooner.
-    static int nextDateCheckMs(const QTime& now);
 
 signals:
     // Window activation, after the menus are hidden: the search start-up settings run here.
@@ -67,29 +69,41 @@ protected:
 
 private:
     void buildControls();
+    void buildSearchControls(QWidget* client);
     void buildHiddenControls(QWidget* client);
-    void buildStatusBar();
+    void nameForScreenReaders();
     void buildMenus();
     void runActivation();
     void applyResizeRulesToOuterSize();
-    void showToday();
     void fitLabel3();
 
-    const Credentials& credentials_;
+    const ServerAccess& access_;
+    Prompts& prompts_;
     QTableView* dataGrid1_ = nullptr;
+    QGroupBox* fm1_ = nullptr;
+    QComboBox* drive_ = nullptr;
+    QLineEdit* text1_ = nullptr;
+    QListWidget* dir1_ = nullptr;
+    QGroupBox* fm_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    QPushButton* command2_ = nullptr;
     QListWidget* list3_ = nullptr;
     QLabel* label3_ = nullptr;
     static constexpr int kLabel3WidthTwips = 1260;
-    QLabel* panel4_ = nullptr;
-    QTimer* dateTimer_ = nullptr;
     bool loaded_ = false;
     QuerySource* adodc1_ = nullptr;
     QLineEdit* text8_ = nullptr;
     QMenu* mfile_ = nullptr;
+    QAction* fjdg_ = nullptr;
+    QAction* fjqb_ = nullptr;
+    QAction* wldf_ = nullptr;
     QMenu* fj_ = nullptr;
+    QAction* flsj_ = nullptr;
+    QAction* ssrz_ = nullptr;
+    QAction* sssjk_ = nullptr;
     bool activated_ = false;
     QSize rulesOuterSize_;  // the outer size the resize rules last ran with
-    bool longRun_ = false;
 };
 
 }  // namespace korvid

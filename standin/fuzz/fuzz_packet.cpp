@@ -1,5 +1,6 @@
 // libFuzzer target: whatever a client sends, the packet reader, the message assembler and the
-// PRELOGIN, LOGIN7, RPC and batch decoders must answer without crashing or reading out of bounds.
+// PRELOGIN, LOGIN7, RPC and batch decoders, and the browser's answers to a datagram, must answer
+// without crashing or reading out of bounds.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,6 +10,7 @@
 #include "protocol/PacketReader.h"
 #include "protocol/Prelogin.h"
 #include "protocol/Rpc.h"
+#include "protocol/Ssrp.h"
 #include "protocol/Utf16.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)rpcProcedureName(whole);
     (void)utf16leToUtf8(whole);
     (void)batchText(whole);
+    static const std::vector<SsrpInstance> instances{{"HOST", "KORVID", "8.00.2039", 1433}};
+    (void)answerSsrp(whole, instances);
 
     // The bytes as a stream, fed in uneven pieces the way a socket delivers them.
     PacketReader reader(4096);

@@ -21,6 +21,13 @@ void PacketReader::feed(const uint8_t* data, size_t size) {
     buffer_.insert(buffer_.end(), data, data + size);
 }
 
+Bytes PacketReader::takeBuffered() {
+    Bytes rest(buffer_.begin() + static_cast<std::ptrdiff_t>(start_), buffer_.end());
+    buffer_.clear();
+    start_ = 0;
+    return rest;
+}
+
 PacketReader::Result PacketReader::next(Packet& packet) {
     if (broken_) return Result::Malformed;
     const size_t available = buffer_.size() - start_;

@@ -26,6 +26,9 @@ public:
     // The client may send up to the negotiated size from the login on.
     void setMaxPacketSize(size_t size);
     size_t buffered() const { return buffer_.size() - start_; }
+    // Hands back the bytes not yet taken as packets and forgets them: after a TLS handshake
+    // what follows its last PRELOGIN packet is TLS records, not packets.
+    Bytes takeBuffered();
 
 private:
     Bytes buffer_;

@@ -1,5 +1,7 @@
 #include "Prelogin.h"
 
+#include <cstdio>
+
 namespace standin {
 
 namespace {
@@ -9,6 +11,8 @@ constexpr uint8_t kInstOpt = 0x02;
 constexpr uint8_t kThreadId = 0x03;
 constexpr uint8_t kMars = 0x04;
 constexpr uint8_t kTerminator = 0xFF;
+// 8.0 build 2039: SQL Server 2000 SP4.
+constexpr uint8_t kProductVersion[] = {0x08, 0x00, 0x07, 0xF7};
 }  // namespace
 
 std::optional<PreloginRequest> parsePrelogin(const Bytes& payload) {
@@ -45,7 +49,29 @@ std::optional<PreloginRequest> parsePrelogin(const Bytes& payload) {
     return request;
 }
 
-Bytes buildPreloginReply() {
+EncryptionAnswer negotiateEncryption(ServerEncryption setting, std::optional<uint8_t> client) {
+    if (setting == ServerEncryption::Off) return {EncryptNotSup, TlsUse::None};
+    const uint8_t asked = client ? static_cast<uint8_t>(*client & 0x7F) : uint8_t{EncryptNotSup};
+    const bool refuses = asked == EncryptNotSup || asked > EncryptReq;
+    const bool insists = asked == EncryptOn || asked == EncryptReq;
+    if (setting == ServerEncryption::Login) {
+        if (refuses) return {EncryptNotSup, TlsUse::None};
+        return insists ? EncryptionAnswer{EncryptOn, TlsUse::WholeSession}
+                       : EncryptionAnswer{EncryptOff, TlsUse::LoginOnly};
+    }
+    if (refuses) return {EncryptReq, TlsUse::Refused};
+    return {static_cast<uint8_t>(insists ? EncryptOn : EncryptReq), TlsUse::WholeSession};
+}
+
+std::string productVersionText() {
+    const unsigned build = (unsigned{kProductVersion[2]} << 8) | kProductVersion[3];
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%02u.%u", unsigned{kProductVersion[0]},
+                  unsigned{kProductVersion[1]}, build);
+    return text;
+}
+
+Bytes buildPreloginReply(uint8_t encryption) {
     Bytes out;
     // Four option entries of 5 bytes and the terminator put the data at offset 21.
     const uint16_t versionAt = 21, encryptionAt = 27, instAt = 28, threadAt = 29;
@@ -62,8 +88,9 @@ Bytes buildPreloginReply() {
     putU16BE(out, threadAt);
     putU16BE(out, 0);
     putU8(out, kTerminator);
-    for (uint8_t b : {0x08, 0x00, 0x07, 0xF7, 0x00, 0x00}) putU8(out, b);
-    putU8(out, EncryptNotSup);
+    for (uint8_t b : kProductVersion) putU8(out, b);
+    putU16BE(out, 0);  // sub-build
+    putU8(out, encryption);
     putU8(out, 0x00);
     return out;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// PRELOGIN: the client's options and the stand-in's answer (no encryption, no MARS).
+// PRELOGIN: the client's options, the encryption both sides end up with, and the stand-in's
+// answer (never MARS).
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "Bytes.h"
 
@@ -25,7 +27,32 @@ struct PreloginRequest {
 // nullopt when the option table is not terminated or points outside the payload.
 std::optional<PreloginRequest> parsePrelogin(const Bytes& payload);
 
-// VERSION 8.0.2039, ENCRYPTION NOT_SUP, INSTOPT ok, empty THREADID; never a MARS option.
-Bytes buildPreloginReply();
+// The server's setting: no certificate (off); a certificate, encryption as the client asks
+// (login); "Force Encryption" (required).
+enum class ServerEncryption { Off, Login, Required };
+
+// What follows the PRELOGIN answer.
+enum class TlsUse {
+    None,          // the session runs in the clear
+    LoginOnly,     // TLS handshake, LOGIN7 over TLS, then the clear
+    WholeSession,  // TLS handshake, then TLS until the connection ends
+    Refused,       // the answer is sent, then the server closes the connection
+};
+
+struct EncryptionAnswer {
+    uint8_t reply = EncryptNotSup;  // the ENCRYPTION byte of the server's PRELOGIN answer
+    TlsUse use = TlsUse::None;
+};
+
+// The server's half of the client/server encryption table of MS-TDS 2.2.6.5. A client that sends
+// no ENCRYPTION option is taken as one that cannot encrypt; the client-certificate bit is ignored.
+EncryptionAnswer negotiateEncryption(ServerEncryption setting, std::optional<uint8_t> client);
+
+// VERSION 8.0.2039, ENCRYPTION (NOT_SUP unless told otherwise), INSTOPT ok, empty THREADID;
+// never a MARS option.
+Bytes buildPreloginReply(uint8_t encryption = EncryptNotSup);
+
+// The product version as the SQL Server Browser names it: "8.00.2039".
+std::string productVersionText();
 
 }  // namespace standin

@@ -120,8 +120,56 @@ void putFixedInt(Bytes& out, const Value& v, int width) {
     for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>((x >> (8 * i)) & 0xFF));
 }
 
+// NVARCHAR / NCHAR: 2-byte byte count (0xFFFF for NULL), UTF-16LE; NCHAR padded with blanks.
+void putText(Bytes& out, const Column& c, const Value& v) {
+    if (v.kind == Value::Kind::Null) {
+        putU16LE(out, 0xFFFF);
+        return;
+    }
+    const uint16_t limit = charLimit(c);
+    Bytes u = truncateUtf16(utf8ToUtf16le(textOf(v)), limit);
+    if (c.type == ColType::NChar) {
+        while (u.size() / 2 < limit) putU16LE(u, 0x0020);
+    }
+    putU16LE(out, static_cast<uint16_t>(u.size()));
+    putBytes(out, u);
+}
+
+// SQL_VARIANT: 4-byte length, base type, property bytes, value; an int or an nvarchar.
+void putVariant(Bytes& out, const Value& v) {
+    if (v.kind == Value::Kind::Null) {
+        putU32LE(out, 0);
+    } else if (v.kind == Value::Kind::Int) {
+        putU32LE(out, 2 + 4);
+        putU8(out, TypeInt4);
+        putU8(out, 0);
+        putFixedInt(out, v, 4);
+    } else {
+        const Bytes u = truncateUtf16(utf8ToUtf16le(textOf(v)), kMaxNChars);
+        putU32LE(out, static_cast<uint32_t>(2 + 7 + u.size()));
+        putU8(out, TypeNVarChar);
+        putU8(out, 7);
+        putCollation(out);
+        putU16LE(out, static_cast<uint16_t>(kMaxNChars * 2));
+        putBytes(out, u);
+    }
+}
+
+// DATETIME: days and 1/300 s ticks; the nullable form carries a length byte first.
+void putDateTime(Bytes& out, const Column& c, const Value& v) {
+    if (c.nullable) {
+        if (v.kind == Value::Kind::Null) {
+            putU8(out, 0);
+            return;
+        }
+        putU8(out, 8);
+    }
+    const bool dated = v.kind == Value::Kind::DateTime || v.kind == Value::Kind::Int;
+    putU32LE(out, static_cast<uint32_t>(dated ? v.i : 0));
+    putU32LE(out, static_cast<uint32_t>(v.kind == Value::Kind::DateTime ? v.ticks : 0));
+}
+
 void putValue(Bytes& out, const Column& c, const Value& v) {
-    const bool isNull = v.kind == Value::Kind::Null;
     switch (c.type) {
         case ColType::Int:
             putFixedInt(out, v, 4);
@@ -135,7 +183,7 @@ void putValue(Bytes& out, const Column& c, const Value& v) {
         case ColType::IntN:
         case ColType::SmallIntN: {
             const int width = c.type == ColType::IntN ? 4 : 2;
-            if (isNull || v.kind != Value::Kind::Int) {
+            if (v.kind != Value::Kind::Int) {
                 putU8(out, 0);
             } else {
                 putU8(out, static_cast<uint8_t>(width));
@@ -144,54 +192,17 @@ void putValue(Bytes& out, const Column& c, const Value& v) {
             break;
         }
         case ColType::NVarChar:
-        case ColType::NChar: {
-            if (isNull) {
-                putU16LE(out, 0xFFFF);
-                break;
-            }
-            const uint16_t limit = charLimit(c);
-            Bytes u = truncateUtf16(utf8ToUtf16le(textOf(v)), limit);
-            if (c.type == ColType::NChar) {
-                while (u.size() / 2 < limit) putU16LE(u, 0x0020);
-            }
-            putU16LE(out, static_cast<uint16_t>(u.size()));
-            putBytes(out, u);
+        case ColType::NChar:
+            putText(out, c, v);
             break;
-        }
-        case ColType::SqlVariant: {
-            if (isNull) {
-                putU32LE(out, 0);
-            } else if (v.kind == Value::Kind::Int) {
-                putU32LE(out, 2 + 4);
-                putU8(out, TypeInt4);
-                putU8(out, 0);
-                putFixedInt(out, v, 4);
-            } else {
-                const Bytes u = truncateUtf16(utf8ToUtf16le(textOf(v)), kMaxNChars);
-                putU32LE(out, static_cast<uint32_t>(2 + 7 + u.size()));
-                putU8(out, TypeNVarChar);
-                putU8(out, 7);
-                putCollation(out);
-                putU16LE(out, static_cast<uint16_t>(kMaxNChars * 2));
-                putBytes(out, u);
-            }
+        case ColType::SqlVariant:
+            putVariant(out, v);
             break;
-        }
-        case ColType::DateTime: {
-            if (c.nullable) {
-                if (isNull) {
-                    putU8(out, 0);
-                    break;
-                }
-                putU8(out, 8);
-            }
-            const bool dated = v.kind == Value::Kind::DateTime || v.kind == Value::Kind::Int;
-            putU32LE(out, static_cast<uint32_t>(dated ? v.i : 0));
-            putU32LE(out, static_cast<uint32_t>(v.kind == Value::Kind::DateTime ? v.ticks : 0));
+        case ColType::DateTime:
+            putDateTime(out, c, v);
             break;
-        }
         case ColType::VarBinary: {
-            if (isNull) {
+            if (v.kind == Value::Kind::Null) {
                 putU16LE(out, 0xFFFF);
                 break;
             }

@@ -13,6 +13,7 @@
 #include "protocol/Prelogin.h"
 #include "protocol/Rpc.h"
 #include "protocol/TokenWriter.h"
+#include "tls/TlsContext.h"
 
 namespace standin {
 
@@ -27,13 +28,16 @@ constexpr qint64 kMaxPendingOutput = 8 * 1024 * 1024;
 }  // namespace
 
 ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const TokenWriter& writer,
-                                   quint16 provisionalSpid, QObject* parent)
+                                   const ConnectionSettings& settings, quint16 provisionalSpid,
+                                   QObject* parent)
     : QObject(parent),
       socket_(socket),
       engine_(engine),
       writer_(writer),
+      settings_(settings),
       reader_(kMaxPacketSize),
       assembler_(kMaxMessage),
+      tls_(*socket, reader_),
       spid_(provisionalSpid) {
     socket_->setParent(this);
     // While output is held back, unread input stays in the kernel rather than in our memory.
@@ -42,10 +46,10 @@ ClientConnection::ClientConnection(QTcpSocket* socket, Engine& engine, const Tok
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &ClientConnection::processInput);
     connect(socket_, &QTcpSocket::bytesWritten, this, &ClientConnection::processInput);
-    connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::onDisconnected);
+    connect(socket_, &QTcpSocket::disconnected, this, &ClientConnection::stop);
     // A reset connection may end without a clean disconnect; the session is released either way.
     connect(socket_, &QTcpSocket::errorOccurred, this, [this] {
-        if (socket_->state() == QAbstractSocket::UnconnectedState) onDisconnected();
+        if (socket_->state() == QAbstractSocket::UnconnectedState) stop();
     });
     // Data that arrived before the signals were connected.
     if (socket_->bytesAvailable() > 0) {
@@ -58,11 +62,15 @@ ClientConnection::~ClientConnection() {
     endSession();
 }
 
-void ClientConnection::closeNow() {
+void ClientConnection::stop() {
     state_ = State::Closing;
+    if (stopped_) return;
+    stopped_ = true;
     endSession();
+    // No signal of the socket's may reach a connection that is on its way out.
     socket_->disconnect(this);
     socket_->abort();
+    emit finished();
 }
 
 void ClientConnection::endSession() {
@@ -73,15 +81,6 @@ void ClientConnection::endSession() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-standin: logout of session %d failed: %s\n", session_.spid,
                      e.what());
-    }
-}
-
-void ClientConnection::onDisconnected() {
-    state_ = State::Closing;
-    endSession();
-    if (!finished_) {
-        finished_ = true;
-        emit finished();
     }
 }
 
@@ -98,16 +97,13 @@ void ClientConnection::processInput() {
         Packet packet;
         const PacketReader::Result r = reader_.next(packet);
         if (r == PacketReader::Result::Malformed) {
-            socket_->abort();
-            state_ = State::Closing;
-            onDisconnected();
+            stop();
             return;
         }
         if (r == PacketReader::Result::NeedMore) {
-            const QByteArray data = socket_->read(64 * 1024);
-            if (data.isEmpty()) return;
-            reader_.feed(reinterpret_cast<const uint8_t*>(data.constData()),
-                         static_cast<size_t>(data.size()));
+            const TlsLayer::Input input = tls_.pull();
+            if (input == TlsLayer::Input::Broken) dropForTls();
+            if (input != TlsLayer::Input::Fed) return;
             continue;
         }
         TdsMessage message;
@@ -116,9 +112,7 @@ void ClientConnection::processInput() {
             case MessageAssembler::Result::Ignored:
                 break;
             case MessageAssembler::Result::Malformed:
-                socket_->abort();
-                state_ = State::Closing;
-                onDisconnected();
+                stop();
                 return;
             case MessageAssembler::Result::Message:
                 handle(message);
@@ -134,8 +128,16 @@ void ClientConnection::handle(const TdsMessage& message) {
                 handlePrelogin(message);
                 return;
             }
-            if (message.type == PacketLogin7) {  // clients that skip PRELOGIN
+            // Clients that skip PRELOGIN, unless the server insists on encryption.
+            if (message.type == PacketLogin7 &&
+                settings_.encryption != ServerEncryption::Required) {
                 handleLogin(message);
+                return;
+            }
+            break;
+        case State::AwaitHandshake:
+            if (message.type == PacketPrelogin) {
+                handleHandshake(message);
                 return;
             }
             break;
@@ -164,30 +166,60 @@ void ClientConnection::handle(const TdsMessage& message) {
             return;
     }
     // A message that does not belong in this state: this is not a client we can serve.
-    socket_->abort();
-    state_ = State::Closing;
-    onDisconnected();
+    stop();
 }
 
 void ClientConnection::handlePrelogin(const TdsMessage& message) {
-    if (!parsePrelogin(message.payload)) {
-        socket_->abort();
-        state_ = State::Closing;
-        onDisconnected();
+    const auto request = parsePrelogin(message.payload);
+    if (!request) {
+        stop();
         return;
     }
-    // Encryption is never offered: a client that requires it gives up, as against a
-    // server without a certificate.
-    send(buildPreloginReply());
-    state_ = State::AwaitLogin;
+    const EncryptionAnswer answer = negotiateEncryption(settings_.encryption, request->encryption);
+    send(buildPreloginReply(answer.reply));
+    switch (answer.use) {
+        case TlsUse::None:
+            state_ = State::AwaitLogin;
+            return;
+        case TlsUse::Refused:
+            // As a server that forces encryption does with a client that cannot encrypt.
+            closeAfterReply();
+            return;
+        case TlsUse::LoginOnly:
+        case TlsUse::WholeSession:
+            tlsAfterLogin_ = answer.use == TlsUse::WholeSession;
+            tls_.startHandshake(*settings_.tls);
+            state_ = State::AwaitHandshake;
+            return;
+    }
+}
+
+void ClientConnection::handleHandshake(const TdsMessage& message) {
+    Bytes reply;
+    const TlsChannel::Step step = tls_.handshake(message.payload, reply);
+    // The server's handshake records travel inside PRELOGIN packets, an alert included.
+    if (!reply.empty()) tls_.push(splitIntoPackets(PacketPrelogin, reply, packetSize_, spid_));
+    if (step == TlsChannel::Step::Failed) {
+        dropForTls();
+        return;
+    }
+    if (step == TlsChannel::Step::Done) {
+        tls_.switchOn();
+        state_ = State::AwaitLogin;
+    }
+}
+
+void ClientConnection::dropForTls() {
+    std::fprintf(stderr, "tds-standin: a connection ends: %s\n", tls_.error().c_str());
+    stop();
 }
 
 void ClientConnection::handleLogin(const TdsMessage& message) {
+    // Encryption for the login only ends with the LOGIN7 message: the answer goes in the clear.
+    if (!tlsAfterLogin_) tls_.switchOff();
     const auto login = decodeLogin7(message.payload);
     if (!login) {
-        socket_->abort();
-        state_ = State::Closing;
-        onDisconnected();
+        stop();
         return;
     }
     // The client may ask for 512..32767 bytes per packet; 0 means the server's default.
@@ -210,13 +242,13 @@ void ClientConnection::handleLogin(const TdsMessage& message) {
         return;
     }
     loggedIn_ = true;
+    state_ = State::LoggedIn;
     if (session_.spid > 0 && session_.spid <= 0xFFFF) spid_ = static_cast<quint16>(session_.spid);
     // The login reply itself still travels in 4096-byte packets; the new size applies after it.
     send(writer_.loginReply(session_.database, static_cast<uint32_t>(size)));
     packetSize_ = size;
     // Clients send in the negotiated size; a smaller size is not held against them.
     reader_.setMaxPacketSize(std::max<size_t>(size, 4096));
-    state_ = State::LoggedIn;
 }
 
 void ClientConnection::handleBatch(const TdsMessage& message) {
@@ -244,11 +276,7 @@ void ClientConnection::handleRpc(const TdsMessage& message) {
 }
 
 void ClientConnection::send(const Bytes& tokens) {
-    const Bytes wire = splitIntoPackets(PacketReply, tokens, packetSize_, spid_);
-    socket_->write(reinterpret_cast<const char*>(wire.data()), static_cast<qint64>(wire.size()));
-    // Out now rather than at the event loop's next turn; what the kernel does not take yet
-    // follows as the socket becomes writable.
-    socket_->flush();
+    if (!tls_.push(splitIntoPackets(PacketReply, tokens, packetSize_, spid_))) dropForTls();
 }
 
 void ClientConnection::closeAfterReply() {

@@ -9,9 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "KorvidSession.h"
+#include "Harness.h"
+#include "Workspace.h"
+#include "access/QuerySource.h"
 #include "attach/AttachController.h"
-#include "login/QuerySource.h"
 #include "search/SearchController.h"
 #include "ui/MainWindow.h"
 #include "ui/Twips.h"
@@ -23,7 +24,7 @@ class AttachWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::KorvidSession> s_;
+    std::unique_ptr<test::Harness> s_;
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString folder(const QString& sub = QStringLiteral("found")) {
@@ -59,7 +60,7 @@ private:
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
-        s_ = std::make_unique<test::KorvidSession>();
+        s_ = std::make_unique<test::Harness>();
         QVERIFY(s_->start());
     }
     void cleanup() {
@@ -178,11 +179,11 @@ private slots:
         QCOMPARE(s_->searchFolder(folder()), 2);
         QVERIFY(table().select(-1));
         // Inside a running search (or another long run) the button does nothing at all.
-        QVERIFY(s_->window().beginLongRun());
+        QVERIFY(s_->workspace().longRuns().begin());
         s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
         QVERIFY(!s_->attach().isRunning());
         QVERIFY(s_->takeMessages().isEmpty());
-        s_->window().endLongRun();
+        s_->workspace().longRuns().end();
         QCOMPARE(runAutoAttach(), Outcome::Completed);
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_a")));
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("top_b")));

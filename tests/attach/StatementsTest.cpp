@@ -1,9 +1,10 @@
 // Statement texts: every value must reach the server as one literal, whatever it holds.
 #include <gtest/gtest.h>
 
+#include "access/SqlText.h"
 #include "attach/AttachTexts.h"
-#include "attach/SqlText.h"
 
+using namespace korvid;
 using namespace korvid::attach;
 
 TEST(AttachStatements, NormalValuesKeepTheirForm) {

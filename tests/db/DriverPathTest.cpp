@@ -13,9 +13,9 @@
 #include <atomic>
 #include <thread>
 
-#include "db/Connection.h"
 #include "NoServer.h"
-#include "login/ConnectionStrings.h"
+#include "access/ConnectionShape.h"
+#include "db/Connection.h"
 
 using namespace korvid;
 
@@ -143,7 +143,7 @@ TEST(DriverPath, PasswordsAndNamesReachTheServerAsTyped) {
         SCOPED_TRACE(text.toStdString());
         const QString database = text.isEmpty() ? QStringLiteral("master") : text;
         try {
-            db::Connection::open(toOdbcConnectionString(connectionShapeC(database, address, text)));
+            db::Connection::open(ConnectionShape::database(database).odbcText(address, text));
             ADD_FAILURE() << "the capture server accepted a login";
         } catch (const db::DbError& e) {
             if (text.contains(QLatin1String("};")) && installedBraceRule() == BraceRule::Literal) {
@@ -168,8 +168,8 @@ TEST(DriverPath, NothingListeningFailsQuicklyWithAnError) {
 
     QElapsedTimer timer;
     timer.start();
-    const QString odbc = toOdbcConnectionString(
-        connectionShapeA(QStringLiteral("127.0.0.1,%1").arg(port), QStringLiteral("pw")));
+    const QString odbc = ConnectionShape::login().odbcText(QStringLiteral("127.0.0.1,%1").arg(port),
+                                                           QStringLiteral("pw"));
     EXPECT_THROW(db::Connection::open(odbc), db::DbError);
     EXPECT_LT(timer.elapsed(), 10000);
 

@@ -5,12 +5,13 @@
 
 #include <QCoreApplication>
 
+#include "NoServer.h"
 #include "StandinProcess.h"
+#include "access/ServerAccess.h"
 #include "db/Connection.h"
-#include "login/ConnectionStrings.h"
-#include "login/SqlAccess.h"
 
 using namespace korvid;
+using korvid::test::GivenCredentials;
 using korvid::test::StandinProcess;
 
 namespace {
@@ -20,17 +21,21 @@ protected:
     static void SetUpTestSuite() {
         server_ = new StandinProcess(QStringLiteral("s3cret"));
         ASSERT_TRUE(server_->start());
+        login_ = new GivenCredentials(server_->server(), server_->password());
     }
     static void TearDownTestSuite() {
+        delete login_;
         delete server_;
         server_ = nullptr;
     }
-    static QString shapeB() { return connectionShapeB(server_->server(), server_->password()); }
-    static db::Connection open() { return db::Connection::open(toOdbcConnectionString(shapeB())); }
+    static ServerAccess access() { return ServerAccess(*login_); }
+    static db::Connection open() { return access().open(ConnectionShape::server()); }
     static StandinProcess* server_;
+    static GivenCredentials* login_;
 };
 
 StandinProcess* ServerBatch::server_ = nullptr;
+GivenCredentials* ServerBatch::login_ = nullptr;
 
 }  // namespace
 
@@ -79,28 +84,32 @@ TEST_F(ServerBatch, AnErrorAnywhereInTheBatchIsRaisedAndTheConnectionStaysUsable
 
 TEST_F(ServerBatch, ChineseAndLongTextArriveWhole) {
     const QString name = QStringLiteral("财务数据库 2003（备份）");
-    const db::ResultSet r =
-        queryResultSet(shapeB(), QStringLiteral("SELECT N'%1' AS 数据库名称").arg(name));
+    const db::ResultSet r = access().query(ConnectionShape::server(),
+                                           QStringLiteral("SELECT N'%1' AS 数据库名称").arg(name));
     EXPECT_EQ(r.columns, QStringList{QStringLiteral("数据库名称")});
     EXPECT_EQ(r.rows.value(0).value(0), name);
 
     // Longer than one read of a cell: it must come in pieces and be joined.
     QString longText;
     for (int i = 0; i < 3000; ++i) longText += QChar(0x4E00 + i % 500);
-    const db::ResultSet l =
-        queryResultSet(shapeB(), QStringLiteral("SELECT N'%1' AS t").arg(longText));
+    const db::ResultSet l = access().query(ConnectionShape::server(),
+                                           QStringLiteral("SELECT N'%1' AS t").arg(longText));
     EXPECT_EQ(l.rows.value(0).value(0).size(), longText.size());
     EXPECT_EQ(l.rows.value(0).value(0), longText);
 }
 
 TEST_F(ServerBatch, WaysOneAndThreeOpenTheirOwnConnection) {
-    EXPECT_TRUE(queryResultSet(shapeB(), QStringLiteral("PRINT 'no rows'")).columns.isEmpty());
-    const db::BatchResult r = executeStatement(shapeB(), QStringLiteral("PRINT 'done'"));
+    EXPECT_TRUE(access()
+                    .query(ConnectionShape::server(), QStringLiteral("PRINT 'no rows'"))
+                    .columns.isEmpty());
+    const db::BatchResult r =
+        access().execute(ConnectionShape::server(), QStringLiteral("PRINT 'done'"));
     ASSERT_EQ(r.infos.size(), 1);
     EXPECT_EQ(r.infos[0].text, QStringLiteral("done"));
-    EXPECT_THROW(executeStatement(connectionShapeB(server_->server(), QStringLiteral("wrong")),
-                                  QStringLiteral("PRINT 'x'")),
-                 db::DbError);
+    const GivenCredentials wrong(server_->server(), QStringLiteral("wrong"));
+    EXPECT_THROW(
+        ServerAccess(wrong).execute(ConnectionShape::server(), QStringLiteral("PRINT 'x'")),
+        db::DbError);
 }
 
 TEST(ServerLogin, AwkwardPasswordsLogIn) {
@@ -109,16 +118,18 @@ TEST(ServerLogin, AwkwardPasswordsLogIn) {
         SCOPED_TRACE(password.toStdString());
         StandinProcess server(password);
         ASSERT_TRUE(server.start());
-        const db::ResultSet r =
-            queryResultSet(connectionShapeA(server.server(), password),
-                           QStringLiteral("SELECT * FROM sysdatabases WHERE (name >= N'u')"));
+        GivenCredentials login(server.server(), password);
+        const db::ResultSet r = ServerAccess(login).query(
+            ConnectionShape::login(),
+            QStringLiteral("SELECT * FROM sysdatabases WHERE (name >= N'u')"));
         EXPECT_FALSE(r.columns.isEmpty());
         try {
             const QString near = password.trimmed() != password
                                      ? password.trimmed()
                                      : password.left(password.size() - 1);
-            queryResultSet(connectionShapeA(server.server(), near),
-                           QStringLiteral("SELECT N'x' AS x"));
+            GivenCredentials nearLogin(server.server(), near);
+            ServerAccess(nearLogin).query(ConnectionShape::login(),
+                                          QStringLiteral("SELECT N'x' AS x"));
             ADD_FAILURE() << "a changed password logged in";
         } catch (const db::DbError& e) {
             EXPECT_EQ(e.number(), 18456);

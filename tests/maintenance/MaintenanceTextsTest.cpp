@@ -19,3 +19,21 @@ TEST(MaintenanceStatements, NamesAreQuotedForTheirPlace) {
     EXPECT_EQ(logicalNameQuery(ShrinkKind::Database),
               QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= 1)"));
 }
+
+TEST(MaintenanceStatements, ShrinkBatchFollowsTheServerVersion) {
+    // 2000 and 2005 get the batch as it always was, byte for byte.
+    for (int major : {8, 9})
+        EXPECT_EQ(shrinkBatchFor(major, "my db", "my_log"), shrinkBatch("my db", "my_log"));
+    // From 2008 on, TRUNCATE_ONLY is gone: the model is switched and put back, names quoted.
+    for (int major : {10, 15, 16}) {
+        const QString batch = shrinkBatchFor(major, "a]b'c", "l]og");
+        EXPECT_FALSE(batch.contains("TRUNCATE_ONLY"));
+        EXPECT_TRUE(batch.contains("DATABASEPROPERTYEX(N'a]b''c', 'Recovery')"));
+        EXPECT_TRUE(batch.contains("ALTER DATABASE [a]]b'c] SET RECOVERY SIMPLE"));
+        EXPECT_TRUE(batch.contains("BEGIN TRY DBCC SHRINKFILE ([l]]og]) END TRY"));
+        // The model is put back after the shrink, failed or not, before the error is raised.
+        const qsizetype restore = batch.indexOf("SET RECOVERY FULL");
+        EXPECT_GT(restore, batch.indexOf("END CATCH"));
+        EXPECT_LT(restore, batch.indexOf("RAISERROR"));
+    }
+}

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "KorvidSession.h"
-#include "login/QuerySource.h"
+#include "Harness.h"
+#include "access/QuerySource.h"
 #include "maintenance/MaintenanceController.h"
 #include "ui/MainWindow.h"
 
@@ -18,7 +18,7 @@ class MaintenanceWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::KorvidSession> s_;
+    std::unique_ptr<test::Harness> s_;
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString folder() { return dir_->path() + QStringLiteral("/db/"); }
@@ -35,7 +35,7 @@ private:
     // A press on the list with the given button; what the menu would have shown.
     Shown press(Qt::MouseButton button) {
         Shown shown;
-        s_->maintenance().setMenuExec([&](QMenu*, const QPoint&) {
+        s_->prompts().setOnPopup([&](QMenu&) {
             ++shown.count;
             for (const char* n : {"FLSJ", "SSRZ", "SSSJK"}) {
                 shown.captions << action(n)->text();
@@ -57,7 +57,7 @@ private:
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
-        s_ = std::make_unique<test::KorvidSession>();
+        s_ = std::make_unique<test::Harness>();
         QVERIFY(s_->start());
     }
     void cleanup() {

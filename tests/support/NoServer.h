@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "login/Credentials.h"
+#include "access/Credentials.h"
 
 namespace korvid::test {
 
@@ -25,10 +25,18 @@ inline int closedPort() {
     return ntohs(a.sin_port);
 }
 
-struct NoServer : Credentials {
-    QString server = QStringLiteral("127.0.0.1,%1").arg(closedPort());
+// A server name and password as typed into the login boxes.
+struct GivenCredentials : Credentials {
+    GivenCredentials(QString serverName, QString password)
+        : server(std::move(serverName)), secret(std::move(password)) {}
+    QString server;
+    QString secret;
     QString serverName() const override { return server; }
-    QString password() const override { return QStringLiteral("pw"); }
+    QString password() const override { return secret; }
+};
+
+struct NoServer : GivenCredentials {
+    NoServer() : GivenCredentials(QStringLiteral("127.0.0.1,%1").arg(closedPort()), "pw") {}
 };
 
 }  // namespace korvid::test

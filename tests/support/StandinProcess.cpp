@@ -27,6 +27,10 @@ StandinProcess::~StandinProcess() {
     stop();
 }
 
+void StandinProcess::setExtraArguments(QStringList arguments) {
+    extraArguments_ = std::move(arguments);
+}
+
 QString StandinProcess::binaryPath() {
     return QStringLiteral(KORVID_TDS_STANDIN_PATH);
 }
@@ -86,6 +90,10 @@ bool StandinProcess::start(int timeoutMs) {
         if (process_->canReadLine()) {
             const QByteArray line = process_->readLine().trimmed();
             const QByteArray prefix("listening on 127.0.0.1:");
+            const QByteArray browser("browser on 127.0.0.1:");
+            if (line.startsWith(browser))
+                browserPort_ =
+                    static_cast<quint16>(line.mid(browser.size()).split('/')[0].toUInt());
             if (line.startsWith(prefix)) {
                 bool ok = false;
                 const uint port = line.mid(prefix.size()).toUInt(&ok);
@@ -129,6 +137,7 @@ void StandinProcess::kill() {
 void StandinProcess::forget() {
     process_.reset();
     port_ = 0;
+    browserPort_ = 0;
     if (!errorLog_) return;
     QFile log(errorLog_->fileName());
     if (log.open(QIODevice::ReadOnly)) {

@@ -21,13 +21,10 @@ public:
     StandinProcess(const StandinProcess&) = delete;
     StandinProcess& operator=(const StandinProcess&) = delete;
 
-    // Arguments added after the standard ones at every (re)start, such as
-    // {"--server-version", "15.0"} or {"--unreadable", "/some/folder/"}.
-    void setExtraArguments(QStringList arguments) { extraArguments_ = std::move(arguments); }
-    QStringList extraArguments() const { return extraArguments_; }
-
-    // Runs tds-standin --data DIR --port 0 --sa-password PW [extra arguments] and waits for its
-    // listening line.
+    // Appended to the command line of every later start (--encryption, --browser, ...).
+    void setExtraArguments(QStringList arguments);
+    // Runs tds-standin --data DIR --port 0 --sa-password PW and the extra arguments, and waits
+    // for its listening line.
     bool start(int timeoutMs = 15000);
     // SIGTERM, wait, kill if needed.
     void stop();
@@ -40,6 +37,8 @@ public:
     // The server's process id while it runs, else 0 (for tests that kill it from elsewhere).
     qint64 pid() const;
     quint16 port() const { return port_; }
+    // The UDP port its browser answers on, when started with --browser; else 0.
+    quint16 browserPort() const { return browserPort_; }
     QString server() const;  // "127.0.0.1,PORT" as an administrator would type it
     QString dataDir() const { return dataDir_; }
     QString password() const { return password_; }
@@ -59,6 +58,7 @@ private:
     std::unique_ptr<QProcess> process_;
     std::unique_ptr<QTemporaryFile> errorLog_;
     quint16 port_ = 0;
+    quint16 browserPort_ = 0;
 };
 
 }  // namespace korvid::test

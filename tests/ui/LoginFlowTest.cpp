@@ -6,15 +6,14 @@
 #include <QTableView>
 #include <QTest>
 
-#include "AppHarness.h"
-#include "login/ConnectionStrings.h"
-#include "login/LoginDialog.h"
-#include "login/QuerySource.h"
-#include "login/SqlAccess.h"
+#include "Harness.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
+#include "ui/LoginDialog.h"
 #include "ui/MainWindow.h"
 
 using namespace korvid;
-using korvid::test::AppHarness;
+using AppHarness = korvid::test::Harness;
 
 namespace {
 
@@ -77,8 +76,8 @@ private slots:
         QCOMPARE(grid->currentIndex().row(), 0);
 
         // The credentials are still read from the hidden dialog.
-        QCOMPARE(window->credentials().serverName(), app.server().server());
-        QCOMPARE(window->credentials().password(), QStringLiteral("pa;ss=wo'rd"));
+        QCOMPARE(window->serverAccess().credentials().serverName(), app.server().server());
+        QCOMPARE(window->serverAccess().credentials().password(), QStringLiteral("pa;ss=wo'rd"));
         QCOMPARE(app.programEnds(), 0);
     }
 
@@ -87,11 +86,11 @@ private slots:
         QVERIFY(app.startServer());
         MainWindow* window = app.login();
         QVERIFY(window);
-        const QString shapeB =
-            connectionShapeB(window->credentials().serverName(), window->credentials().password());
+        const ServerAccess& access = window->serverAccess();
         for (const QString& name : {QStringLiteral("库存管理"), QStringLiteral("Human Resources"),
                                     QStringLiteral("Alpha")})
-            executeStatement(shapeB, QStringLiteral("CREATE DATABASE [%1]").arg(name));
+            access.execute(ConnectionShape::server(),
+                           QStringLiteral("CREATE DATABASE [%1]").arg(name));
         window->databaseList()->refresh();
 
         auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
@@ -133,13 +132,12 @@ private slots:
         QVERIFY(app.startServer());
         MainWindow* window = app.login();
         QVERIFY(window);
-        const QString shapeB =
-            connectionShapeB(window->credentials().serverName(), window->credentials().password());
+        const ServerAccess& access = window->serverAccess();
         try {
-            executeStatement(shapeB, QStringLiteral("EXEC sp_no_such_thing"));
+            access.execute(ConnectionShape::server(), QStringLiteral("EXEC sp_no_such_thing"));
             QFAIL("the failing statement reported success");
         } catch (const std::exception& error) {
-            Messages::showFailure(error);
+            app.prompts().failure(error);
         }
         const auto records = app.takeMessages();
         QCOMPARE(records.size(), 1);
@@ -155,8 +153,7 @@ private slots:
         QCOMPARE(app.programEnds(), 0);
 
         // A query source whose refresh fails keeps the rows it showed.
-        QuerySource source;
-        source.setConnectionString(shapeB);
+        QuerySource source(access);
         source.setRecordSource(QStringLiteral("SELECT N'中文库' AS name"));
         source.refresh();
         QCOMPARE(source.currentField(QStringLiteral("NAME")), QStringLiteral("中文库"));

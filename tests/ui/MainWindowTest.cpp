@@ -1,12 +1,10 @@
 // The main window on its own: a database list that cannot load leaves a usable window, the
 // resize rules skip only what cannot be applied, activation runs once, and the way out.
 #include <QApplication>
-#include <QDate>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -16,12 +14,14 @@
 #include <QTest>
 #include <QTime>
 
+#include "RecordingPrompts.h"
 #include "StandinProcess.h"
-#include "login/Credentials.h"
-#include "login/Messages.h"
-#include "login/QuerySource.h"
+#include "access/LongRuns.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgramEnd.h"
+#include "ui/StatusBar.h"
 #include "ui/Twips.h"
 
 #include "NoServer.h"
@@ -33,26 +33,25 @@ using korvid::test::NoServer;
 class MainWindowTest : public QObject {
     Q_OBJECT
     int ends_ = 0;
+    test::RecordingPrompts prompts_;
 
 private slots:
     void init() {
         ends_ = 0;
         setProgramEndHandler([this] { ++ends_; });
-        Messages::startRecording();
+        prompts_.takeMessages();
     }
-    void cleanup() {
-        Messages::stopRecording();
-        setProgramEndHandler(nullptr);
-    }
+    void cleanup() { setProgramEndHandler(nullptr); }
 
     void failedDatabaseListLeavesAUsableWindow() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         QSignalSpy activated(&window, &MainWindow::firstActivated);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        const auto records = Messages::takeRecords();
+        const auto records = prompts_.takeMessages();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].icon, MsgIcon::Critical);
         QCOMPARE(records[0].title, QStringLiteral("Korvid"));
@@ -73,16 +72,19 @@ private slots:
     void loadThenResizeThenActivation() {
         // The load's failure box is the mark of the load; the list's width the mark of a resize.
         struct Order : QObject {
+            explicit Order(test::RecordingPrompts& p) : prompts(p) {}
+            test::RecordingPrompts& prompts;
             QStringList seen;
             bool eventFilter(QObject*, QEvent* e) override {
                 if (e->type() == QEvent::Resize && seen.isEmpty())
-                    seen.append(Messages::takeRecords().isEmpty() ? QStringLiteral("resize")
-                                                                  : QStringLiteral("load+resize"));
+                    seen.append(prompts.takeMessages().isEmpty() ? QStringLiteral("resize")
+                                                                 : QStringLiteral("load+resize"));
                 return false;
             }
-        } order;
+        } order(prompts_);
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         window.installEventFilter(&order);
         connect(&window, &MainWindow::firstActivated, &order,
                 [&] { order.seen.append(QStringLiteral("activation")); });
@@ -96,7 +98,8 @@ private slots:
 
     void activationOnceHidesTheMenusAndLeavesThePattern() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         QSignalSpy activated(&window, &MainWindow::firstActivated);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -117,7 +120,8 @@ private slots:
 
     void tabWalksTheControlsByTheirTabIndexes() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.activateWindow();
@@ -135,7 +139,8 @@ private slots:
 
     void resizeRulesSkipOnlyWhatCannotBeApplied() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
         auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
         QVERIFY(list3 && grid);
@@ -175,7 +180,8 @@ private slots:
 
     void hiddenWorkingControlsAreThereAndNeverShown() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* frame1 = window.findChild<QGroupBox*>(QStringLiteral("Frame1"));
@@ -190,22 +196,22 @@ private slots:
 
     void statusBarAndLongRunFlag() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel6"))->text(),
                  QStringLiteral("SQL 工具"));
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel4"))->text(),
-                 QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
         // The date is looked at again just past midnight, and at least once a minute.
-        QCOMPARE(MainWindow::nextDateCheckMs(QTime(12, 0)), 60 * 1000);
-        QCOMPARE(MainWindow::nextDateCheckMs(QTime(0, 0)), 60 * 1000);
-        const int late = MainWindow::nextDateCheckMs(QTime(23, 59, 59, 900));
+        QCOMPARE(StatusBar::nextDateCheckMs(QTime(12, 0)), 60 * 1000);
+        QCOMPARE(StatusBar::nextDateCheckMs(QTime(0, 0)), 60 * 1000);
+        const int late = StatusBar::nextDateCheckMs(QTime(23, 59, 59, 900));
         QVERIFY2(late > 100 && late <= 1000, QByteArray::number(late));
 
-        QVERIFY(window.beginLongRun());
-        QVERIFY(!window.beginLongRun());
-        QVERIFY(window.longRunActive());
-        window.endLongRun();
-        QVERIFY(window.beginLongRun());
+        LongRuns runs;
+        QVERIFY(runs.begin());
+        QVERIFY(!runs.begin());
+        QVERIFY(runs.active());
+        runs.end();
+        QVERIFY(runs.begin());
     }
 
     void theProgramTakesNothingFromItsCommandLine() {
@@ -225,16 +231,17 @@ private slots:
 
     void closeAndExitButtonEndTheProgram() {
         NoServer credentials;
-        MainWindow window(credentials);
+        ServerAccess access(credentials);
+        MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        Messages::takeRecords();
+        prompts_.takeMessages();
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")),
                           Qt::LeftButton);
         QCOMPARE(ends_, 1);
         window.close();
         QCOMPARE(ends_, 2);
-        QVERIFY(Messages::takeRecords().isEmpty());
+        QVERIFY(prompts_.takeMessages().isEmpty());
     }
 };
 

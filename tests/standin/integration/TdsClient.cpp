@@ -49,12 +49,15 @@ Bytes TdsClient::login7(const std::string& user, const std::string& password,
     return b;
 }
 
+std::optional<TdsReply> TdsClient::prelogin(uint8_t encryption) {
+    sendMessage(0x12, {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00, 0x01, 0xFF, 0x09, 0x00,
+                       0x00, 0x00, 0x00, 0x00, encryption});
+    return readReply();
+}
+
 std::optional<TdsReply> TdsClient::login(const std::string& user, const std::string& password,
                                          const std::string& database, uint32_t packetSize) {
-    const Bytes prelogin{0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00,
-                         0x01, 0xFF, 0x09, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02};
-    sendMessage(0x12, prelogin);
-    if (!readReply()) return std::nullopt;
+    if (!prelogin()) return std::nullopt;
     sendMessage(0x10, login7(user, password, database, packetSize));
     return readReply();
 }

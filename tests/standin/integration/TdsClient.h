@@ -21,6 +21,8 @@ struct TdsReply {
 class TdsClient {
 public:
     bool connectTo(quint16 port, int timeoutMs = 5000);
+    // PRELOGIN announcing this ENCRYPTION value (NOT_SUP unless told); the server's answer.
+    std::optional<TdsReply> prelogin(uint8_t encryption = 0x02);
     // PRELOGIN and LOGIN7; the login reply's tokens, or nullopt when the server sent nothing.
     std::optional<TdsReply> login(const std::string& user, const std::string& password,
                                   const std::string& database = {}, uint32_t packetSize = 4096);

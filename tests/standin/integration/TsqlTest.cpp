@@ -8,44 +8,22 @@
 
 #include "StandinProcess.h"
 #include "TdsClient.h"
+#include "Tsql.h"
 
 using korvid::test::StandinProcess;
 using korvid::test::TdsClient;
+using korvid::test::TsqlRun;
 
 namespace {
 
 const uint8_t kTempdb[] = {'t', 0, 'e', 0, 'm', 0, 'p', 0, 'd', 0, 'b', 0};
 
-struct TsqlRun {
-    bool finished = false;
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+TsqlRun tsql(const StandinProcess& server, const QString& password, const QString& sql) {
+    return korvid::test::tsql(server.port(), password, sql);
+}
 
 void startTsql(QProcess& p, const StandinProcess& server, const QString& password) {
-    StandinProcess::dieWithParent(p);
-    p.start(QStringLiteral("tsql"), {"-H", "127.0.0.1", "-p", QString::number(server.port()), "-U",
-                                     "sa", "-P", password, "-o", "q"});
-}
-
-TsqlRun finish(QProcess& p, int timeoutMs = 30000) {
-    p.closeWriteChannel();
-    TsqlRun r;
-    r.finished = p.waitForFinished(timeoutMs);
-    if (!r.finished) p.kill();
-    p.waitForFinished(5000);
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-TsqlRun tsql(const StandinProcess& server, const QString& password, const QString& sql) {
-    QProcess p;
-    startTsql(p, server, password);
-    p.write(sql.toUtf8());
-    return finish(p);
+    korvid::test::startTsql(p, korvid::test::hostAndPort(server.port()), password);
 }
 
 class Tsql : public ::testing::Test {
@@ -99,8 +77,8 @@ TEST_F(Tsql, TwoConnectionsAtOnce) {
     startTsql(b, server_, "pw");
     a.write("select name  from sysdatabases ORDER BY name\ngo\n");
     b.write("select name  from sysdatabases ORDER BY name\ngo\n");
-    const TsqlRun ra = finish(a);
-    const TsqlRun rb = finish(b);
+    const TsqlRun ra = korvid::test::finishTsql(a);
+    const TsqlRun rb = korvid::test::finishTsql(b);
     ASSERT_TRUE(ra.finished && rb.finished);
     EXPECT_EQ(ra.exitCode, 0);
     EXPECT_EQ(rb.exitCode, 0);

@@ -47,6 +47,20 @@ TEST(PacketReader, CutsPacketsWhateverTheFeedBoundaries) {
     EXPECT_EQ(whole.next(p), PacketReader::Result::Packet);
     EXPECT_EQ(whole.next(p), PacketReader::Result::NeedMore);
     EXPECT_EQ(whole.buffered(), 0u);
+
+    // What follows the last whole packet is handed back as it came (TLS records after a
+    // handshake), and the reader starts afresh.
+    PacketReader handing;
+    Bytes tail = packet(0x12, 0x01, {0x16});
+    const Bytes records{0x17, 0x03, 0x03, 0x00, 0x20, 0xAB};
+    tail.insert(tail.end(), records.begin(), records.end());
+    handing.feed(tail);
+    EXPECT_EQ(handing.next(p), PacketReader::Result::Packet);
+    EXPECT_EQ(handing.takeBuffered(), records);
+    EXPECT_EQ(handing.buffered(), 0u);
+    handing.feed(second);
+    EXPECT_EQ(handing.next(p), PacketReader::Result::Packet);
+    EXPECT_EQ(p.type, 0x06);
 }
 
 TEST(PacketReader, ImpossibleLengthsBreakTheStreamForGood) {

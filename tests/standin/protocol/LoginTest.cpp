@@ -109,3 +109,46 @@ TEST(Login7, RefusesRecordsThatPointOutsideThemselves) {
     badLength[43] = 0xFF;
     EXPECT_FALSE(decodeLogin7(badLength));
 }
+
+TEST(Prelogin, EncryptionFollowsTheClientServerTable) {
+    using S = ServerEncryption;
+    using U = TlsUse;
+    const std::optional<uint8_t> none;
+    struct Case {
+        S server;
+        std::optional<uint8_t> client;
+        uint8_t reply;
+        U use;
+    };
+    const Case cases[] = {
+        // No certificate: never encrypted; a client that insists gives up by itself.
+        {S::Off, EncryptOff, EncryptNotSup, U::None},
+        {S::Off, EncryptOn, EncryptNotSup, U::None},
+        {S::Off, EncryptNotSup, EncryptNotSup, U::None},
+        // A certificate: the login at least, the whole session when the client asks.
+        {S::Login, EncryptOff, EncryptOff, U::LoginOnly},
+        {S::Login, EncryptOn, EncryptOn, U::WholeSession},
+        {S::Login, EncryptReq, EncryptOn, U::WholeSession},
+        {S::Login, EncryptNotSup, EncryptNotSup, U::None},
+        {S::Login, none, EncryptNotSup, U::None},
+        // Forced: everything encrypted; a client that cannot encrypt is turned away.
+        {S::Required, EncryptOff, EncryptReq, U::WholeSession},
+        {S::Required, EncryptOn, EncryptOn, U::WholeSession},
+        {S::Required, EncryptReq, EncryptOn, U::WholeSession},
+        {S::Required, EncryptNotSup, EncryptReq, U::Refused},
+        {S::Required, none, EncryptReq, U::Refused},
+        {S::Required, uint8_t{0x81}, EncryptOn, U::WholeSession},  // client-certificate bit
+        {S::Required, uint8_t{0x07}, EncryptReq, U::Refused},      // a value no client sends
+    };
+    for (const Case& c : cases) {
+        const EncryptionAnswer a = negotiateEncryption(c.server, c.client);
+        const int row = static_cast<int>(&c - cases);
+        EXPECT_EQ(a.reply, c.reply) << "row " << row;
+        EXPECT_EQ(a.use, c.use) << "row " << row;
+        // The answer carries the byte where the off reply carries NOT_SUP, nothing else moves.
+        Bytes expected = buildPreloginReply();
+        expected[27] = c.reply;
+        EXPECT_EQ(buildPreloginReply(a.reply), expected) << "row " << row;
+    }
+    EXPECT_EQ(productVersionText(), "8.00.2039");
+}

@@ -1,0 +1,24 @@
+#include "Workspace.h"
+
+#include "attach/AttachController.h"
+#include "maintenance/MaintenanceController.h"
+#include "search/SearchController.h"
+#include "ui/MainWindow.h"
+
+namespace korvid {
+
+Workspace::Workspace(const ServerAccess& access, Prompts& prompts)
+    : window_(std::make_unique<MainWindow>(access, prompts)),
+      search_(new search::SearchController(window_->searchControls(), prompts, runs_)),
+      attach_(new attach::AttachController(window_->attachControls(), *search_, access, prompts,
+                                           runs_)),
+      maintenance_(
+          new maintenance::MaintenanceController(window_->maintenanceControls(), access, prompts)) {
+    // Window activation runs the search's start-up settings.
+    QObject::connect(window_.get(), &MainWindow::firstActivated, search_,
+                     &search::SearchController::startUp);
+}
+
+Workspace::~Workspace() = default;
+
+}  // namespace korvid

@@ -1,0 +1,18 @@
+#include "access/LongRuns.h"
+
+namespace korvid {
+
+bool LongRuns::begin() {
+    if (active_) return false;
+    active_ = true;
+    emit begun();
+    return true;
+}
+
+void LongRuns::end() {
+    if (!active_) return;
+    active_ = false;
+    emit ended();
+}
+
+}  // namespace korvid

@@ -1,0 +1,61 @@
+#pragma once
+// How every operation reaches the server: it reads the server name and password from the login
+// boxes at the moment it connects, builds its connection shape, sends its SQL one of three ways
+// and closes what it opened. Nothing here keeps a password between connections. Every call waits
+// off the window's thread, so the windows stay alive while the server works.
+
+#include <functional>
+
+#include "access/ConnectionShape.h"
+#include "db/Connection.h"
+
+namespace korvid {
+
+class Credentials;
+
+class ServerAccess {
+public:
+    // Statements that only read get this long; a header read takes milliseconds.
+    static constexpr int kReadTimeoutSeconds = 30;
+
+    explicit ServerAccess(const Credentials& credentials);
+
+    const Credentials& credentials() const { return credentials_; }
+
+    // Reads (the login probe, the data controls, the lookups) fail when the server has not
+    // answered within this many seconds; statements that change the server wait as long as it
+    // takes, since a real attach or shrink may rightly take minutes.
+    void setReadTimeout(int seconds) { readTimeout_ = seconds; }
+    int readTimeout() const { return readTimeout_; }
+
+    // Opens a connection of the given shape with the credentials as they read now.
+    // Throws db::DbError.
+    db::Connection open(const ConnectionShape& shape) const;
+
+    // The login: a shape A connection and the probe's rows; the connection stays open for the
+    // caller. Throws db::DbError.
+    db::Connection login(const QString& probe, db::BatchResult* rows) const;
+
+    // Way 1: a statement that changes the server, on a connection of its own, closed afterwards.
+    // Throws db::DbError.
+    db::BatchResult execute(const ConnectionShape& shape, const QString& sql) const;
+
+    // Way 1 where the statement depends on the server's version, which the connection itself
+    // tells (no statement is sent to ask it).
+    db::BatchResult execute(const ConnectionShape& shape,
+                            const std::function<QString(int majorVersion)>& statementFor) const;
+
+    // Way 3 (and the data controls' way 2): a query into a result set on a connection of its
+    // own: the first result set (an empty one if there is none); the connection is closed
+    // afterwards. Throws db::DbError.
+    db::ResultSet query(const ConnectionShape& shape, const QString& sql) const;
+
+    // The shape's provider text with the credentials as they read now (to show, never to keep).
+    QString providerText(const ConnectionShape& shape) const;
+
+private:
+    const Credentials& credentials_;
+    int readTimeout_ = kReadTimeoutSeconds;
+};
+
+}  // namespace korvid

@@ -1,0 +1,96 @@
+#include "access/ServerWait.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QThread>
+#include <QTimer>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "access/ModalMoments.h"
+#include "db/Connection.h"
+
+namespace korvid {
+
+namespace {
+
+// What the job and the wait share; it lives as long as either of them.
+struct Shared {
+    std::mutex mutex;
+    bool done = false;
+    bool abandoned = false;  // the wait has returned: nothing may be posted to its loop
+    std::exception_ptr error;
+    QEventLoop* loop = nullptr;
+};
+
+struct WaitCursor {
+    const bool shown = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    WaitCursor() {
+        if (shown) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor() {
+        if (shown) QGuiApplication::restoreOverrideCursor();
+    }
+};
+
+[[noreturn]] void raiseTimeout(int limitSeconds) {
+    db::ServerMessage m;
+    m.sqlState = QStringLiteral("HYT00");
+    m.text = QStringLiteral("服务器在 %1 秒内没有应答。").arg(limitSeconds);
+    throw db::DbError(m, {m});
+}
+
+}  // namespace
+
+void waitOffThread(std::function<void()> job, int limitSeconds) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        job();
+        return;
+    }
+    const ModalMoments::Scope moment;
+    const WaitCursor cursor;
+    QEventLoop loop;
+    auto shared = std::make_shared<Shared>();
+    shared->loop = &loop;
+    std::thread([shared, job = std::move(job)] {
+        std::exception_ptr error;
+        try {
+            job();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->done = true;
+        shared->error = error;
+        if (!shared->abandoned)
+            QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
+    }).detach();
+
+    bool timedOut = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    if (limitSeconds > 0) limit.start(limitSeconds * 1000);
+    {
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        // Only the job's end or the limit ends the wait.
+        while (!shared->done && !timedOut) {
+            lock.unlock();
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            lock.lock();
+        }
+        shared->abandoned = true;
+        if (!shared->done) raiseTimeout(limitSeconds);
+    }
+    if (shared->error) std::rethrow_exception(shared->error);
+}
+
+}  // namespace korvid

@@ -1,0 +1,128 @@
+// The search installed in the real main window (no server behind it): the controls it is
+// handed, the start-up settings on activation, the shared long-run guard and message boxes, and
+// the attach popup with the window's own menu.
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "NoServer.h"
+#include "RecordingPrompts.h"
+#include "Workspace.h"
+#include "access/ServerAccess.h"
+#include "search/FolderList.h"
+#include "search/SearchController.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgramEnd.h"
+
+using namespace korvid;
+using korvid::test::NoServer;
+
+namespace {
+
+// Boxes are recorded; menus are the real ones.
+class RealMenus : public test::RecordingPrompts {
+public:
+protected:
+    void showPopup(QMenu& menu, const QPoint& at) override { menu.exec(at); }
+};
+
+}  // namespace
+
+class SearchMainWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir tree_;
+    NoServer credentials_;
+    RealMenus prompts_;
+
+private slots:
+    void init() {
+        setProgramEndHandler([] {});
+        prompts_.takeMessages();
+    }
+    void cleanup() { setProgramEndHandler(nullptr); }
+
+    void searchInTheMainWindow() {
+        QVERIFY(tree_.isValid());
+        QDir().mkpath(tree_.path() + "/Data");
+        for (const char* name : {"/a.mdf", "/Data/b.MDF", "/Data/c.txt"}) {
+            QFile f(tree_.path() + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("12345");
+        }
+
+        ServerAccess access(credentials_);
+        Workspace workspace(access, prompts_);
+        MainWindow& window = workspace.window();
+        search::SearchController* controller = &workspace.search();
+        LongRuns& runs = workspace.longRuns();
+        QSignalSpy activated(&window, &MainWindow::firstActivated);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(activated.count(), 1);
+        prompts_.takeMessages();  // the database list without a server
+
+        auto* text1 = window.findChild<QLineEdit*>("Text1");
+        auto* fm1 = window.findChild<QGroupBox*>("fm1");
+        auto* label3 = window.findChild<QLabel*>("Label3");
+        QCOMPARE(text1->text(), QStringLiteral("*.MDF"));
+        QCOMPARE(fm1->title(), QStringLiteral("搜索: "));
+        QVERIFY(controller->spath().endsWith(QLatin1Char('/')));
+
+        // Enter in the pattern box searches; the window's long run ends with it.
+        QVERIFY(controller->folderList().setPath(tree_.path()));
+        QTest::keyClick(text1, Qt::Key_Return);
+        QCOMPARE(controller->table().count(), 2);
+        QCOMPARE(label3->text(), QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
+        QTRY_VERIFY(label3->width() >= label3->sizeHint().width());  // seen whole, not cut off
+        QCOMPARE(controller->table().fullPath(0), tree_.path() + "/a.mdf");
+        QVERIFY(!runs.active());
+
+        // Inside an auto-attach run (the window's long run) the search is refused quietly.
+        QVERIFY(runs.begin());
+        controller->table().select(0);
+        QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QCOMPARE(controller->table().count(), 2);
+        QCOMPARE(controller->table().selectedIndex(), 0);
+        runs.end();
+
+        // The limit message: critical, default title.
+        for (int i = controller->table().count(); i < 32736; ++i)
+            controller->table().append({"/x/y.mdf", "Y.MDF", "/x/", 1, "/x/"});
+        controller->search();
+        const auto records = prompts_.takeMessages();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].text, QStringLiteral("\r搜索的文件总数不能超过32726！ "));
+        QCOMPARE(records[0].icon, MsgIcon::Critical);
+        QCOMPARE(records[0].title, QStringLiteral("Korvid"));
+        QCOMPARE(controller->table().count(), 32736);
+
+        // The window's own attach menu pops up at a right press, naming the selected row.
+        auto* list3 = window.findChild<QListWidget*>("List3");
+        controller->table().select(1);
+        QStringList seen;
+        QTimer::singleShot(50, [&] {
+            for (const char* name : {"FjDG", "Fjqb", "WLDF"}) {
+                const QAction* action = window.fileMenu()->findChild<QAction*>(name);
+                if (action) seen.append(action->text() + (action->isEnabled() ? "+" : "-"));
+            }
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        QTest::mousePress(list3->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(seen, (QStringList{"附加：B.MDF+", "附加：全部数据库+", "无LDF附加：B.MDF+"}));
+    }
+};
+
+QTEST_MAIN(SearchMainWindowTest)
+#include "SearchMainWindowTest.moc"

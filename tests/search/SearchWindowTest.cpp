@@ -1,0 +1,422 @@
+// The search subsystem in a window of the test's own with the controls it needs: search
+// location, the search with its limit and refusals, the result list's selection, removal and
+// popup.
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+
+#include "access/LongRuns.h"
+#include "access/Prompts.h"
+#include "fs/PathRules.h"
+#include "search/FolderList.h"
+#include "search/SearchController.h"
+
+using namespace korvid;
+using search::SearchController;
+
+namespace {
+
+// The controls the main window gives the search, and its attach popup menu.
+class TestWindow : public QWidget {
+public:
+    TestWindow() {
+        c.window = this;
+        c.fm1 = new QGroupBox(QStringLiteral("文件搜索设置"), this);
+        c.fm1->setObjectName("fm1");
+        c.drive = new QComboBox(c.fm1);
+        c.drive->setObjectName("drive");
+        c.dir1 = new QListWidget(c.fm1);
+        c.dir1->setObjectName("Dir1");
+        c.text1 = new QLineEdit(QStringLiteral("Text1"), c.fm1);
+        c.text1->setObjectName("Text1");
+        fm = new QGroupBox(QStringLiteral("操作选项"), this);
+        fm->setObjectName("fm");
+        c.fm = fm;
+        c.command1 = new QPushButton(fm);
+        c.command1->setObjectName("Command1");
+        c.label3 = new QLabel(QStringLiteral("搜索结果列表："), this);
+        c.label3->setObjectName("Label3");
+        c.list3 = new QListWidget(this);
+        c.list3->setObjectName("List3");
+        c.list3->setGeometry(0, 200, 400, 300);
+        mfile = new QMenu(QStringLiteral("File"), this);
+        mfile->setObjectName("mfile");
+        c.mfile = mfile;
+        c.fjdg = mfile->addAction(QStringLiteral("FjDG"));
+        c.fjqb = mfile->addAction(QStringLiteral("Fjqb"));
+        mfile->addSeparator();
+        c.wldf = mfile->addAction(QStringLiteral("WLDF"));
+        resize(500, 520);
+    }
+    template <typename T>
+    T* get(const char* name) {
+        return findChild<T*>(QLatin1String(name));
+    }
+    search::SearchControls c;
+    QGroupBox* fm;
+    QMenu* mfile;
+};
+
+struct MenuShown {
+    QList<bool> enabled;   // FjDG, Fjqb, WLDF
+    QStringList captions;  // FjDG, WLDF
+};
+
+// Records the boxes' texts and what each popup showed.
+class TestPrompts : public Prompts {
+public:
+    QStringList errors;
+    QList<MenuShown> menus;
+    TestWindow* window = nullptr;
+
+protected:
+    void showPopup(QMenu&, const QPoint&) override {
+        const search::SearchControls& c = window->c;
+        MenuShown shown;
+        for (QAction* a : {c.fjdg, c.fjqb, c.wldf}) shown.enabled.append(a->isEnabled());
+        shown.captions = {c.fjdg->text(), c.wldf->text()};
+        menus.append(shown);
+    }
+    void show(const MessageRecord& box) override { errors.append(box.text); }
+};
+
+// Lists folders slowly, so the walk yields to the window while it runs.
+class SlowEnumerator : public fs::DirectoryEnumerator {
+public:
+    std::unique_ptr<fs::FolderReader> open(const QString& folder, bool followLink) override {
+        QThread::msleep(12);
+        return native_->open(folder, followLink);
+    }
+
+private:
+    std::unique_ptr<fs::DirectoryEnumerator> native_ = fs::makeNativeEnumerator();
+};
+
+}  // namespace
+
+class SearchWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestWindow> window_;
+    SearchController* controller_ = nullptr;
+    std::unique_ptr<LongRuns> runs_;
+    int runsBegun_ = 0;
+    TestPrompts prompts_;
+    QStringList& errors_ = prompts_.errors;
+    QList<MenuShown>& menus_ = prompts_.menus;
+    QTemporaryDir tree_;
+
+    QString root() const { return tree_.path() + QLatin1Char('/'); }
+    void write(const QString& rel, qint64 size) {
+        QDir().mkpath(QFileInfo(root() + rel).path());
+        QFile f(root() + rel);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(size));
+    }
+
+    void make(std::shared_ptr<fs::DirectoryEnumerator> enumerator = nullptr) {
+        window_ = std::make_unique<TestWindow>();
+        prompts_.window = window_.get();
+        runs_ = std::make_unique<LongRuns>();
+        connect(runs_.get(), &LongRuns::begun, [this] { ++runsBegun_; });
+        controller_ = new SearchController(window_->c, prompts_, *runs_, std::move(enumerator),
+                                           fs::PathStyle::Posix);
+        window_->show();
+        controller_->startUp();
+        errors_.clear();
+        menus_.clear();
+        runsBegun_ = 0;
+    }
+
+    QString label3() { return window_->get<QLabel>("Label3")->text(); }
+    QListWidget* list3() { return window_->get<QListWidget>("List3"); }
+
+    void fillTable(int rows) {
+        auto& table = controller_->table();
+        for (int i = 0; i < rows; ++i) {
+            const QString name = QStringLiteral("F%1.MDF").arg(i);
+            table.append({QStringLiteral("/d/") + name, name, "/d/", i, "/d/"});
+        }
+    }
+
+    void openFolder(const QString& path) { QVERIFY(controller_->folderList().setPath(path)); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(tree_.isValid());
+        write("b.mdf", 1536);
+        write("Data/Sales.MDF", 1048576);
+        write("Data/notes.txt", 10);
+        write("Data/Deep/x.Mdf", 100);
+        write(".hid/h.mdf", 0);
+        for (int i = 0; i < 40; ++i) write(QStringLiteral("many/f%1/a.mdf").arg(i), 1);
+    }
+
+    void startUpAndSearchLocation() {
+        make();
+        auto* text1 = window_->get<QLineEdit>("Text1");
+        auto* fm1 = window_->get<QGroupBox>("fm1");
+        auto* command1 = window_->get<QPushButton>("Command1");
+        QCOMPARE(text1->text(), QStringLiteral("*.MDF"));
+        QCOMPARE(controller_->spath(),
+                 fs::normaliseFolder(QDir::currentPath(), fs::PathStyle::Posix));
+        QCOMPARE(fm1->title(), QStringLiteral("搜索: "));
+
+        openFolder(tree_.path() + "/Data");
+        QCOMPARE(controller_->spath(), root() + "Data/");
+        QCOMPARE(fm1->title(), QStringLiteral("搜索: ") + root() + "Data/*.MDF");
+        // The folder list shows the way down, then the subfolders; Enter opens one.
+        auto* dir1 = window_->get<QListWidget>("Dir1");
+        QCOMPARE(dir1->item(dir1->count() - 1)->text().trimmed(), QStringLiteral("Deep"));
+        dir1->setCurrentRow(dir1->count() - 1);
+        QTest::keyClick(dir1, Qt::Key_Return);
+        QCOMPARE(controller_->spath(), root() + "Data/Deep/");
+        // Typing a folder's first letter finds it, as in any list of names.
+        QVERIFY(QDir().mkpath(root() + "Data/Deep/kept"));
+        QVERIFY(QDir().mkpath(root() + "Data/Deep/other"));
+        openFolder(tree_.path() + "/Data/Deep");
+        QTest::keyClicks(dir1, QStringLiteral("o"));
+        QCOMPARE(dir1->currentItem()->text(), QStringLiteral("other"));
+
+        // An empty pattern disables the search, and Enter then does nothing.
+        text1->clear();
+        QVERIFY(!command1->isEnabled());
+        QCOMPARE(fm1->title(), QStringLiteral("搜索: ") + root() + "Data/Deep/");
+        QTest::keyClick(text1, Qt::Key_Return);
+        QCOMPARE(runsBegun_, 0);
+        // One blank is a pattern: Enter searches.
+        QTest::keyClick(text1, Qt::Key_Space);
+        QVERIFY(command1->isEnabled());
+        QTest::keyClick(text1, Qt::Key_Return);
+        QCOMPARE(runsBegun_, 1);
+        QCOMPARE(text1->text(), QStringLiteral(" "));  // the key is not swallowed
+
+        // The search folder of the next search follows; the root of the folder keeps "/" alone.
+        openFolder("/");
+        QCOMPARE(controller_->spath(), QStringLiteral("/"));
+    }
+
+    void driveThatCannotBeReadGoesBack() {
+        make();
+        QDir().mkpath(root() + "good/inner");
+        const QString missing = root() + "gone/";
+        controller_->setRoots({root() + "good/", missing}, {root() + "good", "/gone"});
+        auto* drive = window_->get<QComboBox>("drive");
+        drive->setCurrentIndex(0);
+        QCOMPARE(controller_->folderList().path(), root() + "good");
+        openFolder(root() + "good/inner");
+
+        drive->setCurrentIndex(1);
+        QCOMPARE(errors_, QStringList{QStringLiteral("\r无法访问驱动器 /gone：  ")});
+        // Back to the drive of the folder still open, which opens that folder again.
+        QCOMPARE(drive->currentIndex(), 0);
+        QCOMPARE(controller_->folderList().path(), root() + "good/inner");
+        QCOMPARE(controller_->spath(), root() + "good/inner/");
+        QCOMPARE(window_->get<QGroupBox>("fm1")->title(),
+                 QStringLiteral("搜索: ") + root() + "good/inner/*.MDF");
+    }
+
+    void searchFillsTheTableAndWritesTheTotals() {
+        make();
+        openFolder(tree_.path());
+        QTest::mouseClick(window_->get<QPushButton>("Command1"), Qt::LeftButton);
+        auto& table = controller_->table();
+        QCOMPARE(table.count(), 44);
+        QCOMPARE(controller_->tsize(), qint64(1536 + 1048576 + 100 + 40));
+        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QCOMPARE(label3(), controller_->totalsText());
+        QCOMPARE(table.fullPath(0), root() + "b.mdf");
+        QCOMPARE(list3()->count(), 44);
+        for (int i = 0; i < table.count(); ++i) {
+            QCOMPARE(table.fullPath(i), table.folder(i) + QFileInfo(table.fullPath(i)).fileName());
+            QCOMPARE(table.fileName(i), QFileInfo(table.fullPath(i)).fileName().toUpper());
+            QCOMPARE(table.folderWithoutDrive(i), table.folder(i));
+            QCOMPARE(table.size(i), QFileInfo(table.fullPath(i)).size());
+        }
+        QVERIFY(window_->fm->isVisible());
+        QVERIFY(!runs_->active());
+        QVERIFY(!controller_->isSearching());
+
+        // Nothing found.
+        window_->get<QLineEdit>("Text1")->setText("*.nothing");
+        controller_->search();
+        QCOMPARE(label3(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
+    }
+
+    void windowStaysLiveAndASecondSearchIsRefused() {
+        make(std::make_shared<SlowEnumerator>());
+        openFolder(tree_.path());
+        fillTable(3);
+        bool sawRunning = false;
+        QStringList progress;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            if (!controller_->isSearching()) return;
+            sawRunning = true;
+            QVERIFY(!window_->fm->isVisible());
+            QVERIFY(runs_->active());
+            progress.append(label3());
+            // Enter in the pattern box while searching: refused, the running search goes on.
+            QTest::keyClick(window_->get<QLineEdit>("Text1"), Qt::Key_Return);
+            // A change of folder or pattern is for the next search only.
+            window_->get<QLineEdit>("Text1")->setText("*.txt");
+        });
+        timer.start(5);
+        window_->get<QLineEdit>("Text1")->setText("*.mdf");
+        controller_->search();
+        timer.stop();
+        QVERIFY(sawRunning);
+        QCOMPARE(runsBegun_, 1);
+        QVERIFY(!progress.isEmpty());
+        QVERIFY(progress.first().startsWith(QStringLiteral("正在搜索：") + root()));
+        QCOMPARE(controller_->table().count(), 44);
+        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QVERIFY(window_->fm->isVisible());
+    }
+
+    void closingOrDeletingTheWindowStopsTheSearch() {
+        make(std::make_shared<SlowEnumerator>());
+        openFolder(tree_.path());
+        QTimer::singleShot(30, window_.get(), [this] { window_->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        controller_->search();
+        QVERIFY(controller_->table().count() < 44);
+        QVERIFY(label3().startsWith(QStringLiteral("正在搜索：")));
+        QVERIFY(!runs_->active());
+        QVERIFY(!controller_->isSearching());
+        // Shown again, the window searches as before.
+        window_->show();
+        controller_->search();
+        QCOMPARE(controller_->table().count(), 44);
+
+        QTimer::singleShot(30, [this] { window_.reset(); });
+        controller_->search();
+        QVERIFY(!window_);
+        QVERIFY(!runs_->active());  // the run ended with the window that is gone
+    }
+
+    void rowLimitAndLongRuns() {
+        make();
+        openFolder(tree_.path() + "/Data");
+        fillTable(32735);
+        controller_->search();
+        QVERIFY(errors_.isEmpty());
+        QCOMPARE(controller_->table().count(), 2);
+
+        controller_->table().clear();
+        fillTable(32736);
+        controller_->search();
+        QCOMPARE(errors_, QStringList{QStringLiteral("\r搜索的文件总数不能超过32726！ ")});
+        QCOMPARE(controller_->table().count(), 32736);
+        QVERIFY(!runs_->active());
+
+        // Inside an attach run the search is refused without a word, and nothing changes.
+        errors_.clear();
+        controller_->table().clear();
+        fillTable(2);
+        QVERIFY(runs_->begin());
+        controller_->search();
+        QCOMPARE(controller_->table().count(), 2);
+        QVERIFY(errors_.isEmpty());
+        runs_->end();
+    }
+
+    void selectionAndRemovalKeepTheColumnsInStep() {
+        make();
+        fillTable(4);
+        auto& table = controller_->table();
+        QCOMPARE(table.selectedIndex(), -1);
+        QCOMPARE(table.selectedFileName(), QString());
+
+        // By code, by the keyboard and by the mouse the companions follow List3.
+        QVERIFY(table.select(1));
+        QCOMPARE(table.selectedFileName(), QStringLiteral("F1.MDF"));
+        QVERIFY(!table.select(4));
+        QVERIFY(!table.select(-2));
+        QCOMPARE(table.selectedIndex(), 1);
+        list3()->setFocus();
+        QTest::keyClick(list3(), Qt::Key_Down);
+        QCOMPARE(table.selectedIndex(), 2);
+        QCOMPARE(table.selectedFileName(), QStringLiteral("F2.MDF"));
+        QCOMPARE(table.selectedFolder(), QStringLiteral("/d/"));
+        const QRect first = list3()->visualItemRect(list3()->item(0));
+        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, first.center());
+        QCOMPARE(table.selectedFileName(), QStringLiteral("F0.MDF"));
+        // A click below the last row keeps the selected row.
+        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
+        QCOMPARE(table.selectedIndex(), 0);
+
+        // A double click takes the row out of all five columns; then no row is selected.
+        const QString totals = label3();
+        const QRect third = list3()->visualItemRect(list3()->item(2));
+        // The gesture's first press selects the row, then the double click comes.
+        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
+        QTest::mouseDClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
+        QCOMPARE(table.count(), 3);
+        QCOMPARE(table.selectedIndex(), -1);
+        QCOMPARE(table.selectedFileName(), QString());
+        const QStringList left{"F0.MDF", "F1.MDF", "F3.MDF"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(table.fileName(i), left.at(i));
+            QCOMPARE(table.fullPath(i), QStringLiteral("/d/") + left.at(i));
+            QCOMPARE(table.size(i), qint64(left.at(i).mid(1, 1).toInt()));
+        }
+        QCOMPARE(label3(), totals);
+        // With nothing selected a double click on the free area removes nothing.
+        QTest::mouseDClick(list3()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
+        QCOMPARE(table.count(), 3);
+
+        QVERIFY(table.select(2));
+        QVERIFY(table.select(-1));
+        QCOMPARE(table.selectedFileName(), QString());
+        QCOMPARE(list3()->selectedItems().size(), 0);
+    }
+
+    void popupNamesTheSelectedRow() {
+        make();
+        fillTable(2);
+        controller_->table().append({"/d/A&B.MDF", "A&B.MDF", "/d/", 1, "/d/"});
+        auto* viewport = list3()->viewport();
+        // Nothing selected: all three greyed out, bare captions.
+        QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(menus_.size(), 1);
+        QCOMPARE(menus_.last().enabled, (QList<bool>{false, false, false}));
+        QCOMPARE(menus_.last().captions, (QStringList{"附加：", "无LDF附加："}));
+        QCOMPARE(controller_->table().selectedIndex(), -1);  // the press selects nothing
+
+        controller_->table().select(1);
+        const QRect other = list3()->visualItemRect(list3()->item(0));
+        QTest::mousePress(viewport, Qt::RightButton, {}, other.center());
+        QCOMPARE(menus_.last().enabled, (QList<bool>{true, true, true}));
+        QCOMPARE(menus_.last().captions, (QStringList{"附加：F1.MDF", "无LDF附加：F1.MDF"}));
+
+        // "&" in a name is shown, not taken for a shortcut mark.
+        controller_->table().select(2);
+        QTest::mousePress(viewport, Qt::RightButton, {}, other.center());
+        QCOMPARE(menus_.last().captions, (QStringList{"附加：A&&B.MDF", "无LDF附加：A&&B.MDF"}));
+
+        // Other buttons open nothing.
+        QTest::mousePress(viewport, Qt::MiddleButton, {}, other.center());
+        QCOMPARE(menus_.size(), 3);
+        QTest::mouseRelease(viewport, Qt::MiddleButton, {}, other.center());
+    }
+};
+
+QTEST_MAIN(SearchWindowTest)
+#include "SearchWindowTest.moc"

@@ -1,0 +1,220 @@
+// The window while the server is slow or silent: a popup item acts on what its caption named
+// and a running auto attach holds still under an open menu or box; a read that is never
+// answered fails after its time-out with the window alive; a change waits as long as it takes;
+// closing the window ends the program at once even while a statement hangs.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "Harness.h"
+#include "access/QuerySource.h"
+#include "access/ServerAccess.h"
+#include "attach/AttachController.h"
+#include "maintenance/MaintenanceController.h"
+#include "search/SearchController.h"
+#include "ui/MainWindow.h"
+
+using namespace korvid;
+using Outcome = attach::AutoAttachRun::Outcome;
+
+namespace {
+
+QAction* item(QMenu& menu, const char* name) {
+    for (QAction* a : menu.actions())
+        if (a->objectName() == QLatin1String(name)) return a;
+    return nullptr;
+}
+
+// Counts the turns of the window's event loop while something waits.
+struct Ticks {
+    QTimer timer;
+    QElapsedTimer sinceLast;
+    qint64 largestGapMs = 0;
+    int count = 0;
+    Ticks() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            largestGapMs = std::max(largestGapMs, sinceLast.restart());
+            ++count;
+        });
+        sinceLast.start();
+        timer.start(20);
+    }
+};
+
+}  // namespace
+
+class BusyWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::Harness> s_;
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+
+    // Two files in the folder itself, then forty in a subfolder: the search lists the two first.
+    void makeFilesAndSearch() {
+        const QString root = dir_->path() + QStringLiteral("/found/");
+        for (const char* name : {"pre_a", "pre_b"})
+            QVERIFY(!s_->createDatabase(QString::fromLatin1(name), root).isEmpty());
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(!s_->createDatabase(QStringLiteral("run_%1").arg(i, 2, 10, QLatin1Char('0')),
+                                        root + QStringLiteral("sub/"))
+                         .isEmpty());
+        for (const char* name : {"aaa_first", "zz_target"})
+            QVERIFY(!s_->createDatabase(QString::fromLatin1(name), dir_->path() + "/kept/", false)
+                         .isEmpty());
+        s_->window().databaseList()->refresh();
+        QCOMPARE(s_->searchFolder(root), 42);
+        QVERIFY(s_->search().table().fullPath(0).contains(QStringLiteral("pre_")));
+        QVERIFY(s_->search().table().fullPath(2).contains(QStringLiteral("/sub/run_")));
+    }
+
+    // Starts auto attach from the third row with every statement slowed down.
+    void startSlowRun() {
+        s_->proxy().setSpared(2);
+        s_->proxy().setDelayMs(15);
+        QVERIFY(s_->search().table().select(2));
+        s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+        QVERIFY(s_->attach().isRunning());
+        QTest::qWait(300);
+        QVERIFY2(s_->attach().isRunning(), "the run ended too soon to overlap");
+    }
+
+    // Presses the right button on the database list with zz_target current; while the menu is
+    // open the person hesitates and the list reloads; then the item is chosen.
+    void chooseForZzTarget(const char* itemName, QStringList* caption) {
+        QVERIFY(s_->selectDatabase(QStringLiteral("zz_target")));
+        s_->prompts().setOnPopup([&](QMenu& menu) {
+            *caption << item(menu, itemName)->text();
+            const QString progress = label3();
+            const QStringList listed = s_->listedDatabases();
+            QTest::qWait(400);  // the run must hold still meanwhile
+            QCOMPARE(label3(), progress);
+            QCOMPARE(s_->listedDatabases(), listed);
+            s_->window().databaseList()->refresh();  // first row current now
+            item(menu, itemName)->trigger();
+        });
+        s_->maintenance().databaseListPressed(Qt::RightButton, QPoint(10, 10));
+        s_->prompts().setOnPopup(nullptr);
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        s_ = std::make_unique<test::Harness>();
+        QVERIFY(s_->start(true));
+    }
+    void cleanup() {
+        s_.reset();
+        dir_.reset();
+    }
+
+    void popupDuringARunActsOnTheNamedDatabase() {
+        makeFilesAndSearch();
+        QSignalSpy done(&s_->attach(), &attach::AttachController::runFinished);
+        startSlowRun();
+
+        QStringList captions;
+        chooseForZzTarget("FLSJ", &captions);
+        QCOMPARE(captions, QStringList{QStringLiteral("分离数据库：zz_target")});
+        QVERIFY(!s_->listedDatabases().contains(QStringLiteral("zz_target")));
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("aaa_first")));
+        QVERIFY(s_->execute(QStringLiteral("master"), QStringLiteral("CREATE DATABASE zz_target")));
+        s_->window().databaseList()->refresh();
+
+        chooseForZzTarget("SSRZ", &captions);
+        QCOMPARE(captions.last(), QStringLiteral("收缩日志：zz_target"));
+        QCOMPARE(s_->maintenance().logLogicalName(), QStringLiteral("zz_target_log"));
+
+        // The attach popup too: the row it named, though the selection moved meanwhile.
+        s_->prompts().setOnPopup([&](QMenu& menu) {
+            s_->search().table().select(1);
+            item(menu, "FjDG")->trigger();
+        });
+        QVERIFY(s_->search().table().select(0));
+        emit s_->window().attachControls().mfile->aboutToShow();  // as the real menu does
+        s_->prompts().popup(*s_->window().attachControls().mfile, QPoint());
+        emit s_->window().attachControls().mfile->aboutToHide();
+        s_->prompts().setOnPopup(nullptr);
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("pre_a")) ||
+                s_->listedDatabases().contains(QStringLiteral("pre_b")));
+        const QString named =
+            s_->search().table().fullPath(0).contains("pre_a") ? "pre_a" : "pre_b";
+        const QString other = named == QLatin1String("pre_a") ? "pre_b" : "pre_a";
+        QVERIFY(s_->listedDatabases().contains(named));
+        QVERIFY(!s_->listedDatabases().contains(other));
+
+        QVERIFY(done.wait(120000));
+        const auto messages = s_->takeMessages();
+        QVERIFY2(done.first().first().value<Outcome>() == Outcome::Completed,
+                 qPrintable(messages.value(messages.size() - 1).text + " / " +
+                            messages.value(messages.size() - 1).detail));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(s_->listedDatabases().contains(
+                QStringLiteral("run_%1").arg(i, 2, 10, QLatin1Char('0'))));
+    }
+
+    void aReadNeverAnsweredFailsAfterItsTimeOutWithTheWindowAlive() {
+        s_->serverAccess().setReadTimeout(1);
+        s_->proxy().setSpared(2);
+        s_->proxy().setSwallow(true);
+        Ticks ticks;
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            s_->window().databaseList()->refresh();
+            QFAIL("a read the server never answered succeeded");
+        } catch (const db::DbError& e) {
+            QCOMPARE(e.primary().sqlState, QStringLiteral("HYT00"));
+            QCOMPARE(e.serverText(), QStringLiteral("服务器在 1 秒内没有应答。"));
+        }
+        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 2500,
+                 QByteArray::number(clock.elapsed()));
+        QVERIFY(ticks.count >= 30);  // the window's loop kept turning
+        QVERIFY2(ticks.largestGapMs < 200, QByteArray::number(ticks.largestGapMs));
+        QVERIFY(s_->proxy().swallowedBytes() > 0);
+        QCOMPARE(s_->window().databaseList()->rowCount(), 4);  // the rows shown stay
+
+        // A statement that changes the server has no time-out: it waits as long as it takes.
+        s_->proxy().setSwallow(false);
+        s_->proxy().setDelayMs(2000);
+        clock.restart();
+        const db::BatchResult r =
+            s_->serverAccess().execute(ConnectionShape::server(), QStringLiteral("PRINT 'slow'"));
+        QVERIFY(clock.elapsed() >= 2000);
+        QCOMPARE(r.infos.value(0).text, QStringLiteral("slow"));
+    }
+
+    void closingTheWindowEndsTheProgramWhileAStatementHangs() {
+        QProcess probe;
+        test::StandinProcess::dieWithParent(probe);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral(KORVID_HOSTAGE_PROBE), {});
+        QVERIFY(probe.waitForStarted(5000));
+        QByteArray said;
+        while (!said.startsWith("closing")) {
+            if (!probe.canReadLine() && !probe.waitForReadyRead(30000)) break;
+            while (probe.canReadLine() && !said.startsWith("closing")) said = probe.readLine();
+        }
+        QVERIFY2(said.startsWith("closing"), said.constData());
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(probe.waitForFinished(5000));
+        QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+    }
+};
+
+QTEST_MAIN(BusyWindowTest)
+#include "BusyWindowTest.moc"
