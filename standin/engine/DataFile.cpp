@@ -54,7 +54,12 @@ public:
         }
         return static_cast<uint8_t>(p_[pos_++]);
     }
-    uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
+    uint16_t u16() {
+        // Two statements: the operands of | may be evaluated in either order.
+        const uint16_t lo = u8();
+        const uint16_t hi = u8();
+        return static_cast<uint16_t>(lo | (hi << 8));
+    }
     uint32_t u32() {
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(u8()) << (8 * i);
