@@ -146,6 +146,8 @@ void TcpProxy::run() {
             if (!p->toServer.empty()) timeoutMs = std::min(timeoutMs, p->msUntilDue());
         }
         if (::poll(fds.data(), fds.size(), timeoutMs) < 0) continue;
+        // Only the pairs polled this turn have entries in fds; one accepted now waits a turn.
+        const size_t polled = pairs.size();
         if (fds[0].revents & POLLIN) {
             const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             const int server = client >= 0 ? connectTo(targetPort_) : -1;
@@ -154,7 +156,7 @@ void TcpProxy::run() {
             else if (client >= 0)
                 ::close(client);
         }
-        for (size_t i = 0; i < pairs.size(); ++i)
+        for (size_t i = 0; i < polled; ++i)
             serve(*pairs[i], fds[2 + 2 * i].revents, fds[3 + 2 * i].revents, buffer);
         pairs.erase(
             std::remove_if(pairs.begin(), pairs.end(), [](const auto& p) { return p->closed; }),
