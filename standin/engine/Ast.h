@@ -9,16 +9,25 @@
 
 namespace standin {
 
-// A scalar or boolean expression of a SELECT list or WHERE clause.
+// A data type as a DECLARE, CAST or CONVERT names it: sysname, nvarchar(60), int, ...
+struct TypeSpec {
+    std::string name;  // upper case, without the length
+    int length = 0;    // 0 = none given, -1 = MAX
+};
+
+// A scalar or boolean expression of a SELECT list, WHERE clause or procedural statement.
 struct Expr {
     enum class Kind {
-        Column,    // name: the column as written (last part of a qualified name)
-        Integer,   // integer literal in number
-        Text,      // string literal in text
-        Null,      // NULL
-        Variable,  // name: @@VERSION, @@SPID, ... (upper case)
-        Function,  // name (upper case) with args
-        Compare,   // op: = <> < > <= >= over args[0], args[1]
+        Column,         // name: the column as written (last part of a qualified name)
+        Integer,        // integer literal in number
+        Text,           // string literal in text
+        Null,           // NULL
+        Variable,       // name: @@VERSION, @@SPID, ... (upper case)
+        LocalVariable,  // name: @m as written (declared in the batch)
+        Function,       // name (upper case) with args
+        Add,            // args[0] + args[1]: addition or concatenation
+        Cast,           // CAST(args[0] AS type) or CONVERT(type, args[0])
+        Compare,        // op: = <> < > <= >= over args[0], args[1]
         And,
         Or,
         Not,
@@ -32,6 +41,7 @@ struct Expr {
     int64_t number = 0;
     std::string op;
     bool negated = false;
+    TypeSpec type;  // Cast
     std::vector<Expr> args;
 
     bool isPredicate() const {
@@ -50,6 +60,7 @@ struct ObjectName {
 
 struct SelectItem {
     bool star = false;
+    std::string assignTo;  // SELECT @v = expr: the variable, else empty
     Expr expr;
     std::string alias;
     bool hasAlias = false;
@@ -68,6 +79,7 @@ struct SelectStatement {
     std::optional<ObjectName> from;
     std::optional<Expr> where;
     std::vector<OrderItem> orderBy;
+    bool assigns = false;  // every item is @v = expr: no rows go to the client
 };
 
 // SET options are accepted and ignored apart from NOCOUNT.
@@ -101,9 +113,9 @@ struct CreateDatabaseStatement {
 
 // A value of a DBCC or procedure argument list.
 struct ArgValue {
-    enum class Kind { Text, Integer, Default, Null };
+    enum class Kind { Text, Integer, Default, Null, Variable };
     Kind kind = Kind::Text;
-    std::string text;  // Text; also the written text of an Integer
+    std::string text;  // Text; also the written text of an Integer; a Variable's name
     int64_t number = 0;
     bool unicode = false;
 };
@@ -139,12 +151,74 @@ struct TransactionStatement {
 };
 
 struct PrintStatement {
-    std::string text;
+    Expr value;
 };
 
-using StatementBody = std::variant<SelectStatement, SetStatement, UseStatement,
-                                   CreateDatabaseStatement, DbccStatement, ExecStatement,
-                                   BackupLogStatement, TransactionStatement, PrintStatement>;
+// ALTER DATABASE db SET RECOVERY FULL | BULK_LOGGED | SIMPLE [WITH ...]
+struct AlterDatabaseStatement {
+    std::string database;
+    std::string recovery;  // upper case
+};
+
+struct CheckpointStatement {};
+
+struct Statement;
+
+// ---- procedural statements ----------------------------------------------------------------
+
+struct DeclareStatement {
+    struct Variable {
+        std::string name;
+        TypeSpec type;
+        std::optional<Expr> value;  // DECLARE @v type = value (SQL Server 2008 and later)
+    };
+    std::vector<Variable> variables;
+};
+
+struct SetVariableStatement {
+    std::string name;
+    Expr value;
+};
+
+struct IfStatement {
+    Expr condition;
+    std::vector<Statement> then;       // one statement (or one BEGIN ... END block)
+    std::vector<Statement> otherwise;  // ELSE, when given
+};
+
+struct BlockStatement {
+    std::vector<Statement> body;  // BEGIN ... END
+};
+
+struct TryCatchStatement {
+    std::vector<Statement> body;     // BEGIN TRY ... END TRY
+    std::vector<Statement> handler;  // BEGIN CATCH ... END CATCH
+};
+
+// EXEC (string) / EXECUTE (@sql): a batch of its own.
+struct ExecSqlStatement {
+    Expr sql;
+};
+
+// RAISERROR (message, severity, state [, argument...]) [WITH option...]
+struct RaiserrorStatement {
+    std::vector<Expr> args;
+    std::vector<std::string> withOptions;  // upper case
+};
+
+// THROW number, message, state; THROW alone raises the caught error again.
+struct ThrowStatement {
+    std::vector<Expr> args;
+};
+
+struct ReturnStatement {};
+
+using StatementBody =
+    std::variant<SelectStatement, SetStatement, UseStatement, CreateDatabaseStatement,
+                 DbccStatement, ExecStatement, BackupLogStatement, TransactionStatement,
+                 PrintStatement, AlterDatabaseStatement, CheckpointStatement, DeclareStatement,
+                 SetVariableStatement, IfStatement, BlockStatement, TryCatchStatement,
+                 ExecSqlStatement, RaiserrorStatement, ThrowStatement, ReturnStatement>;
 
 struct Statement {
     StatementBody body;

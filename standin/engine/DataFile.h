@@ -32,6 +32,10 @@ struct FileTableEntry {
 
 using DatabaseId = std::array<uint8_t, 16>;
 
+// A database's recovery model, kept in its primary's header. Unset in files written before the
+// model was recorded: the database then has its server's default for it.
+enum class RecoveryModel : uint8_t { Unset = 0, Full = 1, BulkLogged = 2, Simple = 3 };
+
 struct FileHeader {
     FileKind kind = FileKind::Primary;
     uint16_t fileId = 1;
@@ -41,8 +45,9 @@ struct FileHeader {
     uint32_t collationId = 0;
     bool cleanlyDetached = false;
     uint32_t usedPages = 0;
-    std::vector<FileTableEntry> fileTable;  // primary only
-    uint64_t sequence = 0;                  // which slot is current; set by the writer
+    std::vector<FileTableEntry> fileTable;          // primary only
+    RecoveryModel recovery = RecoveryModel::Unset;  // primary only
+    uint64_t sequence = 0;                          // which slot is current; set by the writer
 };
 
 class DataFile {

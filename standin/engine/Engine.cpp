@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "BatchRunner.h"
 #include "Collation.h"
 #include "Instance.h"
 #include "Messages.h"
@@ -15,16 +16,11 @@ namespace standin {
 
 namespace {
 
-const char* const kVersion =
-    "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\tMay  3 2005 23:18:38 \n\tCopyright "
-    "(c) 1988-2003 Microsoft Corporation\n\tStandard Edition on Windows NT 5.0 (Build 2195: "
-    "Service Pack 4)\n";
-
 constexpr uint16_t kCmdSelect = 0xC1;
 
 }  // namespace
 
-struct Engine::Impl {
+struct Engine::Impl : StatementHost {
     struct SessionState {
         std::string database;
         bool nocount = false;
@@ -35,8 +31,14 @@ struct Engine::Impl {
     std::string saPassword;
     std::map<int, SessionState> sessions;
 
-    Impl(std::filesystem::path dir, std::string password)
-        : instance(std::move(dir)), saPassword(std::move(password)) {}
+    Impl(std::filesystem::path dir, std::string password, ServerOptions options)
+        : instance(std::move(dir), std::move(options)), saPassword(std::move(password)) {}
+
+    const ServerVersion& version() const override { return instance.version(); }
+
+    // The session whose batch is running.
+    Session* session = nullptr;
+    SessionState* state = nullptr;
 
     Database* findDatabase(const std::string& name) { return instance.find(name); }
 
@@ -49,57 +51,79 @@ struct Engine::Impl {
 
     // ---- one statement --------------------------------------------------------------------
 
-    struct Outcome {
-        Reply tokens;
-        bool abortBatch = false;
-    };
-
     static Done done(uint16_t status = DoneFinal, uint32_t count = 0, uint16_t cmd = 0) {
-        Done d;
-        d.status = status;
-        d.rowCount = count;
-        d.curCmd = cmd;
-        return d;
+        return Outcome::done(status, count, cmd);
     }
-
     static Outcome failed(Message m, uint16_t line, bool abort = false) {
-        Outcome o;
-        m.line = line;
-        o.tokens.push_back(std::move(m));
-        o.tokens.push_back(done(DoneError));
-        o.abortBatch = abort;
-        return o;
+        return Outcome::failed(std::move(m), line, abort);
     }
 
-    Outcome run(Session& session, SessionState& state, const Statement& st) {
-        if (auto* s = std::get_if<SelectStatement>(&st.body))
-            return select(session, state, *s, st.line);
+    Outcome runStatement(const Statement& st, const EvalContext& eval) override {
+        if (auto* s = std::get_if<SelectStatement>(&st.body)) return select(*s, st.line, eval);
         if (auto* s = std::get_if<SetStatement>(&st.body)) {
             for (const std::string& o : s->options) {
-                if (o == "NOCOUNT") state.nocount = s->value == "ON";
+                if (o == "NOCOUNT") state->nocount = s->value == "ON";
             }
             Outcome out;
             out.tokens.push_back(done());
             return out;
         }
-        if (auto* s = std::get_if<UseStatement>(&st.body)) return use(session, state, *s, st.line);
-        if (auto* s = std::get_if<ExecStatement>(&st.body)) return exec(*s, st.line);
+        if (auto* s = std::get_if<UseStatement>(&st.body))
+            return use(*session, *state, *s, st.line);
+        if (auto* s = std::get_if<ExecStatement>(&st.body)) {
+            Message err;
+            std::optional<ExecStatement> bound = withValues(*s, eval, err);
+            if (!bound) return failed(err, st.line, true);
+            return exec(*bound, st.line);
+        }
         if (auto* s = std::get_if<CreateDatabaseStatement>(&st.body)) {
             return plain(instance.createDatabase(*s), st.line);
         }
-        if (auto* s = std::get_if<DbccStatement>(&st.body)) return dbcc(state, *s, st.line);
+        if (auto* s = std::get_if<DbccStatement>(&st.body)) {
+            DbccStatement d = *s;
+            Message err;
+            if (!resolve(d.args, eval, err)) return failed(err, st.line, true);
+            return dbcc(*state, d, st.line);
+        }
         if (auto* s = std::get_if<BackupLogStatement>(&st.body)) return backupLog(*s, st.line);
         if (auto* s = std::get_if<TransactionStatement>(&st.body))
-            return transaction(state, *s, st.line);
-        if (auto* s = std::get_if<PrintStatement>(&st.body)) {
-            Outcome out;
-            Message m = Messages::error(0, 0, 1, s->text);
-            m.line = st.line;
-            out.tokens.push_back(m);
-            out.tokens.push_back(done());
-            return out;
-        }
+            return transaction(*state, *s, st.line);
+        if (auto* s = std::get_if<AlterDatabaseStatement>(&st.body))
+            return alterDatabase(*s, st.line);
+        if (std::holds_alternative<CheckpointStatement>(st.body))
+            return checkpoint(*state, st.line);
         return failed(Messages::error(102, 15, 1, "Incorrect syntax."), st.line);
+    }
+
+    // Procedure and DBCC arguments given as @variables take the variables' values.
+    static bool resolve(std::vector<ArgValue>& args, const EvalContext& eval, Message& err) {
+        for (ArgValue& a : args) {
+            if (a.kind != ArgValue::Kind::Variable) continue;
+            Expr e;
+            e.kind = Expr::Kind::LocalVariable;
+            e.name = a.text;
+            std::optional<TypedValue> v = ExprEvaluator::evaluate(e, eval, err);
+            if (!v) return false;
+            if (v->value.kind == Value::Kind::Null) {
+                a = ArgValue{ArgValue::Kind::Null, "", 0, false};
+            } else if (v->value.kind == Value::Kind::Int) {
+                a = ArgValue{ArgValue::Kind::Integer, std::to_string(v->value.i), v->value.i,
+                             false};
+            } else {
+                a = ArgValue{ArgValue::Kind::Text, SqlTypes::text(v->value), 0, true};
+            }
+        }
+        return true;
+    }
+
+    static std::optional<ExecStatement> withValues(const ExecStatement& e, const EvalContext& eval,
+                                                   Message& err) {
+        ExecStatement out = e;
+        std::vector<ArgValue> values;
+        for (const ProcArg& a : out.args) values.push_back(a.value);
+        if (!resolve(values, eval, err)) return std::nullopt;
+        for (size_t i = 0; i < values.size(); ++i) out.args[i].value = values[i];
+        return out;
     }
 
     Outcome transaction(SessionState& state, const TransactionStatement& t, uint16_t line) {
@@ -135,7 +159,7 @@ struct Engine::Impl {
 
     Outcome use(Session& session, SessionState& state, const UseStatement& u, uint16_t line) {
         Database* db = findDatabase(u.database);
-        if (!db) return failed(Messages::noSuchDatabase(u.database), line, true);
+        if (!db) return failed(Messages::noSuchDatabase(version(), u.database), line, true);
         if (db->suspect) return failed(unavailable(*db), line, true);
         Outcome out;
         out.tokens.push_back(DatabaseChange{db->name(), state.database});
@@ -170,95 +194,104 @@ struct Engine::Impl {
         return std::nullopt;
     }
 
-    static Message unavailable(const Database& db) {
-        return Messages::error(945, 14, 2,
-                               "Database '" + db.name() +
-                                   "' cannot be opened because some of the files could not be "
-                                   "activated.");
+    Message unavailable(const Database& db) const {
+        return Messages::unavailable(version(), db.name());
     }
 
-    std::optional<TypedValue> scalar(const Session& session, const SessionState& state,
-                                     const Expr& e, Message& err) {
-        TypedValue tv;
-        auto text = [&](const std::string& s, uint16_t max, bool nullable) {
-            tv.column = Column{"", ColType::NVarChar, max, nullable};
-            tv.value = Value::str(s);
-            return tv;
-        };
-        auto integer = [&](int64_t v, ColType type) {
-            tv.column = Column{"", type, 0, false};
-            tv.value = Value::integer(v);
-            return tv;
-        };
-        if (e.kind == Expr::Kind::Variable) {
-            if (e.name == "@@VERSION") return text(kVersion, 256, false);
-            if (e.name == "@@SPID") return integer(session.spid, ColType::SmallInt);
-            if (e.name == "@@TRANCOUNT") return integer(state.trancount, ColType::Int);
-            if (e.name == "@@SERVERNAME") return text("STANDIN", 128, true);
-            if (e.name == "@@SERVICENAME") return text("MSSQLSERVER", 128, true);
-            if (e.name == "@@LANGUAGE") return text("us_english", 128, false);
-            if (e.name == "@@MAX_PRECISION") return integer(38, ColType::TinyInt);
-            if (e.name == "@@TEXTSIZE") return integer(2147483647, ColType::Int);
-            return integer(0, ColType::Int);
-        }
-        // Functions.
+    std::optional<TypedValue> serverValue(const Expr& e, const std::vector<TypedValue>& args,
+                                          Message& err) override {
+        if (e.kind == Expr::Kind::Variable) return globalVariable(e.name);
         auto argText = [&](size_t i) -> std::optional<std::string> {
-            if (e.args.size() <= i) return std::nullopt;
-            const Expr& a = e.args[i];
-            if (a.kind == Expr::Kind::Text) return a.text;
-            if (a.kind == Expr::Kind::Integer) return std::to_string(a.number);
-            return std::nullopt;
+            if (args.size() <= i || args[i].value.kind == Value::Kind::Null) return std::nullopt;
+            return SqlTypes::text(args[i].value);
         };
+        TypedValue tv;
         if (e.name == "DB_NAME") {
             tv.column = Column{"", ColType::NVarChar, 128, true};
-            if (e.args.empty()) {
-                tv.value = Value::str(state.database);
-            } else if (e.args[0].kind == Expr::Kind::Integer) {
-                if (const Database* d = instance.findById(static_cast<int>(e.args[0].number)))
+            if (args.empty()) {
+                tv.value = Value::str(state->database);
+            } else if (args[0].value.kind == Value::Kind::Int) {
+                if (const Database* d = instance.findById(static_cast<int>(args[0].value.i)))
                     tv.value = Value::str(d->name());
             }
             return tv;
         }
         if (e.name == "DB_ID") {
             tv.column = Column{"", ColType::SmallIntN, 0, true};
-            const Database* d = findDatabase(argText(0).value_or(state.database));
+            const Database* d =
+                findDatabase(args.empty() ? state->database : argText(0).value_or(""));
             if (d) tv.value = Value::integer(d->entry.dbid);
             return tv;
         }
-        if (e.name == "SUSER_SNAME") return text("sa", 128, true);
-        if (e.name == "USER_NAME") return text("dbo", 128, true);
+        if (e.name == "SUSER_SNAME" || e.name == "USER_NAME") {
+            tv.column = Column{"", ColType::NVarChar, 128, true};
+            tv.value = Value::str(e.name == "SUSER_SNAME" ? "sa" : "dbo");
+            return tv;
+        }
         if (e.name == "GETDATE") {
             tv.column = Column{"", ColType::DateTime, 0, false};
             tv.value = Instance::now();
             return tv;
         }
+        tv.column = Column{"", ColType::SqlVariant, 0, true};
+        if (e.name == "DATABASEPROPERTYEX") {
+            tv.value = databaseProperty(argText(0).value_or(""), argText(1).value_or(""));
+            return tv;
+        }
         if (e.name == "SERVERPROPERTY") {
-            tv.column = Column{"", ColType::SqlVariant, 0, true};
-            const std::string p = argText(0).value_or("");
-            if (Collation::equal(p, "ProductVersion")) tv.value = Value::str("8.00.2039");
-            if (Collation::equal(p, "ProductLevel")) tv.value = Value::str("SP4");
-            if (Collation::equal(p, "Edition")) tv.value = Value::str("Standard Edition");
-            if (Collation::equal(p, "Collation")) tv.value = Value::str(Collation::kDefaultName);
-            if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
-                tv.value = Value::str("STANDIN");
+            tv.value = serverProperty(argText(0).value_or(""));
             return tv;
         }
         err = Messages::error(195, 15, 10, "'" + e.name + "' is not a recognized function name.");
         return std::nullopt;
     }
 
-    Outcome select(const Session& session, const SessionState& state, const SelectStatement& s,
-                   uint16_t line) {
-        SelectContext ctx;
-        ctx.table = [&](const ObjectName& o, Message& err) { return table(state, o, err); };
-        ctx.scalar = [&](const Expr& e, Message& err) { return scalar(session, state, e, err); };
+    TypedValue globalVariable(const std::string& name) const {
+        auto text = [&](const std::string& s, size_t max, bool nullable) {
+            return TypedValue{Value::str(s),
+                              Column{"", ColType::NVarChar, static_cast<uint16_t>(max), nullable}};
+        };
+        auto integer = [&](int64_t v, ColType type) {
+            return TypedValue{Value::integer(v), Column{"", type, 0, false}};
+        };
+        if (name == "@@VERSION") {
+            const std::string v = version().versionText();
+            return text(v, std::max<size_t>(256, v.size()), false);
+        }
+        if (name == "@@SPID") return integer(session->spid, ColType::SmallInt);
+        if (name == "@@TRANCOUNT") return integer(state->trancount, ColType::Int);
+        if (name == "@@SERVERNAME") return text("STANDIN", 128, true);
+        if (name == "@@SERVICENAME") return text("MSSQLSERVER", 128, true);
+        if (name == "@@LANGUAGE") return text("us_english", 128, false);
+        if (name == "@@MAX_PRECISION") return integer(38, ColType::TinyInt);
+        if (name == "@@TEXTSIZE") return integer(2147483647, ColType::Int);
+        return integer(0, ColType::Int);
+    }
+
+    // SERVERPROPERTY(name); ProductMajorVersion and its kin came with SQL Server 2012.
+    Value serverProperty(const std::string& p) const {
+        const ServerVersion& v = version();
+        if (Collation::equal(p, "ProductVersion")) return Value::str(v.productVersion());
+        if (Collation::equal(p, "ProductLevel")) return Value::str(v.productLevel());
+        if (Collation::equal(p, "Edition")) return Value::str(v.edition());
+        if (Collation::equal(p, "Collation")) return Value::str(Collation::kDefaultName);
+        if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
+            return Value::str("STANDIN");
+        if (v.major() >= 11 && Collation::equal(p, "ProductMajorVersion"))
+            return Value::str(std::to_string(v.major()));
+        return Value::null();
+    }
+
+    Outcome select(const SelectStatement& s, uint16_t line, const EvalContext& eval) {
+        EvalContext ctx = eval;
+        ctx.table = [this](const ObjectName& o, Message& err) { return table(*state, o, err); };
         ResultSet rs;
         Message err;
         if (!SelectRunner::run(s, ctx, rs, err)) return failed(err, line, true);
         Outcome out;
         const uint32_t n = static_cast<uint32_t>(rs.rows.size());
-        out.tokens.push_back(std::move(rs));
-        out.tokens.push_back(done(state.nocount ? DoneFinal : DoneCount, n, kCmdSelect));
+        if (!s.assigns) out.tokens.push_back(std::move(rs));
+        out.tokens.push_back(done(state->nocount ? DoneFinal : DoneCount, n, kCmdSelect));
         return out;
     }
 
@@ -300,32 +333,38 @@ struct Engine::Impl {
         return std::nullopt;  // NULL and DEFAULT leave the parameter unset
     }
 
-    Outcome exec(const ExecStatement& e, uint16_t line) {
-        struct Signature {
-            const char* name;
-            std::vector<std::string> params;
-            size_t required;  // the first `required` parameters must be given
-        };
-        std::vector<std::string> attachParams = {"@dbname"};
-        for (int i = 1; i <= 16; ++i) attachParams.push_back("@filename" + std::to_string(i));
-        const Signature signatures[] = {
-            {"sp_attach_db", attachParams, 2},
-            {"sp_attach_single_file_db", {"@dbname", "@physname"}, 2},
-            {"sp_detach_db", {"@dbname", "@skipchecks"}, 1},
-        };
-        const Signature* sig = nullptr;
+    struct Signature {
+        const char* name;
+        std::vector<std::string> params;
+        size_t required;  // the first `required` parameters must be given
+    };
+
+    static const Signature* findProcedure(const ExecStatement& e) {
+        static const std::vector<Signature> signatures = [] {
+            std::vector<std::string> attachParams = {"@dbname"};
+            for (int i = 1; i <= 16; ++i) attachParams.push_back("@filename" + std::to_string(i));
+            return std::vector<Signature>{
+                {"sp_attach_db", attachParams, 2},
+                {"sp_attach_single_file_db", {"@dbname", "@physname"}, 2},
+                {"sp_detach_db", {"@dbname", "@skipchecks"}, 1},
+            };
+        }();
         const bool placeOk = (e.database.empty() || Collation::equal(e.database, "master")) &&
                              (e.owner.empty() || Collation::equal(e.owner, "dbo"));
         for (const Signature& s : signatures) {
-            if (placeOk && Collation::equal(e.procedure, s.name)) sig = &s;
+            if (placeOk && Collation::equal(e.procedure, s.name)) return &s;
         }
-        if (!sig) return failed(Messages::procedureNotFound(e.written), line);
-        const std::string proc = sig->name;
+        return nullptr;
+    }
 
-        std::vector<std::optional<std::string>> values(sig->params.size());
+    // Matches the arguments to the procedure's parameters, positional then named; a refusal
+    // (119, 8144, 8145, 201) is left in `bad`.
+    static bool bindArguments(const Signature& sig, const ExecStatement& e,
+                              std::vector<std::optional<std::string>>& values, OpResult& bad) {
+        const std::string proc = sig.name;
+        values.assign(sig.params.size(), std::nullopt);
         bool namedSeen = false;
         size_t position = 0;
-        OpResult bad;
         for (const ProcArg& a : e.args) {
             size_t index = 0;
             if (a.parameter.empty()) {
@@ -336,40 +375,50 @@ struct Engine::Impl {
                             " and subsequent parameters as '@name = value'. After the form "
                             "'@name = value' has been used, all subsequent parameters must be "
                             "passed in the form '@name = value'."));
-                    return procedure(bad);
+                    return false;
                 }
                 index = position++;
-                if (index >= sig->params.size()) {
+                if (index >= sig.params.size()) {
                     bad.fail(Messages::error(
                         8144, 16, 2,
                         "Procedure or function " + proc + " has too many arguments specified.",
                         proc));
-                    return procedure(bad);
+                    return false;
                 }
             } else {
                 namedSeen = true;
-                index = sig->params.size();
-                for (size_t i = 0; i < sig->params.size(); ++i) {
-                    if (Collation::equal(sig->params[i], a.parameter)) index = i;
+                index = sig.params.size();
+                for (size_t i = 0; i < sig.params.size(); ++i) {
+                    if (Collation::equal(sig.params[i], a.parameter)) index = i;
                 }
-                if (index == sig->params.size()) {
+                if (index == sig.params.size()) {
                     bad.fail(Messages::error(
                         8145, 16, 2,
                         a.parameter + " is not a parameter for procedure " + proc + ".", proc));
-                    return procedure(bad);
+                    return false;
                 }
             }
             values[index] = argText(a.value);
         }
-        for (size_t i = 0; i < sig->required; ++i) {
+        for (size_t i = 0; i < sig.required; ++i) {
             if (!values[i] && !(proc == "sp_attach_db" && i > 0 && anyFile(values))) {
                 bad.fail(Messages::error(201, 16, 4,
                                          "Procedure '" + proc + "' expects parameter '" +
-                                             sig->params[i] + "', which was not supplied.",
+                                             sig.params[i] + "', which was not supplied.",
                                          proc));
-                return procedure(bad);
+                return false;
             }
         }
+        return true;
+    }
+
+    Outcome exec(const ExecStatement& e, uint16_t line) {
+        const Signature* sig = findProcedure(e);
+        if (!sig) return failed(Messages::procedureNotFound(e.written), line);
+        const std::string proc = sig->name;
+        std::vector<std::optional<std::string>> values;
+        OpResult bad;
+        if (!bindArguments(*sig, e, values, bad)) return procedure(bad);
 
         const std::string& name = *values[0];
         if (proc == "sp_detach_db") {
@@ -421,75 +470,79 @@ struct Engine::Impl {
             else if (w != "TABLERESULTS")
                 return failed(incorrectDbcc(), line);
         }
-        if (d.command == "CHECKPRIMARYFILE") {
-            if (d.args.size() != 2 || d.args[0].kind != ArgValue::Kind::Text ||
-                d.args[1].kind != ArgValue::Kind::Integer || d.args[1].number < 0 ||
-                d.args[1].number > 3)
-                return failed(incorrectDbcc(), line);
-            ResultSet rs;
-            OpResult r = instance.checkPrimaryFile(d.args[0].text, d.args[1].number, rs);
-            if (!r.ok) return plain(r, line);
-            return dbccResult({std::move(rs)}, infoMessages, line);
-        }
-        if (d.command == "SHRINKFILE" || d.command == "SHRINKDATABASE") {
-            const bool wholeDb = d.command == "SHRINKDATABASE";
-            if (d.args.empty() || d.args.size() > (wholeDb ? 3u : 2u) ||
-                (d.args[0].kind != ArgValue::Kind::Text &&
-                 d.args[0].kind != ArgValue::Kind::Integer))
-                return failed(incorrectDbcc(), line);
-            Database* db = nullptr;
-            if (wholeDb) {
-                db = d.args[0].kind == ArgValue::Kind::Integer
-                         ? (d.args[0].number == 0
-                                ? findDatabase(state.database)
-                                : instance.findById(static_cast<int>(d.args[0].number)))
-                         : findDatabase(d.args[0].text);
-                if (!db) return failed(Messages::noSuchDatabase(d.args[0].text), line);
-            } else {
-                db = findDatabase(state.database);
-            }
-            if (!db) return failed(Messages::noSuchDatabase(state.database), line);
-            if (db->suspect) return failed(unavailable(*db), line);
-            std::optional<int64_t> target;
-            bool truncate = true;
-            for (size_t i = 1; i < d.args.size(); ++i) {
-                const ArgValue& a = d.args[i];
-                if (a.kind == ArgValue::Kind::Integer && i == 1 && a.number >= 0) {
-                    if (!wholeDb) target = a.number;  // SHRINKDATABASE takes a free-space percent
-                } else if (a.kind == ArgValue::Kind::Text &&
-                           Collation::equal(a.text, "NOTRUNCATE")) {
-                    truncate = false;
-                } else if (a.kind == ArgValue::Kind::Text &&
-                           (Collation::equal(a.text, "TRUNCATEONLY") ||
-                            Collation::equal(a.text, "EMPTYFILE"))) {
-                    target.reset();
-                } else {
-                    return failed(incorrectDbcc(), line);
-                }
-            }
-            std::vector<ArgValue> files;
-            if (wholeDb) {
-                for (auto& f : db->files) {
-                    ArgValue v;
-                    v.kind = ArgValue::Kind::Integer;
-                    v.number = f->header().fileId;
-                    v.text = std::to_string(v.number);
-                    files.push_back(v);
-                }
-            } else {
-                files.push_back(d.args[0]);
-            }
-            ResultSet all;
-            for (const ArgValue& f : files) {
-                ResultSet rs;
-                OpResult r = instance.shrinkFile(*db, f, target, truncate, rs);
-                if (!r.ok) return plain(r, line);
-                if (all.columns.empty()) all.columns = rs.columns;
-                for (auto& row : rs.rows) all.rows.push_back(std::move(row));
-            }
-            return dbccResult({std::move(all)}, infoMessages, line);
-        }
+        if (d.command == "CHECKPRIMARYFILE") return checkPrimary(d, infoMessages, line);
+        if (d.command == "SHRINKFILE" || d.command == "SHRINKDATABASE")
+            return shrink(state, d, infoMessages, line);
         return failed(incorrectDbcc(), line);
+    }
+
+    Outcome checkPrimary(const DbccStatement& d, bool infoMessages, uint16_t line) {
+        if (d.args.size() != 2 || d.args[0].kind != ArgValue::Kind::Text ||
+            d.args[1].kind != ArgValue::Kind::Integer || d.args[1].number < 0 ||
+            d.args[1].number > 3)
+            return failed(incorrectDbcc(), line);
+        ResultSet rs;
+        OpResult r = instance.checkPrimaryFile(d.args[0].text, d.args[1].number, rs);
+        if (!r.ok) return plain(r, line);
+        return dbccResult({std::move(rs)}, infoMessages, line);
+    }
+
+    // The database a shrink works on: the current one for SHRINKFILE, the named or numbered
+    // one (0 = current) for SHRINKDATABASE.
+    Database* shrinkTarget(const SessionState& state, const DbccStatement& d) {
+        if (d.command != "SHRINKDATABASE") return findDatabase(state.database);
+        if (d.args[0].kind != ArgValue::Kind::Integer) return findDatabase(d.args[0].text);
+        if (d.args[0].number == 0) return findDatabase(state.database);
+        return instance.findById(static_cast<int>(d.args[0].number));
+    }
+
+    Outcome shrink(SessionState& state, const DbccStatement& d, bool infoMessages, uint16_t line) {
+        const bool wholeDb = d.command == "SHRINKDATABASE";
+        if (d.args.empty() || d.args.size() > (wholeDb ? 3u : 2u) ||
+            (d.args[0].kind != ArgValue::Kind::Text && d.args[0].kind != ArgValue::Kind::Integer))
+            return failed(incorrectDbcc(), line);
+        Database* db = shrinkTarget(state, d);
+        if (!db && wholeDb)
+            return failed(Messages::noSuchDatabase(version(), d.args[0].text), line);
+        if (!db) return failed(Messages::noSuchDatabase(version(), state.database), line);
+        if (db->suspect) return failed(unavailable(*db), line);
+        std::optional<int64_t> target;
+        bool truncate = true;
+        for (size_t i = 1; i < d.args.size(); ++i) {
+            const ArgValue& a = d.args[i];
+            if (a.kind == ArgValue::Kind::Integer && i == 1 && a.number >= 0) {
+                if (!wholeDb) target = a.number;  // SHRINKDATABASE takes a free-space percent
+            } else if (a.kind == ArgValue::Kind::Text && Collation::equal(a.text, "NOTRUNCATE")) {
+                truncate = false;
+            } else if (a.kind == ArgValue::Kind::Text &&
+                       (Collation::equal(a.text, "TRUNCATEONLY") ||
+                        Collation::equal(a.text, "EMPTYFILE"))) {
+                target.reset();
+            } else {
+                return failed(incorrectDbcc(), line);
+            }
+        }
+        std::vector<ArgValue> files;
+        if (wholeDb) {
+            for (auto& f : db->files) {
+                ArgValue v;
+                v.kind = ArgValue::Kind::Integer;
+                v.number = f->header().fileId;
+                v.text = std::to_string(v.number);
+                files.push_back(v);
+            }
+        } else {
+            files.push_back(d.args[0]);
+        }
+        ResultSet all;
+        for (const ArgValue& f : files) {
+            ResultSet rs;
+            OpResult r = instance.shrinkFile(*db, f, target, truncate, rs);
+            if (!r.ok) return plain(r, line);
+            if (all.columns.empty()) all.columns = rs.columns;
+            for (auto& row : rs.rows) all.rows.push_back(std::move(row));
+        }
+        return dbccResult({std::move(all)}, infoMessages, line);
     }
 
     Outcome backupLog(const BackupLogStatement& b, uint16_t line) {
@@ -498,7 +551,7 @@ struct Engine::Impl {
         const Message terminated =
             Messages::error(3013, 16, 1, "BACKUP LOG is terminating abnormally.");
         if (!db) {
-            r.fail(Messages::noSuchDatabase(b.database));
+            r.fail(Messages::noSuchDatabase(version(), b.database));
             r.messages.push_back(terminated);
         } else if (db->suspect) {
             r.fail(unavailable(*db));
@@ -519,25 +572,78 @@ struct Engine::Impl {
         return plain(r, line);
     }
 
+    // ---- recovery model ----------------------------------------------------------------------
+
+    Outcome alterDatabase(const AlterDatabaseStatement& a, uint16_t line) {
+        const bool modern = version().modernMessages();
+        Database* db = findDatabase(a.database);
+        OpResult r;
+        if (!db && modern) {
+            r.fail(Messages::error(5011, 14, 5,
+                                   "User does not have permission to alter database '" +
+                                       a.database +
+                                       "', the database does not exist, or the database is not "
+                                       "in a state that allows access checks."));
+        } else if (!db) {
+            r.fail(Messages::noSuchDatabase(version(), a.database));
+        } else if (db->entry.dbid == 2) {
+            r.fail(Messages::error(5058, 16, 1,
+                                   "Option 'RECOVERY' cannot be set in database 'tempdb'."));
+        } else if (db->suspect) {
+            r.fail(unavailable(*db));
+        } else {
+            const RecoveryModel model = a.recovery == "SIMPLE"        ? RecoveryModel::Simple
+                                        : a.recovery == "BULK_LOGGED" ? RecoveryModel::BulkLogged
+                                                                      : RecoveryModel::Full;
+            r = instance.setRecovery(*db, model);
+        }
+        if (!r.ok && modern)
+            r.messages.push_back(Messages::error(5069, 16, 1, "ALTER DATABASE statement failed."));
+        return plain(r, line);
+    }
+
+    Outcome checkpoint(const SessionState& state, uint16_t line) {
+        Database* db = findDatabase(state.database);
+        if (!db) return failed(Messages::noSuchDatabase(version(), state.database), line);
+        if (db->suspect) return failed(unavailable(*db), line);
+        return plain(instance.checkpoint(*db), line);
+    }
+
+    // DATABASEPROPERTYEX(name, property): NULL for an unknown database or property.
+    Value databaseProperty(const std::string& name, const std::string& property) const {
+        const Database* d = instance.find(name);
+        if (!d) return Value::null();
+        if (Collation::equal(property, "Recovery"))
+            return Value::str(Instance::recoveryName(instance.recoveryOf(*d)));
+        if (Collation::equal(property, "Status"))
+            return Value::str(d->suspect ? "SUSPECT" : "ONLINE");
+        if (Collation::equal(property, "Updateability")) return Value::str("READ_WRITE");
+        if (Collation::equal(property, "UserAccess")) return Value::str("MULTI_USER");
+        if (Collation::equal(property, "Collation")) return Value::str(Collation::kDefaultName);
+        if (Collation::equal(property, "Version") && !d->files.empty())
+            return Value::integer(std::max<uint32_t>(d->files.front()->header().version, 539));
+        return Value::null();
+    }
+
     // ---- a batch ----------------------------------------------------------------------------
 
-    Reply batch(Session& session, const std::string& sql) {
-        SessionState& state = sessions[session.spid];
-        if (state.database.empty()) state.database = session.database;
+    Reply batch(Session& s, const std::string& sql) {
+        SessionState& st = sessions[s.spid];
+        if (st.database.empty()) st.database = s.database;
         Reply reply;
-        ParseResult parsed = Parser::parseBatch(sql);
+        ParseResult parsed = Parser::parseBatch(sql, version());
         if (parsed.failure) {
             reply.push_back(*parsed.failure);
             reply.push_back(done(DoneError));
             return reply;
         }
-        for (const Statement& st : parsed.statements) {
-            Outcome o = run(session, state, st);
-            for (Token& t : o.tokens) reply.push_back(std::move(t));
-            if (o.abortBatch) break;
-        }
+        session = &s;
+        state = &st;
+        reply = BatchRunner(*this).run(parsed.statements);
+        session = nullptr;
+        state = nullptr;
         if (reply.empty()) reply.push_back(done());
-        finish(reply, state);
+        finish(reply, st);
         return reply;
     }
 
@@ -559,8 +665,13 @@ struct Engine::Impl {
     }
 };
 
-Engine::Engine(std::filesystem::path dataDir, std::string saPassword)
-    : impl_(std::make_unique<Impl>(std::move(dataDir), std::move(saPassword))) {}
+Engine::Engine(std::filesystem::path dataDir, std::string saPassword, ServerOptions options)
+    : impl_(std::make_unique<Impl>(std::move(dataDir), std::move(saPassword), std::move(options))) {
+}
+
+const ServerVersion& Engine::version() const {
+    return impl_->version();
+}
 
 Engine::~Engine() = default;
 
@@ -577,7 +688,7 @@ LoginOutcome Engine::login(const std::string& user, const std::string& password,
     const std::string dbName = database.empty() ? "master" : database;
     Database* db = impl_->findDatabase(dbName);
     if (!db || db->suspect) {
-        out.refusal.push_back(Messages::cannotOpenLoginDatabase(dbName));
+        out.refusal.push_back(Messages::cannotOpenLoginDatabase(impl_->version(), dbName));
         out.refusal.push_back(Messages::loginFailed(user));
         out.refusal.push_back(refused);
         return out;

@@ -1,5 +1,6 @@
 #pragma once
-// The stand-in's SQL engine: catalog, data files and the statements a SQL Server 2000 answers.
+// The stand-in's SQL engine: catalog, data files and the statements a SQL Server of the chosen
+// release answers.
 // Single-threaded by contract: the server calls it from its one event-loop thread.
 
 #include <filesystem>
@@ -7,14 +8,15 @@
 #include <string>
 
 #include "Reply.h"
+#include "ServerOptions.h"
 
 namespace standin {
 
 class Catalog;
 
 struct Session {
-    int spid = 0;                      // non-zero, unique among open sessions
-    std::string database = "master";   // current database
+    int spid = 0;                     // non-zero, unique among open sessions
+    std::string database = "master";  // current database
 };
 
 struct LoginOutcome {
@@ -24,7 +26,7 @@ struct LoginOutcome {
 
 class Engine {
 public:
-    Engine(std::filesystem::path dataDir, std::string saPassword);
+    Engine(std::filesystem::path dataDir, std::string saPassword, ServerOptions options = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -39,6 +41,9 @@ public:
 
     // The connection closed: the session no longer holds its database in use.
     void logout(Session& session);
+
+    // The release this server plays (its LOGINACK program version, among others).
+    const ServerVersion& version() const;
 
 private:
     struct Impl;

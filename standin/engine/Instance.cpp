@@ -10,20 +10,12 @@
 
 #include "Collation.h"
 #include "DurableFile.h"
+#include "FilePaths.h"
 #include "Messages.h"
 
 namespace standin {
 
-namespace {
-
-constexpr size_t kMaxPathChars = 260;
-constexpr size_t kMaxNameChars = 128;
-constexpr uint32_t kDefaultFilePages = 128;  // 1 MB
-constexpr uint32_t kMinimumPrimaryPages = 128;
-constexpr uint32_t kMinimumFilePages = 64;  // 512 KB
-constexpr uint32_t kNewLogPages = 128;
-
-DatabaseId newDatabaseId() {
+DatabaseId Instance::newDatabaseId() {
     std::random_device rd;
     DatabaseId id{};
     for (size_t i = 0; i < id.size(); i += 4) {
@@ -33,59 +25,7 @@ DatabaseId newDatabaseId() {
     return id;
 }
 
-Message createFailed() {
-    return Messages::error(1802, 16, 1,
-                           "CREATE DATABASE failed. Some file names listed could not be created. "
-                           "Check previous errors.");
-}
-
-Message alreadyExists(const std::string& path) {
-    return Messages::error(5170, 16, 1,
-                           "Cannot create file '" + path + "' because it already exists.");
-}
-
-Message createFileError(const std::string& path, const std::string& osError) {
-    return Messages::error(5123, 16, 1,
-                           "CREATE FILE encountered operating system error " + osError +
-                               " while attempting to open or create the physical file '" + path +
-                               "'.");
-}
-
-// A database name becomes part of a file name only when it cannot name another folder.
-bool usableInFileName(const std::string& name) {
-    for (unsigned char c : name) {
-        if (c == '/' || c == '\\' || c < 0x20) return false;
-    }
-    return true;
-}
-
-Message badFileName(const std::string& path) {
-    return createFileError(path,
-                           "123(The filename, directory name, or volume label syntax is "
-                           "incorrect.)");
-}
-
-bool isAbsolute(const std::string& p) {
-    return !p.empty() && std::filesystem::path(p).is_absolute();
-}
-
-std::string extensionFor(FileKind k) {
-    return k == FileKind::Primary ? ".mdf" : k == FileKind::Log ? ".ldf" : ".ndf";
-}
-
-// Names and paths read from a file are cut to their column's width: a header written by
-// anything else must not make a row the client cannot decode.
-std::string fit(const std::string& s, size_t maxChars) {
-    if (Collation::length(s) <= maxChars) return s;
-    size_t chars = 0;
-    size_t i = 0;
-    while (i < s.size() && chars < maxChars) {
-        ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-        ++chars;
-    }
-    return s.substr(0, i);
-}
+namespace {
 
 int32_t fileStatus(const FileTableEntry& e, bool withGrowthBit) {
     int32_t s = e.kind == FileKind::Log ? 0x42 : 0x2;
@@ -119,13 +59,11 @@ Value Instance::now() {
     return Value::dateTime(ms / dayMs + 25567, (ms % dayMs) * 300 / 1000);
 }
 
-std::string Instance::cleanPath(std::string path) {
-    while (!path.empty() && path.back() == ' ') path.pop_back();
-    return path;
-}
-
-Instance::Instance(std::filesystem::path dataDir)
-    : dataDir_(std::filesystem::absolute(dataDir)), catalog_(dataDir_ / "catalog.kvc") {
+Instance::Instance(std::filesystem::path dataDir, ServerOptions options)
+    : dataDir_(std::filesystem::absolute(dataDir)),
+      options_(std::move(options)),
+      files_(options_.unreadablePrefixes),
+      catalog_(dataDir_ / "catalog.kvc") {
     std::error_code ec;
     std::filesystem::create_directories(dataDir_, ec);
     if (!std::filesystem::is_directory(dataDir_)) {
@@ -203,6 +141,7 @@ void Instance::createSystemDatabase(const CatalogEntry& entry, const std::string
     FileHeader h;
     h.databaseName = entry.name;
     h.databaseId = newDatabaseId();
+    h.version = version().databaseVersion();
     h.collationId = Collation::kDefaultId;
     FileTableEntry data{1,
                         FileKind::Primary,
@@ -239,9 +178,11 @@ void Instance::openAttached(const CatalogEntry& entry, bool system) {
     auto db = std::make_unique<Database>();
     db->entry = entry;
     db->system = system;
+    // The system databases' own files are always the server's to open.
+    const FileAccess access = system ? FileAccess() : files_;
     DataFile::Status st;
     std::string err;
-    auto primary = DataFile::hold(entry.primaryPath, st, err);
+    auto primary = access.hold(entry.primaryPath, st, err);
     if (!primary || primary->header().kind != FileKind::Primary) {
         db->suspect = true;
         databases_.push_back(std::move(db));
@@ -252,7 +193,7 @@ void Instance::openAttached(const CatalogEntry& entry, bool system) {
     bool ok = true;
     for (const FileTableEntry& e : ph.fileTable) {
         if (e.fileId == ph.fileId) continue;
-        auto f = DataFile::hold(e.physicalPath, st, err);
+        auto f = access.hold(e.physicalPath, st, err);
         if (!f || f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId) {
             ok = false;
             break;
@@ -291,8 +232,22 @@ Database* Instance::find(const std::string& name) {
     return nullptr;
 }
 
+const Database* Instance::find(const std::string& name) const {
+    for (const auto& d : databases_) {
+        if (Collation::equal(d->entry.name, name)) return d.get();
+    }
+    return nullptr;
+}
+
 Database* Instance::findById(int dbid) {
     for (auto& d : databases_) {
+        if (d->entry.dbid == dbid) return d.get();
+    }
+    return nullptr;
+}
+
+const Database* Instance::findById(int dbid) const {
+    for (const auto& d : databases_) {
         if (d->entry.dbid == dbid) return d.get();
     }
     return nullptr;
@@ -306,144 +261,56 @@ int Instance::freeDbid() const {
     return id;
 }
 
+// ---- names, registration ---------------------------------------------------------------------
+
+OpResult Instance::checkNewName(const std::string& name) const {
+    if (name.empty()) return OpResult::failure(Messages::emptyName());
+    if (Collation::length(name) > FilePaths::FilePaths::kMaxNameChars)
+        return OpResult::failure(Messages::nameTooLong(name));
+    if (find(name)) return OpResult::failure(Messages::databaseExists(version(), name));
+    return {};
+}
+
+std::unique_ptr<Database> Instance::registerDatabase(std::unique_ptr<Database> db,
+                                                     const std::string& name,
+                                                     const std::string& primaryPath,
+                                                     std::string& error) {
+    db->entry.name = name;
+    db->entry.dbid = freeDbid();
+    const Value t = now();
+    db->entry.createdDays = t.i;
+    db->entry.createdTicks = t.ticks;
+    db->entry.primaryPath = primaryPath;
+    databases_.push_back(std::move(db));
+    if (saveCatalog(error)) return nullptr;
+    std::unique_ptr<Database> back = std::move(databases_.back());
+    databases_.pop_back();
+    return back;
+}
+
 // ---- CREATE DATABASE ------------------------------------------------------------------------
 
 OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
-    OpResult r;
-    if (c.name.empty()) {
-        r.fail(Messages::error(1038, 15, 1,
-                               "Cannot use empty object or column names. Use a single space if "
-                               "necessary."));
-        return r;
-    }
-    if (Collation::length(c.name) > kMaxNameChars) {
-        r.fail(Messages::error(103, 15, 1,
-                               "The identifier that starts with '" + c.name.substr(0, 128) +
-                                   "' is too long. Maximum length is 128."));
-        return r;
-    }
-    if (find(c.name)) {
-        r.fail(Messages::databaseExists(c.name));
-        return r;
-    }
+    OpResult r = checkNewName(c.name);
+    if (!r.ok) return r;
     if (c.forAttach) {
+        if (c.dataFiles.empty() || !c.dataFiles[0].hasFileName) {
+            // FOR ATTACH needs at least the primary's FILENAME.
+            return OpResult::failure(
+                Messages::error(102, 15, 1, "Incorrect syntax near 'ATTACH'."));
+        }
         std::vector<std::string> paths;
         for (const FileSpec& f : c.dataFiles) paths.push_back(f.fileName);
         for (const FileSpec& f : c.logFiles) paths.push_back(f.fileName);
-        if (c.dataFiles.empty() || !c.dataFiles[0].hasFileName) {
-            // FOR ATTACH needs at least the primary's FILENAME.
-            r.fail(Messages::error(102, 15, 1, "Incorrect syntax near 'ATTACH'."));
-            return r;
-        }
         return attach(c.name, paths);
     }
+    CreatePlan plan;
+    r = CreatePlanner(*this).plan(c, plan);
+    if (!r.ok) return r;
+    return commitCreate(plan);
+}
 
-    std::vector<FileSpec> data = c.dataFiles;
-    std::vector<FileSpec> logs = c.logFiles;
-    if (data.empty()) data.push_back(FileSpec{});
-    if (logs.empty()) logs.push_back(FileSpec{});
-
-    std::vector<FileTableEntry> table;
-    std::vector<bool> explicitPath;
-    const size_t nData = data.size();
-    auto add = [&](const FileSpec& s, FileKind kind, uint16_t id, const std::string& logical) {
-        FileTableEntry e;
-        e.fileId = id;
-        e.kind = kind;
-        e.groupId = kind == FileKind::Log ? 0 : static_cast<uint16_t>(s.groupId);
-        e.logicalName = s.hasName ? s.logicalName : logical;
-        e.physicalPath = s.hasFileName ? cleanPath(s.fileName)
-                                       : (dataDir_ / (e.logicalName + extensionFor(kind))).string();
-        int64_t pages = s.sizeKb ? (*s.sizeKb + 7) / 8 : kDefaultFilePages;
-        if (kind != FileKind::Primary && pages < kMinimumFilePages) pages = kMinimumFilePages;
-        e.sizePages = static_cast<uint32_t>(std::min<int64_t>(pages, INT32_MAX + int64_t{1}));
-        e.usedPages = kind == FileKind::Primary          ? kDataUsedPages
-                      : kind == FileKind::Log && id == 2 ? kLogUsedPages
-                                                         : DataFile::kHeaderPages;
-        if (s.maxSizeKb)
-            e.maxSizePages =
-                *s.maxSizeKb < 0
-                    ? -1
-                    : static_cast<int32_t>(std::min<int64_t>(*s.maxSizeKb / 8, INT32_MAX));
-        if (s.growth) {
-            e.growthPercent = s.growthPercent;
-            e.growth = static_cast<int32_t>(
-                std::min<int64_t>(s.growthPercent ? *s.growth : *s.growth / 8, INT32_MAX));
-        }
-        table.push_back(std::move(e));
-        explicitPath.push_back(s.hasFileName);
-    };
-    add(data[0], FileKind::Primary, 1, c.name);
-    add(logs[0], FileKind::Log, 2, c.name + "_log");
-    for (size_t i = 1; i < data.size(); ++i)
-        add(data[i], FileKind::Secondary, static_cast<uint16_t>(i + 2),
-            c.name + "_" + std::to_string(i + 1));
-    for (size_t j = 1; j < logs.size(); ++j)
-        add(logs[j], FileKind::Log, static_cast<uint16_t>(nData + 1 + j),
-            c.name + "_log" + std::to_string(j + 1));
-
-    for (size_t i = 0; i < table.size(); ++i) {
-        const FileTableEntry& e = table[i];
-        for (size_t k = 0; k < i; ++k) {
-            if (Collation::equal(table[k].logicalName, e.logicalName)) {
-                r.fail(Messages::error(1828, 16, 1,
-                                       "The logical file name \"" + e.logicalName +
-                                           "\" is already in use. Choose a different name."));
-                return r;
-            }
-        }
-        if (e.logicalName.empty() || Collation::length(e.logicalName) > kMaxNameChars) {
-            r.fail(Messages::error(1038, 15, 1,
-                                   "Cannot use empty object or column names. Use a single space "
-                                   "if necessary."));
-            return r;
-        }
-        if (!explicitPath[i] && !usableInFileName(e.logicalName)) {
-            r.fail(badFileName(e.physicalPath));
-            r.messages.push_back(createFailed());
-            return r;
-        }
-        if (!isAbsolute(e.physicalPath) || Collation::length(e.physicalPath) > kMaxPathChars) {
-            r.fail(Messages::deviceActivation(e.physicalPath));
-            r.messages.push_back(createFailed());
-            return r;
-        }
-        if (e.sizePages > INT32_MAX) {
-            r.fail(Messages::error(1842, 16, 1,
-                                   "The file size, max size cannot be greater than 2147483647 in "
-                                   "units of a page size."));
-            return r;
-        }
-    }
-    if (table[0].sizePages < kMinimumPrimaryPages) {
-        r.fail(Messages::error(1803, 16, 1,
-                               "CREATE DATABASE failed. The primary file must be at least 1 MB "
-                               "to accommodate a copy of the model database."));
-        return r;
-    }
-    for (const FileTableEntry& e : table) {
-        std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(e.physicalPath, ec))) {
-            r.fail(alreadyExists(e.physicalPath));
-            r.messages.push_back(createFailed());
-            return r;
-        }
-    }
-
-    FileHeader h;
-    h.databaseName = c.name;
-    h.databaseId = newDatabaseId();
-    h.collationId = Collation::kDefaultId;
-    if (DataFile::encodeSlot([&] {
-            FileHeader t = h;
-            t.fileTable = table;
-            return t;
-        }())
-            .empty()) {
-        r.fail(createFailed());
-        return r;
-    }
-
+OpResult Instance::commitCreate(const CreatePlan& plan) {
     auto db = std::make_unique<Database>();
     std::vector<std::string> created;
     auto undo = [&]() {
@@ -455,220 +322,86 @@ OpResult Instance::createDatabase(const CreateDatabaseStatement& c) {
     };
     // Secondary and log files first: the primary, written last, is what makes them a database.
     std::vector<size_t> order;
-    for (size_t i = 1; i < table.size(); ++i) order.push_back(i);
+    for (size_t i = 1; i < plan.table.size(); ++i) order.push_back(i);
     order.push_back(0);
-    std::vector<std::unique_ptr<DataFile>> handles(table.size());
+    std::vector<std::unique_ptr<DataFile>> handles(plan.table.size());
     for (size_t i : order) {
-        const FileTableEntry& e = table[i];
-        FileHeader fh = h;
+        const FileTableEntry& e = plan.table[i];
+        FileHeader fh = plan.header;
         fh.kind = e.kind;
         fh.fileId = e.fileId;
         fh.usedPages = e.usedPages;
-        if (e.kind == FileKind::Primary) fh.fileTable = table;
+        if (e.kind == FileKind::Primary) fh.fileTable = plan.table;
+        if (e.kind != FileKind::Primary) fh.recovery = RecoveryModel::Unset;
         std::string err;
-        handles[i] = DataFile::create(e.physicalPath, fh, e.sizePages, err);
+        handles[i] = files_.create(e.physicalPath, fh, e.sizePages, err);
         if (!handles[i]) {
             handles.clear();
             undo();
-            r.fail(createFileError(e.physicalPath, err));
-            r.messages.push_back(createFailed());
-            return r;
+            return OpResult::failure(Messages::createFileError(e.physicalPath, err),
+                                     Messages::createFailed(version()));
         }
         created.push_back(e.physicalPath);
     }
     for (auto& hdl : handles) db->files.push_back(std::move(hdl));
-    db->entry.name = c.name;
-    db->entry.dbid = freeDbid();
-    const Value t = now();
-    db->entry.createdDays = t.i;
-    db->entry.createdTicks = t.ticks;
-    db->entry.primaryPath = table[0].physicalPath;
-    databases_.push_back(std::move(db));
     std::string err;
-    if (!saveCatalog(err)) {
-        db = std::move(databases_.back());
-        databases_.pop_back();
-        undo();
-        r.fail(createFileError(catalog_.file().string(), err));
-        r.messages.push_back(createFailed());
-    }
-    return r;
+    db = registerDatabase(std::move(db), plan.name, plan.table[0].physicalPath, err);
+    if (!db) return {};
+    undo();
+    return OpResult::failure(Messages::createFileError(catalog_.file().string(), err),
+                             Messages::createFailed(version()));
 }
 
 // ---- attach ---------------------------------------------------------------------------------
 
 OpResult Instance::attach(const std::string& name, std::vector<std::string> paths) {
-    OpResult r;
-    if (name.empty()) {
-        r.fail(Messages::error(1038, 15, 1,
-                               "Cannot use empty object or column names. Use a single space if "
-                               "necessary."));
-        return r;
-    }
-    if (Collation::length(name) > kMaxNameChars) {
-        r.fail(Messages::error(103, 15, 1,
-                               "The identifier that starts with '" + name.substr(0, 128) +
-                                   "' is too long. Maximum length is 128."));
-        return r;
-    }
-    if (find(name)) {
-        r.fail(Messages::databaseExists(name));
-        return r;
-    }
-    auto refuse = [&](Message m) {
-        r.fail(std::move(m));
-        r.messages.push_back(Messages::couldNotOpenNewDatabase(name));
-        return r;
-    };
-    for (std::string& p : paths) {
-        p = cleanPath(p);
-        if (Collation::length(p) > kMaxPathChars) return refuse(Messages::deviceActivation(p));
-    }
+    OpResult r = checkNewName(name);
+    if (!r.ok) return r;
+    AttachPlan plan;
+    r = AttachPlanner(*this).plan(name, std::move(paths), plan);
+    if (!r.ok) return r;
+    return commitAttach(plan);
+}
 
-    const std::string& primaryPath = paths[0];
-    if (!isAbsolute(primaryPath)) return refuse(Messages::deviceActivation(primaryPath));
-    const DataFile::Inspection pi = DataFile::inspect(primaryPath);
-    if (pi.status == DataFile::Status::NotDataFile ||
-        (pi.status == DataFile::Status::Ok && pi.header.kind != FileKind::Primary))
-        return refuse(Messages::notPrimaryFile(primaryPath));
-    if (pi.status != DataFile::Status::Ok) return refuse(Messages::deviceActivation(primaryPath));
-    const FileHeader& ph = pi.header;
+namespace {
 
-    auto tableEntry = [&](uint16_t id) -> const FileTableEntry* {
-        for (const FileTableEntry& e : ph.fileTable) {
-            if (e.fileId == id) return &e;
-        }
-        return nullptr;
-    };
-    std::map<uint16_t, std::string> chosen;  // file id -> path to attach it from
-    chosen[ph.fileId] = primaryPath;
-    for (size_t i = 1; i < paths.size(); ++i) {
-        const std::string& p = paths[i];
-        if (!isAbsolute(p)) return refuse(Messages::deviceActivation(p));
-        const DataFile::Inspection ins = DataFile::inspect(p);
-        if (ins.status == DataFile::Status::NotDataFile)
-            return refuse(Messages::differentDatabases());
-        if (ins.status != DataFile::Status::Ok) return refuse(Messages::deviceActivation(p));
-        const FileTableEntry* e = tableEntry(ins.header.fileId);
-        if (ins.header.databaseId != ph.databaseId || !e || e->kind != ins.header.kind ||
-            chosen.count(ins.header.fileId))
-            return refuse(Messages::differentDatabases());
-        chosen[ins.header.fileId] = p;
-    }
+OpResult refuseAttach(const AttachPlan& plan, Message cause) {
+    return OpResult::failure(std::move(cause), Messages::couldNotOpenNewDatabase(plan.name));
+}
 
-    // Files the statement did not name are looked for where the primary last saw them.
-    std::vector<std::string> missingLogs;
-    bool anyLogPresent = false;
-    for (const FileTableEntry& e : ph.fileTable) {
-        if (chosen.count(e.fileId)) {
-            if (e.kind == FileKind::Log) anyLogPresent = true;
-            continue;
-        }
-        if (isAbsolute(e.physicalPath)) {
-            const DataFile::Inspection ins = DataFile::inspect(e.physicalPath);
-            if (ins.status == DataFile::Status::Ok && ins.header.databaseId == ph.databaseId &&
-                ins.header.fileId == e.fileId && ins.header.kind == e.kind) {
-                chosen[e.fileId] = e.physicalPath;
-                if (e.kind == FileKind::Log) anyLogPresent = true;
-                continue;
-            }
-        }
-        if (e.kind != FileKind::Log) return refuse(Messages::deviceActivation(e.physicalPath));
-        missingLogs.push_back(e.physicalPath);
-    }
-    bool rebuildLog = false;
-    if (!missingLogs.empty()) {
-        // Only a cleanly detached database can start over with a new, empty log.
-        if (anyLogPresent || !ph.cleanlyDetached)
-            return refuse(Messages::deviceActivation(missingLogs.front()));
-        rebuildLog = true;
-    }
+// A log made by this attach goes again when the attach fails after all.
+void dropNewLog(const AttachPlan& plan, Database& db) {
+    if (plan.newLogPath.empty()) return;
+    db.files.clear();
+    std::error_code ec;
+    std::filesystem::remove(plan.newLogPath, ec);
+}
 
+}  // namespace
+
+OpResult Instance::commitAttach(const AttachPlan& plan) {
     auto db = std::make_unique<Database>();
-    for (const FileTableEntry& e : ph.fileTable) {
-        auto it = chosen.find(e.fileId);
-        if (it == chosen.end()) continue;
-        DataFile::Status st;
-        std::string err;
-        auto f = DataFile::hold(it->second, st, err);
-        if (!f) return refuse(Messages::deviceActivation(it->second));
-        if (f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId)
-            return refuse(Messages::differentDatabases());
-        if (e.fileId == ph.fileId)
-            db->files.insert(db->files.begin(), std::move(f));
-        else
-            db->files.push_back(std::move(f));
-    }
-    DataFile* primary = db->primary();
-    if (!primary || primary->header().fileId != ph.fileId)
-        return refuse(Messages::notPrimaryFile(primaryPath));
-
-    std::string newLogPath;
-    std::vector<Message> notes;
-    if (rebuildLog) {
-        const FileTableEntry* firstLog = nullptr;
-        for (const FileTableEntry& e : ph.fileTable) {
-            if (e.kind == FileKind::Log && !firstLog) firstLog = &e;
-        }
-        newLogPath =
-            (std::filesystem::path(primaryPath).parent_path() / (name + "_log.LDF")).string();
-        if (!usableInFileName(name)) return refuse(badFileName(newLogPath));
-        std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(newLogPath, ec)))
-            return refuse(alreadyExists(newLogPath));
-        FileHeader lh;
-        lh.kind = FileKind::Log;
-        lh.fileId = firstLog ? firstLog->fileId : 2;
-        lh.databaseName = name;
-        lh.databaseId = ph.databaseId;
-        lh.version = ph.version;
-        lh.collationId = ph.collationId;
-        lh.usedPages = kLogMinimumPages;
-        std::string err;
-        auto log = DataFile::create(newLogPath, lh, kNewLogPages, err);
-        if (!log) return refuse(createFileError(newLogPath, err));
-        FileTableEntry le;
-        le.fileId = lh.fileId;
-        le.kind = FileKind::Log;
-        le.groupId = 0;
-        le.logicalName = firstLog ? firstLog->logicalName : name + "_log";
-        le.physicalPath = newLogPath;
-        le.sizePages = kNewLogPages;
-        le.usedPages = kLogMinimumPages;
-        auto& table = primary->header().fileTable;
-        table.erase(std::remove_if(table.begin(), table.end(),
-                                   [](const FileTableEntry& e) { return e.kind == FileKind::Log; }),
-                    table.end());
-        table.push_back(le);
-        std::sort(table.begin(), table.end(), [](const FileTableEntry& a, const FileTableEntry& b) {
-            return a.fileId < b.fileId;
-        });
-        db->files.push_back(std::move(log));
-        for (const std::string& old : missingLogs)
-            notes.push_back(Messages::deviceActivation(old, 1, 10));
-        notes.push_back(Messages::info(5182, "New log file '" + newLogPath + "' was created."));
-    }
-    auto undoNewLog = [&]() {
-        if (newLogPath.empty()) return;
-        db->files.clear();
-        std::error_code ec;
-        std::filesystem::remove(newLogPath, ec);
-    };
+    OpResult held = holdPlannedFiles(plan, *db);
+    if (!held.ok) return held;
+    OpResult notes = createPlannedLog(plan, *db);
+    if (!notes.ok) return notes;
+    if (plan.upgradeFrom) upgrade(plan, *db, notes);
 
     // The other files first; the primary's file table, written last, makes the attach whole.
+    DataFile* primary = db->primary();
     std::string err;
     for (auto& f : db->files) {
         if (f.get() == primary) continue;
-        f->header().databaseName = name;
+        f->header().databaseName = plan.name;
         f->header().cleanlyDetached = false;
         if (!f->writeHeader(err)) {
             const std::string p = f->path().string();
-            undoNewLog();
-            return refuse(createFileError(p, err));
+            dropNewLog(plan, *db);
+            return refuseAttach(plan, Messages::createFileError(p, err));
         }
     }
     FileHeader& h = primary->header();
-    h.databaseName = name;
+    h.databaseName = plan.name;
     h.cleanlyDetached = false;
     for (FileTableEntry& e : h.fileTable) {
         if (DataFile* f = db->file(e.fileId)) {
@@ -678,22 +411,102 @@ OpResult Instance::attach(const std::string& name, std::vector<std::string> path
         }
     }
     if (!primary->writeHeader(err)) {
-        undoNewLog();
-        return refuse(createFileError(primaryPath, err));
+        dropNewLog(plan, *db);
+        return refuseAttach(plan, Messages::createFileError(plan.primaryPath, err));
     }
+    if (registerDatabase(std::move(db), plan.name, plan.primaryPath, err))
+        return refuseAttach(plan, Messages::createFileError(catalog_.file().string(), err));
+    return notes;
+}
 
-    db->entry.name = name;
-    db->entry.dbid = freeDbid();
-    const Value t = now();
-    db->entry.createdDays = t.i;
-    db->entry.createdTicks = t.ticks;
-    db->entry.primaryPath = primaryPath;
-    databases_.push_back(std::move(db));
-    if (!saveCatalog(err)) {
-        databases_.pop_back();
-        return refuse(createFileError(catalog_.file().string(), err));
+// Files of an older release take this release's version, as the server converts them.
+void Instance::upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const {
+    const std::string from = std::to_string(plan.upgradeFrom);
+    const std::string to = std::to_string(version().databaseVersion());
+    for (auto& f : db.files) f->header().version = version().databaseVersion();
+    notes.messages.push_back(Messages::info(944, "Converting database '" + plan.name +
+                                                     "' from version " + from +
+                                                     " to the current version " + to + "."));
+    notes.messages.push_back(Messages::info(951, "Database '" + plan.name +
+                                                     "' running the upgrade step from version " +
+                                                     from + " to version " + to + "."));
+}
+
+OpResult Instance::holdPlannedFiles(const AttachPlan& plan, Database& db) {
+    const FileHeader& ph = plan.primary;
+    for (const FileTableEntry& e : ph.fileTable) {
+        auto it = plan.chosen.find(e.fileId);
+        if (it == plan.chosen.end()) continue;
+        DataFile::Status st;
+        std::string err;
+        auto f = files_.hold(it->second, st, err);
+        if (!f && !version().modernMessages())
+            return refuseAttach(plan, Messages::deviceActivation(it->second));
+        if (!f) {
+            return OpResult::failure(Messages::cannotOpen(version(), it->second,
+                                                          FileAccess::windowsError(it->second, st)),
+                                     Messages::attachAbandoned(version(), plan.name));
+        }
+        if (f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId)
+            return refuseAttach(plan, Messages::differentDatabases(version()));
+        if (e.fileId == ph.fileId)
+            db.files.insert(db.files.begin(), std::move(f));
+        else
+            db.files.push_back(std::move(f));
     }
-    r.messages = std::move(notes);
+    DataFile* primary = db.primary();
+    if (!primary || primary->header().fileId != ph.fileId)
+        return refuseAttach(plan, Messages::notPrimaryFile(plan.primaryPath));
+    return {};
+}
+
+OpResult Instance::createPlannedLog(const AttachPlan& plan, Database& db) {
+    OpResult r;
+    if (plan.newLogPath.empty()) return r;
+    const FileHeader& ph = plan.primary;
+    const FileTableEntry* firstLog = nullptr;
+    for (const FileTableEntry& e : ph.fileTable) {
+        if (e.kind == FileKind::Log && !firstLog) firstLog = &e;
+    }
+    FileHeader lh;
+    lh.kind = FileKind::Log;
+    lh.fileId = firstLog ? firstLog->fileId : 2;
+    lh.databaseName = plan.name;
+    lh.databaseId = ph.databaseId;
+    lh.version = ph.version;
+    lh.collationId = ph.collationId;
+    lh.usedPages = kLogMinimumPages;
+    std::string err;
+    auto log = files_.create(plan.newLogPath, lh, kNewLogPages, err);
+    if (!log) return refuseAttach(plan, Messages::createFileError(plan.newLogPath, err));
+    FileTableEntry le;
+    le.fileId = lh.fileId;
+    le.kind = FileKind::Log;
+    le.groupId = 0;
+    le.logicalName = firstLog ? firstLog->logicalName : plan.name + "_log";
+    le.physicalPath = plan.newLogPath;
+    le.sizePages = kNewLogPages;
+    le.usedPages = kLogMinimumPages;
+    auto& table = db.primary()->header().fileTable;
+    table.erase(std::remove_if(table.begin(), table.end(),
+                               [](const FileTableEntry& e) { return e.kind == FileKind::Log; }),
+                table.end());
+    table.push_back(le);
+    std::sort(table.begin(), table.end(),
+              [](const FileTableEntry& a, const FileTableEntry& b) { return a.fileId < b.fileId; });
+    db.files.push_back(std::move(log));
+    for (const std::string& old : plan.missingLogs) {
+        if (!version().modernMessages()) {
+            r.messages.push_back(Messages::deviceActivation(old, 1, 10));
+        } else {
+            r.messages.push_back(Messages::info(5111,
+                                                "File activation failure. The physical "
+                                                "file name \"" +
+                                                    old + "\" may be incorrect."));
+        }
+    }
+    r.messages.push_back(
+        Messages::info(5182, "New log file '" + plan.newLogPath + "' was created."));
     return r;
 }
 
@@ -705,10 +518,7 @@ OpResult Instance::detach(const std::string& name,
     OpResult r;
     Database* db = find(name);
     if (!db) {
-        r.fail(Messages::error(15010, 16, 1,
-                               "The database '" + name +
-                                   "' does not exist. Use sp_helpdb to show available databases.",
-                               procName));
+        r.fail(Messages::noSuchDatabaseToDetach(version(), name, procName));
         return r;
     }
     if (db->system) {
@@ -774,14 +584,16 @@ OpResult Instance::detach(const std::string& name,
 
 OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, ResultSet& out) {
     OpResult r;
-    const std::string path = cleanPath(rawPath);
+    const std::string path = FilePaths::clean(rawPath);
     DataFile::Inspection ins;
-    if (isAbsolute(path)) ins = DataFile::inspect(path);
+    const bool absolute = FilePaths::isAbsolute(path);
+    if (absolute) ins = files_.inspect(path);
     const bool isPrimary =
         ins.status == DataFile::Status::Ok && ins.header.kind == FileKind::Primary;
     if (ins.status == DataFile::Status::Missing || ins.status == DataFile::Status::Unreadable ||
         ins.status == DataFile::Status::InUse) {
-        r.fail(Messages::deviceActivation(path, ins.status == DataFile::Status::InUse ? 3 : 1));
+        const int windowsError = absolute ? FileAccess::windowsError(path, ins.status) : 2;
+        r.fail(Messages::cannotOpen(version(), path, windowsError));
         return r;
     }
     if (option == 0) {
@@ -797,7 +609,8 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
     if (option == 2) {
         out.columns = {{"property", ColType::NVarChar, 128, false},
                        {"value", ColType::SqlVariant, 0, true}};
-        out.rows = {{Value::str("Database name"), Value::str(fit(h.databaseName, kMaxNameChars))},
+        out.rows = {{Value::str("Database name"),
+                     Value::str(FilePaths::fit(h.databaseName, FilePaths::kMaxNameChars))},
                     {Value::str("Database version"), Value::integer(h.version)},
                     {Value::str("Collation"), Value::integer(h.collationId)}};
         return r;
@@ -822,9 +635,10 @@ OpResult Instance::checkPrimaryFile(const std::string& rawPath, int64_t option, 
         out.columns.push_back({"growth", ColType::Int, 0, false});
     }
     for (const FileTableEntry& e : files) {
-        std::vector<Value> row = {Value::integer(fileStatus(e, false)), Value::integer(e.fileId),
-                                  Value::str(fit(e.logicalName, kMaxNameChars)),
-                                  Value::str(fit(e.physicalPath, kMaxPathChars))};
+        std::vector<Value> row = {
+            Value::integer(fileStatus(e, false)), Value::integer(e.fileId),
+            Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)),
+            Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars))};
         if (option == 1) {
             row.push_back(Value::integer(e.sizePages));
             row.push_back(Value::integer(e.maxSizePages));
@@ -857,6 +671,12 @@ OpResult Instance::shrinkFile(Database& db, const ArgValue& file, std::optional<
         return r;
     }
     const uint16_t fileId = entry->fileId;
+    for (const std::string& failing : options_.failingShrinks) {
+        if (Collation::equal(failing, entry->logicalName)) {
+            r.fail(Messages::shrinkSerialized(version()));
+            return r;
+        }
+    }
     const uint32_t used = std::max(f->header().usedPages, DataFile::kHeaderPages);
     uint64_t target = used;
     if (targetMb && *targetMb > 0)
@@ -865,7 +685,7 @@ OpResult Instance::shrinkFile(Database& db, const ArgValue& file, std::optional<
     std::string err;
     if (truncate && target < current) {
         if (!f->truncate(static_cast<uint32_t>(target), err)) {
-            r.fail(createFileError(f->path().string(), err));
+            r.fail(Messages::createFileError(f->path().string(), err));
             return r;
         }
     }
@@ -901,6 +721,45 @@ OpResult Instance::truncateLog(Database& db) {
     return r;
 }
 
+// ---- recovery model -------------------------------------------------------------------------
+
+RecoveryModel Instance::recoveryOf(const Database& db) const {
+    if (!db.files.empty() && db.files.front()->header().recovery != RecoveryModel::Unset)
+        return db.files.front()->header().recovery;
+    const int id = db.entry.dbid;
+    return id == 1 || id == 2 || id == 4 ? RecoveryModel::Simple : RecoveryModel::Full;
+}
+
+OpResult Instance::setRecovery(Database& db, RecoveryModel model) {
+    OpResult r;
+    DataFile* primary = db.primary();
+    if (!primary) return r;
+    const RecoveryModel before = primary->header().recovery;
+    primary->header().recovery = model;
+    std::string err;
+    if (!primary->writeHeader(err)) {
+        primary->header().recovery = before;
+        r.fail(Messages::createFileError(primary->path().string(), err));
+    }
+    return r;
+}
+
+OpResult Instance::checkpoint(Database& db) {
+    if (recoveryOf(db) != RecoveryModel::Simple) return {};
+    return truncateLog(db);
+}
+
+const char* Instance::recoveryName(RecoveryModel model) {
+    switch (model) {
+        case RecoveryModel::Simple:
+            return "SIMPLE";
+        case RecoveryModel::BulkLogged:
+            return "BULK_LOGGED";
+        default:
+            return "FULL";
+    }
+}
+
 // ---- system tables --------------------------------------------------------------------------
 
 ResultSet Instance::sysdatabases() const {
@@ -918,14 +777,23 @@ ResultSet Instance::sysdatabases() const {
     std::sort(sorted.begin(), sorted.end(),
               [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
     for (const Database* d : sorted) {
-        int status = d->entry.dbid == 1 || d->entry.dbid == 4 ? 24 : d->entry.dbid == 2 ? 8 : 16;
+        // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
+        // chkpt." (SIMPLE) or 4 "select into/bulkcopy" (BULK_LOGGED), as SQL Server 2000 has it.
+        int status = d->entry.dbid == 2 ? 0 : 16;
+        const RecoveryModel model = recoveryOf(*d);
+        if (model == RecoveryModel::Simple) status |= 8;
+        if (model == RecoveryModel::BulkLogged) status |= 4;
         if (d->suspect) status |= 256;
+        const uint32_t fileVersion =
+            d->files.empty() ? version().databaseVersion()
+                             : std::max<uint32_t>(d->files.front()->header().version, 539);
         t.rows.push_back({Value::str(d->entry.name), Value::integer(d->entry.dbid),
                           Value::bytes(std::string(1, '\x01')), Value::integer(0),
                           Value::integer(status), Value::integer(1090519040),
                           Value::dateTime(d->entry.createdDays, d->entry.createdTicks),
-                          Value::dateTime(0, 0), Value::integer(0), Value::integer(80),
-                          Value::str(d->entry.primaryPath), Value::integer(539)});
+                          Value::dateTime(0, 0), Value::integer(0),
+                          Value::integer(version().compatibilityLevel()),
+                          Value::str(d->entry.primaryPath), Value::integer(fileVersion)});
     }
     return t;
 }
@@ -937,8 +805,11 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
                  {"growth", ColType::Int, 0, false},      {"status", ColType::Int, 0, false},
                  {"perf", ColType::Int, 0, false}};
     if (alt) t.columns.push_back({"dbid", ColType::SmallInt, 0, false});
-    t.columns.push_back({"name", ColType::NChar, 128, false});
-    t.columns.push_back({"filename", ColType::NChar, 260, false});
+    // SQL Server 2000's tables pad the names; the 2005 compatibility views give sysname and
+    // nvarchar(260).
+    const ColType text = version().modernMessages() ? ColType::NVarChar : ColType::NChar;
+    t.columns.push_back({"name", text, 128, false});
+    t.columns.push_back({"filename", text, 260, false});
     DataFile* primary = db.primary();
     if (!primary) return t;
     for (const FileTableEntry& e : primary->header().fileTable) {
@@ -951,8 +822,8 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
                                   Value::integer(fileStatus(e, true)),
                                   Value::integer(0)};
         if (alt) row.push_back(Value::integer(db.entry.dbid));
-        row.push_back(Value::str(fit(e.logicalName, kMaxNameChars)));
-        row.push_back(Value::str(fit(e.physicalPath, kMaxPathChars)));
+        row.push_back(Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)));
+        row.push_back(Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars)));
         t.rows.push_back(std::move(row));
     }
     return t;

@@ -10,9 +10,14 @@
 #include <vector>
 
 #include "Ast.h"
+#include "AttachPlanner.h"
 #include "Catalog.h"
+#include "CreatePlanner.h"
 #include "DataFile.h"
+#include "FileAccess.h"
+#include "OpResult.h"
 #include "Reply.h"
+#include "ServerOptions.h"
 
 namespace standin {
 
@@ -27,33 +32,41 @@ struct Database {
     const std::string& name() const { return entry.name; }
 };
 
-// What an operation reports: its messages, in order, and whether it succeeded.
-struct OpResult {
-    bool ok = true;
-    std::vector<Message> messages;
-    void fail(Message m) {
-        ok = false;
-        messages.push_back(std::move(m));
-    }
-};
-
 class Instance {
 public:
     // Opens the data directory: reads the catalog and holds every attached database's files.
     // Throws std::runtime_error when the directory or a damaged catalog cannot be used.
-    explicit Instance(std::filesystem::path dataDir);
+    explicit Instance(std::filesystem::path dataDir, ServerOptions options = {});
     ~Instance();
 
     Database* find(const std::string& name);
+    const Database* find(const std::string& name) const;
     Database* findById(int dbid);
+    const Database* findById(int dbid) const;
     const std::vector<std::unique_ptr<Database>>& databases() const { return databases_; }
     const std::filesystem::path& dataDir() const { return dataDir_; }
+    const ServerVersion& version() const { return options_.version; }
+    const ServerOptions& options() const { return options_; }
+    // How the server's account opens the files of user databases.
+    const FileAccess& files() const { return files_; }
+    // The dbid the next database to be listed would get.
+    int nextDbid() const { return freeDbid(); }
 
+    // CREATE DATABASE: checkNewName, CreatePlanner::plan, commitCreate.
     OpResult createDatabase(const CreateDatabaseStatement& create);
     // Attaches the database whose primary is paths[0]; files of the primary's file table that
     // are not named are looked for at their recorded paths. A missing log is rebuilt beside
-    // the primary when the database was cleanly detached.
+    // the primary when the database was cleanly detached. Steps: checkNewName,
+    // AttachPlanner::plan, commitAttach.
     OpResult attach(const std::string& name, std::vector<std::string> paths);
+
+    // The name of a database to be made: not empty, not too long, not taken (1038, 103, 1801).
+    OpResult checkNewName(const std::string& name) const;
+    // Makes the planned files and records the database; nothing is left behind on failure.
+    OpResult commitCreate(const CreatePlan& plan);
+    // Holds the planned files, makes the new log if one is planned, rewrites the headers
+    // (the primary last) and records the database.
+    OpResult commitAttach(const AttachPlan& plan);
     OpResult detach(const std::string& name, const std::function<bool(const Database&)>& inUse,
                     const std::string& procName);
     OpResult checkPrimaryFile(const std::string& path, int64_t option, ResultSet& out);
@@ -61,17 +74,30 @@ public:
                         bool truncate, ResultSet& out);
     OpResult truncateLog(Database& db);
 
+    // The recovery model recorded in the primary, or the server's default for the database:
+    // SIMPLE for master, tempdb and msdb, FULL for model and for user databases (as model).
+    RecoveryModel recoveryOf(const Database& db) const;
+    // ALTER DATABASE ... SET RECOVERY: recorded in the primary's header, so it travels with the
+    // file through detach and attach.
+    OpResult setRecovery(Database& db, RecoveryModel model);
+    // CHECKPOINT: under the SIMPLE model the inactive part of the log is freed.
+    OpResult checkpoint(Database& db);
+    static const char* recoveryName(RecoveryModel model);
+
     ResultSet sysdatabases() const;
     ResultSet sysfiles(Database& db) const;
     ResultSet sysaltfiles() const;
 
-    // Physical file names lose trailing blanks, as the Windows file system drops them.
-    static std::string cleanPath(std::string path);
     static Value now();  // the current time as a datetime value
+    static DatabaseId newDatabaseId();
 
-    static constexpr uint32_t kDataUsedPages = 32;    // header + system tables of a new database
-    static constexpr uint32_t kLogUsedPages = 32;     // header + active log of a new database
-    static constexpr uint32_t kLogMinimumPages = 16;  // header + active log after truncation
+    static constexpr uint32_t kDataUsedPages = 32;      // header + system tables of a new database
+    static constexpr uint32_t kLogUsedPages = 32;       // header + active log of a new database
+    static constexpr uint32_t kLogMinimumPages = 16;    // header + active log after truncation
+    static constexpr uint32_t kDefaultFilePages = 128;  // 1 MB
+    static constexpr uint32_t kMinimumPrimaryPages = 128;  // room for a copy of model
+    static constexpr uint32_t kMinimumFilePages = 64;      // 512 KB
+    static constexpr uint32_t kNewLogPages = 128;          // a log made by attach
 
 private:
     bool saveCatalog(std::string& error);
@@ -79,9 +105,19 @@ private:
     void createSystemDatabase(const CatalogEntry& entry, const std::string& dataLogical,
                               const std::string& logFile, const std::string& logLogical);
     int freeDbid() const;
+    // Lists an opened database under a new dbid and today's date, and saves the catalog.
+    // Gives the database back when the catalog cannot be saved.
+    std::unique_ptr<Database> registerDatabase(std::unique_ptr<Database> db,
+                                               const std::string& name,
+                                               const std::string& primaryPath, std::string& error);
+    OpResult holdPlannedFiles(const AttachPlan& plan, Database& db);
+    OpResult createPlannedLog(const AttachPlan& plan, Database& db);
+    void upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const;
     ResultSet fileRows(Database& db, bool alt) const;
 
     std::filesystem::path dataDir_;
+    ServerOptions options_;
+    FileAccess files_;
     Catalog catalog_;
     std::vector<std::unique_ptr<Database>> databases_;
 };

@@ -225,151 +225,175 @@ bool SqlToken::isName() const {
     return kind == Kind::Quoted || (kind == Kind::Word && !Lexer::isReservedKeyword(text));
 }
 
-LexResult Lexer::tokenize(const std::string& sql) {
-    LexResult result;
-    const size_t n = sql.size();
-    size_t i = 0;
-    uint16_t line = 1;
-    auto bumpLine = [&line]() {
-        if (line < 0xFFFF) ++line;
-    };
-    auto fail = [&](int32_t number, std::string text) {
-        result.failure = LexFailure{number, std::move(text), line};
-    };
-    // Reads a literal closed by `close`, where a doubled `close` stands for one; i is just past
-    // the opening character. Returns false when the text ends first.
-    auto readQuoted = [&](char close, std::string& value) {
-        while (i < n) {
-            const char c = sql[i];
+namespace {
+
+// One pass over a batch's text; each read* step consumes one token or one stretch of blanks
+// and comments.
+class Scanner {
+public:
+    explicit Scanner(const std::string& sql) : sql_(sql), n_(sql.size()) {}
+
+    LexResult run() {
+        while (i_ < n_ && !result_.failure) {
+            if (skipBlankOrComment()) continue;
+            SqlToken tok;
+            tok.line = line_;
+            const size_t start = i_;
+            if (!readToken(tok)) break;
+            tok.text = sql_.substr(start, i_ - start);
+            result_.tokens.push_back(std::move(tok));
+        }
+        SqlToken end;
+        end.kind = SqlToken::Kind::End;
+        end.line = line_;
+        result_.tokens.push_back(end);
+        return std::move(result_);
+    }
+
+private:
+    void bumpLine() {
+        if (line_ < 0xFFFF) ++line_;
+    }
+    void fail(int32_t number, std::string text) {
+        result_.failure = LexFailure{number, std::move(text), line_};
+    }
+    bool at(size_t k, char c) const { return k < n_ && sql_[k] == c; }
+    bool digitAt(size_t k) const {
+        return k < n_ && std::isdigit(static_cast<unsigned char>(sql_[k]));
+    }
+
+    bool skipBlankOrComment() {
+        const unsigned char c = static_cast<unsigned char>(sql_[i_]);
+        if (c == '\n') {
+            bumpLine();
+            ++i_;
+            return true;
+        }
+        if (std::isspace(c) || c == 0) {
+            ++i_;
+            return true;
+        }
+        if (c == '-' && at(i_ + 1, '-')) {
+            while (i_ < n_ && sql_[i_] != '\n') ++i_;
+            return true;
+        }
+        if (c == '/' && at(i_ + 1, '*')) {
+            skipBlockComment();
+            return true;
+        }
+        return false;
+    }
+
+    // Block comments nest, as they do on the server.
+    void skipBlockComment() {
+        size_t depth = 0;
+        while (i_ < n_) {
+            if (sql_[i_] == '/' && at(i_ + 1, '*')) {
+                ++depth;
+                i_ += 2;
+            } else if (sql_[i_] == '*' && at(i_ + 1, '/')) {
+                i_ += 2;
+                if (--depth == 0) return;
+            } else {
+                if (sql_[i_] == '\n') bumpLine();
+                ++i_;
+            }
+        }
+        fail(113, "Missing end comment mark '*/'.");
+    }
+
+    // False when the text ended inside a literal (the failure is set).
+    bool readToken(SqlToken& tok) {
+        const unsigned char c = static_cast<unsigned char>(sql_[i_]);
+        if ((c == 'N' || c == 'n') && at(i_ + 1, '\'')) {
+            i_ += 2;
+            return readQuoted(tok, SqlToken::Kind::NString, '\'');
+        }
+        if (c == '\'') {
+            ++i_;
+            return readQuoted(tok, SqlToken::Kind::String, '\'');
+        }
+        if (c == '[' || c == '"') {
+            ++i_;
+            return readQuoted(tok, SqlToken::Kind::Quoted, c == '[' ? ']' : '"');
+        }
+        const size_t start = i_;
+        if (std::isdigit(c) || (c == '.' && digitAt(i_ + 1))) {
+            readNumber();
+            tok.kind = SqlToken::Kind::Number;
+        } else if (isIdentStart(c)) {
+            while (i_ < n_ && isIdentPart(static_cast<unsigned char>(sql_[i_]))) ++i_;
+            tok.kind = SqlToken::Kind::Word;
+        } else {
+            readSymbol();
+            tok.kind = SqlToken::Kind::Symbol;
+        }
+        tok.value = sql_.substr(start, i_ - start);
+        return true;
+    }
+
+    // A literal closed by `close`, where a doubled `close` stands for one; i_ is just past the
+    // opening character.
+    bool readQuoted(SqlToken& tok, SqlToken::Kind kind, char close) {
+        tok.kind = kind;
+        while (i_ < n_) {
+            const char c = sql_[i_];
             if (c == close) {
-                if (i + 1 < n && sql[i + 1] == close) {
-                    value += close;
-                    i += 2;
+                if (at(i_ + 1, close)) {
+                    tok.value += close;
+                    i_ += 2;
                     continue;
                 }
-                ++i;
+                ++i_;
                 return true;
             }
             if (c == '\n') bumpLine();
-            value += c;
-            ++i;
+            tok.value += c;
+            ++i_;
         }
+        fail(105, "Unclosed quotation mark before the character string '" + tok.value + "'.");
         return false;
-    };
-
-    while (i < n && !result.failure) {
-        const unsigned char c = static_cast<unsigned char>(sql[i]);
-        if (c == '\n') {
-            bumpLine();
-            ++i;
-            continue;
-        }
-        if (std::isspace(c) || c == 0) {
-            ++i;
-            continue;
-        }
-        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-            while (i < n && sql[i] != '\n') ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-            // Block comments nest, as they do on the server.
-            size_t depth = 0;
-            bool closed = false;
-            while (i < n) {
-                if (sql[i] == '/' && i + 1 < n && sql[i + 1] == '*') {
-                    ++depth;
-                    i += 2;
-                } else if (sql[i] == '*' && i + 1 < n && sql[i + 1] == '/') {
-                    i += 2;
-                    if (--depth == 0) {
-                        closed = true;
-                        break;
-                    }
-                } else {
-                    if (sql[i] == '\n') bumpLine();
-                    ++i;
-                }
-            }
-            if (!closed) fail(113, "Missing end comment mark '*/'.");
-            continue;
-        }
-
-        SqlToken tok;
-        tok.line = line;
-        const size_t start = i;
-        if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
-            i += 2;
-            tok.kind = SqlToken::Kind::NString;
-            if (!readQuoted('\'', tok.value)) {
-                fail(105,
-                     "Unclosed quotation mark before the character string '" + tok.value + "'.");
-                break;
-            }
-        } else if (c == '\'') {
-            ++i;
-            tok.kind = SqlToken::Kind::String;
-            if (!readQuoted('\'', tok.value)) {
-                fail(105,
-                     "Unclosed quotation mark before the character string '" + tok.value + "'.");
-                break;
-            }
-        } else if (c == '[' || c == '"') {
-            ++i;
-            tok.kind = SqlToken::Kind::Quoted;
-            if (!readQuoted(c == '[' ? ']' : '"', tok.value)) {
-                fail(105,
-                     "Unclosed quotation mark before the character string '" + tok.value + "'.");
-                break;
-            }
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < n &&
-                                       std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
-            tok.kind = SqlToken::Kind::Number;
-            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
-            if (i < n && sql[i] == '.') {
-                ++i;
-                while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
-            }
-            if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-                size_t j = i + 1;
-                if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-                if (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) {
-                    i = j;
-                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
-                }
-            }
-            tok.value = sql.substr(start, i - start);
-        } else if (isIdentStart(c)) {
-            tok.kind = SqlToken::Kind::Word;
-            while (i < n && isIdentPart(static_cast<unsigned char>(sql[i]))) ++i;
-            tok.value = sql.substr(start, i - start);
-        } else {
-            tok.kind = SqlToken::Kind::Symbol;
-            static const char* const twoChar[] = {"<>", "!=", "<=", ">=", "!<", "!>"};
-            bool matched = false;
-            if (i + 1 < n) {
-                for (const char* op : twoChar) {
-                    if (sql[i] == op[0] && sql[i + 1] == op[1]) {
-                        i += 2;
-                        matched = true;
-                        break;
-                    }
-                }
-            }
-            if (!matched) {
-                // A UTF-8 lead byte is part of a word; anything else stands alone.
-                ++i;
-            }
-            tok.value = sql.substr(start, i - start);
-        }
-        tok.text = sql.substr(start, i - start);
-        result.tokens.push_back(std::move(tok));
     }
-    SqlToken end;
-    end.kind = SqlToken::Kind::End;
-    end.line = line;
-    result.tokens.push_back(end);
-    return result;
+
+    void readNumber() {
+        while (digitAt(i_)) ++i_;
+        if (at(i_, '.')) {
+            ++i_;
+            while (digitAt(i_)) ++i_;
+        }
+        if (at(i_, 'e') || at(i_, 'E')) {
+            size_t j = i_ + 1;
+            if (at(j, '+') || at(j, '-')) ++j;
+            if (digitAt(j)) {
+                i_ = j;
+                while (digitAt(i_)) ++i_;
+            }
+        }
+    }
+
+    // Operators of two characters stay whole; anything else stands alone.
+    void readSymbol() {
+        static const char* const twoChar[] = {"<>", "!=", "<=", ">=", "!<", "!>"};
+        for (const char* op : twoChar) {
+            if (sql_[i_] == op[0] && at(i_ + 1, op[1])) {
+                i_ += 2;
+                return;
+            }
+        }
+        ++i_;
+    }
+
+    const std::string& sql_;
+    const size_t n_;
+    size_t i_ = 0;
+    uint16_t line_ = 1;
+    LexResult result_;
+};
+
+}  // namespace
+
+LexResult Lexer::tokenize(const std::string& sql) {
+    return Scanner(sql).run();
 }
 
 }  // namespace standin

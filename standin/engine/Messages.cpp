@@ -21,7 +21,13 @@ Message Messages::loginFailed(const std::string& user) {
     return error(18456, 14, 1, "Login failed for user '" + user + "'.");
 }
 
-Message Messages::cannotOpenLoginDatabase(const std::string& db) {
+Message Messages::cannotOpenLoginDatabase(const ServerVersion& v, const std::string& db) {
+    if (v.modernMessages()) {
+        return error(4060, 11, 1,
+                     "Cannot open database \"" + db +
+                         "\" requested by the login. The login "
+                         "failed.");
+    }
     return error(4060, 11, 1, "Cannot open database requested in login '" + db + "'. Login fails.");
 }
 
@@ -35,15 +41,63 @@ Message Messages::dbccCompleted() {
                 "administrator.");
 }
 
-Message Messages::noSuchDatabase(const std::string& db) {
+Message Messages::noSuchDatabase(const ServerVersion& v, const std::string& db) {
+    if (v.modernMessages()) {
+        return error(
+            911, 16, 1,
+            "Database '" + db + "' does not exist. Make sure that the name is entered correctly.");
+    }
     return error(911, 16, 1,
                  "Could not locate entry in sysdatabases for database '" + db +
                      "'. No entry found with that name. Make sure that the name is entered "
                      "correctly.");
 }
 
+Message Messages::unavailable(const ServerVersion& v, const std::string& db) {
+    if (v.modernMessages()) {
+        return error(945, 16, 2,
+                     "Database '" + db +
+                         "' cannot be opened due to inaccessible files or insufficient memory or "
+                         "disk space. See the SQL Server errorlog for details.");
+    }
+    return error(
+        945, 14, 2,
+        "Database '" + db + "' cannot be opened because some of the files could not be activated.");
+}
+
 Message Messages::procedureNotFound(const std::string& proc) {
     return error(2812, 16, 62, "Could not find stored procedure '" + proc + "'.");
+}
+
+std::string Messages::windowsErrorText(int windowsError) {
+    switch (windowsError) {
+        case 2:
+            return "2(The system cannot find the file specified.)";
+        case 3:
+            return "3(The system cannot find the path specified.)";
+        case 5:
+            return "5(Access is denied.)";
+        case 32:
+            return "32(The process cannot access the file because it is being used by another "
+                   "process.)";
+        default:
+            return std::to_string(windowsError) + "(The parameter is incorrect.)";
+    }
+}
+
+Message Messages::cannotOpen(const ServerVersion& v, const std::string& path, int windowsError) {
+    if (!v.modernMessages()) return deviceActivation(path, windowsError == 32 ? 3 : 1);
+    return error(5120, 16, 101,
+                 "Unable to open the physical file \"" + path + "\". Operating system error " +
+                     std::to_string(windowsError) + ": \"" + windowsErrorText(windowsError) +
+                     "\".");
+}
+
+Message Messages::attachAbandoned(const ServerVersion& v, const std::string& db) {
+    if (!v.modernMessages()) return couldNotOpenNewDatabase(db);
+    Message m = createFailed(v);
+    m.state = 7;
+    return m;
 }
 
 Message Messages::deviceActivation(const std::string& path, uint8_t state, uint8_t severity,
@@ -53,12 +107,22 @@ Message Messages::deviceActivation(const std::string& path, uint8_t state, uint8
                  proc);
 }
 
+Message Messages::fileActivation(const ServerVersion& v, const std::string& path) {
+    if (!v.modernMessages()) return deviceActivation(path);
+    return error(5105, 16, 2,
+                 "A file activation error occurred. The physical file name '" + path +
+                     "' may be incorrect. Diagnose and correct additional errors, and retry the "
+                     "operation.");
+}
+
 Message Messages::notPrimaryFile(const std::string& path, const std::string& proc) {
     return error(5171, 16, 1, path + " is not a primary database file.", proc);
 }
 
-Message Messages::databaseExists(const std::string& db, const std::string& proc) {
-    return error(1801, 16, 3, "Database '" + db + "' already exists.", proc);
+Message Messages::databaseExists(const ServerVersion& v, const std::string& db) {
+    std::string text = "Database '" + db + "' already exists.";
+    if (v.modernMessages()) text += " Choose a different database name.";
+    return error(1801, 16, 3, text);
 }
 
 Message Messages::couldNotOpenNewDatabase(const std::string& db, const std::string& proc) {
@@ -66,8 +130,92 @@ Message Messages::couldNotOpenNewDatabase(const std::string& db, const std::stri
                  "Could not open new database '" + db + "'. CREATE DATABASE is aborted.", proc);
 }
 
-Message Messages::differentDatabases(const std::string& proc) {
-    return error(5173, 16, 1, "Cannot associate files with different databases.", proc);
+Message Messages::differentDatabases(const ServerVersion& v) {
+    if (v.modernMessages()) {
+        return error(5173, 16, 1,
+                     "One or more files do not match the primary file of the database. If you "
+                     "are attempting to attach a database, retry the operation with the correct "
+                     "files. If this is an existing database, the file may be corrupted and "
+                     "should be restored from a backup.");
+    }
+    return error(5173, 16, 1, "Cannot associate files with different databases.");
+}
+
+Message Messages::emptyName() {
+    return error(1038, 15, 1,
+                 "Cannot use empty object or column names. Use a single space if necessary.");
+}
+
+Message Messages::nameTooLong(const std::string& name) {
+    return error(103, 15, 1,
+                 "The identifier that starts with '" + name.substr(0, 128) +
+                     "' is too long. Maximum length is 128.");
+}
+
+Message Messages::createFailed(const ServerVersion& v) {
+    return error(1802, 16, 1,
+                 std::string("CREATE DATABASE failed. Some file names listed could not be "
+                             "created. Check ") +
+                     (v.modernMessages() ? "related errors." : "previous errors."));
+}
+
+Message Messages::fileExists(const ServerVersion& v, const std::string& path) {
+    std::string text = "Cannot create file '" + path + "' because it already exists.";
+    if (v.modernMessages())
+        text += " Change the file path or the file name, and retry the operation.";
+    return error(5170, 16, 1, text);
+}
+
+Message Messages::createFileError(const std::string& path, const std::string& osError) {
+    return error(5123, 16, 1,
+                 "CREATE FILE encountered operating system error " + osError +
+                     " while attempting to open or create the physical file '" + path + "'.");
+}
+
+Message Messages::badFileName(const std::string& path) {
+    return createFileError(
+        path, "123(The filename, directory name, or volume label syntax is incorrect.)");
+}
+
+Message Messages::noSuchDatabaseToDetach(const ServerVersion& v, const std::string& db,
+                                         const std::string& proc) {
+    const std::string hint = v.modernMessages()
+                                 ? "Supply a valid database name. To see available databases, "
+                                   "use sys.databases."
+                                 : "Use sp_helpdb to show available databases.";
+    return error(15010, 16, 1, "The database '" + db + "' does not exist. " + hint, proc);
+}
+
+Message Messages::shrinkSerialized(const ServerVersion& v) {
+    if (v.major() >= 15) {
+        return error(3023, 16, 2,
+                     "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and "
+                     "encryption changes on a database must be serialized. Reissue the statement "
+                     "after the current backup or file manipulation operation is completed.");
+    }
+    if (v.modernMessages()) {
+        return error(3023, 16, 2,
+                     "Backup and file manipulation operations (such as ALTER DATABASE ADD FILE) on "
+                     "a database must be serialized. Reissue the statement after the current "
+                     "backup or file manipulation operation is completed.");
+    }
+    return error(3023, 16, 2,
+                 "Backup, CHECKALLOC, bulk copy, SELECT INTO, and file manipulation (such as "
+                 "CREATE FILE) operations on a database must be serialized. Reissue the statement "
+                 "after the current backup, CHECKALLOC, or file manipulation operation is "
+                 "completed.");
+}
+
+Message Messages::conversionFailed(const ServerVersion& v, const std::string& text,
+                                   const std::string& type) {
+    if (v.modernMessages()) {
+        return error(245, 16, 1,
+                     "Conversion failed when converting the nvarchar value '" + text +
+                         "' to data type " + type + ".");
+    }
+    return error(245, 16, 1,
+                 "Syntax error converting the nvarchar value '" + text +
+                     "' to a column of data type " + type + ".");
 }
 
 }  // namespace standin

@@ -9,6 +9,7 @@
 #include "Ast.h"
 #include "Lexer.h"
 #include "Reply.h"
+#include "ServerVersion.h"
 
 namespace standin {
 
@@ -19,7 +20,9 @@ struct ParseResult {
 
 class Parser {
 public:
-    static ParseResult parseBatch(const std::string& sql);
+    // The batch as the given release reads it (statements and options it does not have are
+    // syntax errors there).
+    static ParseResult parseBatch(const std::string& sql, const ServerVersion& version = {});
 
     // The message for a syntax error at tok: 156 for a reserved keyword, 102 otherwise.
     static Message syntaxError(const SqlToken& tok);

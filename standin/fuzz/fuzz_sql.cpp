@@ -1,11 +1,13 @@
-// libFuzzer target over the SQL tokenizer, the parser and SELECT evaluation: any batch text must
-// give statements or one compile error, and any SELECT rows or one error, never a crash, a hang
-// or unbounded growth.
+// libFuzzer target over the SQL tokenizer, the parser and expression evaluation: any batch text
+// must give statements or one compile error (as SQL Server 2000 and as 2019 read it), and any
+// SELECT rows or one error, any expression a value or one error, never a crash, a hang or
+// unbounded growth.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "ExprEvaluator.h"
 #include "Lexer.h"
 #include "Parser.h"
 #include "SelectRunner.h"
@@ -25,6 +27,60 @@ standin::ResultSet sampleTable() {
     return t;
 }
 
+standin::EvalContext sampleContext() {
+    standin::EvalContext ctx;
+    ctx.table = [](const standin::ObjectName&, standin::Message&) {
+        return std::optional<standin::ResultSet>(sampleTable());
+    };
+    ctx.scalar = [](const standin::Expr& e, const std::vector<standin::TypedValue>&,
+                    standin::Message&) {
+        standin::TypedValue v;
+        v.column = {"", standin::ColType::NVarChar, 20, true};
+        v.value = e.kind == standin::Expr::Kind::LocalVariable ? standin::Value::str(" 51 ")
+                                                               : standin::Value::integer(51);
+        return std::optional<standin::TypedValue>(v);
+    };
+    ctx.assign = [](const std::string&, const standin::TypedValue&, standin::Message&) {
+        return true;
+    };
+    return ctx;
+}
+
+void checkValue(const std::optional<standin::TypedValue>& v, const standin::Message& err) {
+    if (!v && err.number == 0) __builtin_trap();
+}
+
+// Runs what can run without a server: SELECTs and the expressions of procedural statements.
+void evaluate(const std::vector<standin::Statement>& list, const standin::EvalContext& ctx) {
+    using namespace standin;
+    for (const Statement& st : list) {
+        Message err;
+        if (const auto* s = std::get_if<SelectStatement>(&st.body)) {
+            ResultSet out;
+            if (SelectRunner::run(*s, ctx, out, err)) {
+                for (const auto& row : out.rows) {
+                    if (row.size() != out.columns.size()) __builtin_trap();
+                }
+            } else if (err.number == 0) {
+                __builtin_trap();
+            }
+        } else if (const auto* v = std::get_if<SetVariableStatement>(&st.body)) {
+            checkValue(ExprEvaluator::evaluate(v->value, ctx, err), err);
+        } else if (const auto* p = std::get_if<PrintStatement>(&st.body)) {
+            checkValue(ExprEvaluator::evaluate(p->value, ctx, err), err);
+        } else if (const auto* i = std::get_if<IfStatement>(&st.body)) {
+            if (!ExprEvaluator::holds(i->condition, ctx, err) && err.number == 0) __builtin_trap();
+            evaluate(i->then, ctx);
+            evaluate(i->otherwise, ctx);
+        } else if (const auto* b = std::get_if<BlockStatement>(&st.body)) {
+            evaluate(b->body, ctx);
+        } else if (const auto* t = std::get_if<TryCatchStatement>(&st.body)) {
+            evaluate(t->body, ctx);
+            evaluate(t->handler, ctx);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -33,32 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     standin::LexResult lexed = standin::Lexer::tokenize(sql);
     if (lexed.tokens.empty() || lexed.tokens.back().kind != standin::SqlToken::Kind::End)
         __builtin_trap();
-    standin::ParseResult parsed = standin::Parser::parseBatch(sql);
-    if (parsed.failure && !parsed.statements.empty()) __builtin_trap();
-    if (lexed.failure && !parsed.failure) __builtin_trap();
-
-    standin::SelectContext ctx;
-    ctx.table = [](const standin::ObjectName&, standin::Message&) {
-        return std::optional<standin::ResultSet>(sampleTable());
-    };
-    ctx.scalar = [](const standin::Expr&, standin::Message&) {
-        standin::TypedValue v;
-        v.column = {"", standin::ColType::Int, 0, false};
-        v.value = standin::Value::integer(51);
-        return std::optional<standin::TypedValue>(v);
-    };
-    for (const standin::Statement& st : parsed.statements) {
-        if (const auto* s = std::get_if<standin::SelectStatement>(&st.body)) {
-            standin::ResultSet out;
-            standin::Message err;
-            if (standin::SelectRunner::run(*s, ctx, out, err)) {
-                for (const auto& row : out.rows) {
-                    if (row.size() != out.columns.size()) __builtin_trap();
-                }
-            } else if (err.number == 0) {
-                __builtin_trap();
-            }
-        }
+    const standin::EvalContext ctx = sampleContext();
+    for (const auto release :
+         {standin::ServerVersion::Release::Sql2000, standin::ServerVersion::Release::Sql2019}) {
+        const standin::ParseResult parsed =
+            standin::Parser::parseBatch(sql, standin::ServerVersion(release));
+        if (parsed.failure && !parsed.statements.empty()) __builtin_trap();
+        if (lexed.failure && !parsed.failure) __builtin_trap();
+        evaluate(parsed.statements, ctx);
     }
     return 0;
 }

@@ -238,7 +238,8 @@ void patchLength16(Bytes& out, size_t lengthAt) {
 
 }  // namespace
 
-TokenWriter::TokenWriter(std::string serverName) : serverName_(std::move(serverName)) {}
+TokenWriter::TokenWriter(std::string serverName, std::array<uint8_t, 4> programVersion)
+    : serverName_(std::move(serverName)), programVersion_(programVersion) {}
 
 void TokenWriter::appendMessage(Bytes& out, const Message& m) const {
     putU8(out, m.severity >= 11 ? TokError : TokInfo);
@@ -348,7 +349,7 @@ Bytes TokenWriter::loginReply(const std::string& database, uint32_t packetSize) 
     putU8(out, 1);  // T-SQL interface
     for (uint8_t b : {0x71, 0x00, 0x00, 0x01}) putU8(out, b);
     putBVarChar(out, prog);
-    for (uint8_t b : {0x08, 0x00, 0x07, 0xF7}) putU8(out, b);
+    for (uint8_t b : programVersion_) putU8(out, b);
 
     appendEnvChange(out, 4, std::to_string(packetSize), "4096");
     appendDone(out, Done{});

@@ -1,6 +1,7 @@
 #pragma once
 // Encodes the engine's replies and the login answer as TDS 7.1 token streams.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -14,13 +15,16 @@ extern const uint8_t kCollation[5];
 
 class TokenWriter {
 public:
-    // serverName goes into every INFO and ERROR token, as a real server names itself there.
-    explicit TokenWriter(std::string serverName = {});
+    // serverName goes into every INFO and ERROR token, as a real server names itself there;
+    // programVersion (major, minor, build high, build low) into LOGINACK.
+    explicit TokenWriter(std::string serverName = {},
+                         std::array<uint8_t, 4> programVersion = {0x08, 0x00, 0x07, 0xF7});
 
     Bytes encode(const Reply& reply) const;
 
     // ENVCHANGE database, INFO 5701, ENVCHANGE collation, ENVCHANGE language, INFO 5703,
-    // LOGINACK (TDS 7.1, "Microsoft SQL Server" 8.0.2039), ENVCHANGE packet size, DONE.
+    // LOGINACK (TDS 7.1, "Microsoft SQL Server", the program version), ENVCHANGE packet
+    // size, DONE.
     Bytes loginReply(const std::string& database, uint32_t packetSize) const;
 
     // The answer to an attention: DONE with the ATTN bit.
@@ -35,6 +39,7 @@ public:
 
 private:
     std::string serverName_;
+    std::array<uint8_t, 4> programVersion_;
 };
 
 }  // namespace standin

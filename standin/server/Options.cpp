@@ -42,6 +42,22 @@ const QCommandLineOption kBrowserPort(QStringLiteral("browser-port"),
                                                      "picks a free one."),
                                       QStringLiteral("N"));
 
+const QCommandLineOption kServerVersion(
+    QStringLiteral("server-version"),
+    QStringLiteral("The SQL Server release to play: 8.0 (2000, default), 9.0 (2005), 10.50 (2008 "
+                   "R2), 15.0 (2019) or 16.0 (2022)."),
+    QStringLiteral("V"), QStringLiteral("8.0"));
+const QCommandLineOption kUnreadable(
+    QStringLiteral("unreadable"),
+    QStringLiteral("The server's account cannot open database files whose path starts with "
+                   "PREFIX (may repeat)."),
+    QStringLiteral("PREFIX"));
+const QCommandLineOption kFailShrink(
+    QStringLiteral("fail-shrink"),
+    QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails (may "
+                   "repeat)."),
+    QStringLiteral("NAME"));
+
 std::optional<quint16> portValue(const QString& text, QString& error) {
     bool ok = false;
     const uint port = text.toUInt(&ok);
@@ -108,15 +124,32 @@ bool readBrowser(const QCommandLineParser& parser, Options& o, QString& error) {
     return port.has_value();
 }
 
+bool readEngine(const QCommandLineParser& parser, Options& o, QString& error) {
+    const auto version = ServerVersion::parse(parser.value(kServerVersion).toStdString());
+    if (!version) {
+        QStringList names;
+        for (const std::string& n : ServerVersion::names()) names << QString::fromStdString(n);
+        error = QStringLiteral("unknown server version '%1'; one of %2")
+                    .arg(parser.value(kServerVersion), names.join(QStringLiteral(", ")));
+        return false;
+    }
+    o.engine.version = *version;
+    for (const QString& p : parser.values(kUnreadable))
+        o.engine.unreadablePrefixes.push_back(p.toStdString());
+    for (const QString& n : parser.values(kFailShrink))
+        o.engine.failingShrinks.push_back(n.toStdString());
+    return true;
+}
+
 }  // namespace
 
 std::optional<Options> parseOptions(const QCoreApplication& app, QString& error) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Stands in for a SQL Server 2000 instance on 127.0.0.1."));
+        QStringLiteral("Stands in for a SQL Server instance on 127.0.0.1."));
     parser.addHelpOption();
     parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kInstance,
-                       kBrowser, kBrowserPort});
+                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink});
     parser.process(app);
 
     Options o;
@@ -129,7 +162,9 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     if (!port) return std::nullopt;
     o.port = *port;
     o.saPassword = parser.value(kPassword);
-    if (!readEncryption(parser, o, error) || !readBrowser(parser, o, error)) return std::nullopt;
+    if (!readEncryption(parser, o, error) || !readBrowser(parser, o, error) ||
+        !readEngine(parser, o, error))
+        return std::nullopt;
     return o;
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "engine/ServerOptions.h"
 #include "protocol/Prelogin.h"
 
 class QCoreApplication;
@@ -21,6 +22,7 @@ struct Options {
     QString instance;
     bool browser = false;
     quint16 browserPort = 1434;
+    ServerOptions engine;  // --server-version, --unreadable, --fail-shrink
 };
 
 // Reads the command line of app; --help and --version print and exit here. nullopt, with what is

@@ -8,7 +8,10 @@
 namespace standin {
 
 Server::Server(Engine& engine, ConnectionSettings settings, QObject* parent)
-    : QObject(parent), engine_(engine), writer_(hostName().toStdString()), settings_(settings) {
+    : QObject(parent),
+      engine_(engine),
+      writer_(hostName().toStdString(), engine.version().loginAckVersion()),
+      settings_(settings) {
     connect(&tcp_, &QTcpServer::newConnection, this, &Server::acceptPending);
 }
 

@@ -1,6 +1,8 @@
 // tds-standin --data DIR [--port N] [--sa-password PWD] [--encryption off|login|required]
 //             [--certificate FILE --key FILE] [--instance NAME [--browser [--browser-port N]]]
-// Stands in for a SQL Server 2000 instance on 127.0.0.1 until SIGTERM or SIGINT.
+//             [--server-version V] [--unreadable PREFIX]... [--fail-shrink NAME]...
+// Stands in for a SQL Server instance (2000 unless told otherwise) on 127.0.0.1 until SIGTERM
+// or SIGINT.
 #include <QCoreApplication>
 #include <QDir>
 
@@ -25,7 +27,7 @@ std::unique_ptr<standin::Engine> openEngine(const standin::Options& options) {
     }
     try {
         return std::make_unique<standin::Engine>(QDir(options.dataDir).absolutePath().toStdString(),
-                                                 options.saPassword.toStdString());
+                                                 options.saPassword.toStdString(), options.engine);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tds-standin: cannot open the data directory: %s\n", e.what());
         return nullptr;
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     }
     standin::Browser browser(
         {{standin::Server::hostName().toStdString(), options->instance.toStdString(),
-          standin::productVersionText(), server.port()}});
+          engine->version().productVersion(), server.port()}});
     if (options->browser && !startBrowser(browser, *options)) return 1;
     QObject::connect(&signals_, &standin::SignalWatcher::stopRequested, &app,
                      &QCoreApplication::quit);

@@ -109,7 +109,7 @@ protected:
     void SetUp() override { open(); }
 
     void open() {
-        engine_ = std::make_unique<Engine>(dir_.path() / "data", "secret");
+        engine_ = std::make_unique<Engine>(dir_.path() / "data", "secret", options_);
         session_ = Session{};
         LoginOutcome o = engine_->login("sa", "secret", "", session_);
         ASSERT_TRUE(o.accepted);
@@ -132,6 +132,7 @@ protected:
     }
 
     ScratchDir dir_;
+    ServerOptions options_;  // set before open() or restart() to play another server
     std::unique_ptr<Engine> engine_;
     Session session_;
 };

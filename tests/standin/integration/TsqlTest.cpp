@@ -91,3 +91,20 @@ TEST_F(Tsql, TwoConnectionsAtOnce) {
     EXPECT_TRUE(std::search(reply->tokens.begin(), reply->tokens.end(), std::begin(kTempdb),
                             std::end(kTempdb)) != reply->tokens.end());
 }
+
+TEST(TsqlVersions, A2019ServerGivesItsVersionAndRefusesTruncateOnlyWith155) {
+    StandinProcess server;
+    server.setExtraArguments({QStringLiteral("--server-version"), QStringLiteral("15.0")});
+    ASSERT_TRUE(server.start());
+    const TsqlRun r = tsql(server, "pw",
+                           "SELECT SERVERPROPERTY('ProductVersion')\ngo\n"
+                           "BACKUP LOG [model] WITH TRUNCATE_ONLY SELECT 'not run'\ngo\n"
+                           "SELECT 'next batch'\ngo\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_TRUE(r.out.contains("15.0.4236.7")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("Msg 155")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("'TRUNCATE_ONLY' is not a recognized BACKUP option."))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains("not run")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("next batch")) << r.out.toStdString();
+}

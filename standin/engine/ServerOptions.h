@@ -1,0 +1,20 @@
+#pragma once
+// How a stand-in instance is set up beyond its data directory.
+
+#include <string>
+#include <vector>
+
+#include "ServerVersion.h"
+
+namespace standin {
+
+struct ServerOptions {
+    ServerVersion version;
+    // Paths the server's service account cannot open: any file whose path starts with one of
+    // them is refused as the file system refuses a file the account may not read.
+    std::vector<std::string> unreadablePrefixes;
+    // For tests: DBCC SHRINKFILE of a file with one of these logical names fails.
+    std::vector<std::string> failingShrinks;
+};
+
+}  // namespace standin
