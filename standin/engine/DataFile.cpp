@@ -46,6 +46,7 @@ class Reader {
 public:
     Reader(const char* p, size_t n) : p_(p), n_(n) {}
     bool ok() const { return ok_; }
+    bool atEnd() const { return pos_ >= n_; }
     uint8_t u8() {
         if (pos_ + 1 > n_) {
             ok_ = false;
@@ -54,10 +55,10 @@ public:
         return static_cast<uint8_t>(p_[pos_++]);
     }
     uint16_t u16() {
-        // Two statements: the order of two calls inside one expression is the compiler's to
-        // choose, and a build that swapped them read every header as damaged.
-        const uint16_t low = u8();
-        return static_cast<uint16_t>(low | (u8() << 8));
+        // Two statements: the operands of | may be evaluated in either order.
+        const uint16_t lo = u8();
+        const uint16_t hi = u8();
+        return static_cast<uint16_t>(lo | (hi << 8));
     }
     uint32_t u32() {
         uint32_t v = 0;
@@ -136,6 +137,8 @@ std::string DataFile::encodeSlot(const FileHeader& h) {
         p.u32(static_cast<uint32_t>(e.growth));
         p.u8(e.growthPercent ? 1 : 0);
     }
+    // Fields added later follow the file table, so files without them still read.
+    if (h.recovery != RecoveryModel::Unset) p.u8(static_cast<uint8_t>(h.recovery));
     const std::string payload = p.out();
     if (payload.size() > kSlotBytes - kSlotPrefix) return {};  // caller refuses the write
 
@@ -198,6 +201,11 @@ std::optional<FileHeader> DataFile::decodeSlot(const char* data, size_t size) {
         e.growth = static_cast<int32_t>(r.u32());
         e.growthPercent = r.u8() != 0;
         h.fileTable.push_back(std::move(e));
+    }
+    if (r.ok() && !r.atEnd()) {
+        const uint8_t model = r.u8();
+        if (model <= static_cast<uint8_t>(RecoveryModel::Simple))
+            h.recovery = static_cast<RecoveryModel>(model);
     }
     if (!r.ok()) return std::nullopt;
     return h;
