@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -100,7 +101,7 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
       runs_(runs),
       enumerator_(enumerator ? std::move(enumerator) : fs::makeNativeEnumerator()),
       style_(style) {
-    table_ = new ResultTable(*c_.list3, this);
+    table_ = new ResultTable(*c_.list3, style_, this);
     c_.list3->viewport()->installEventFilter(this);
     folderList_ = new FolderList(*c_.dir1, style_, this);
     c_.window->installEventFilter(this);

@@ -100,7 +100,7 @@ struct Recorder : search::WalkSink {
     }
     QStringList paths() const {
         QStringList out;
-        for (const auto& r : rows) out.append(r.fullPath);
+        for (const auto& r : rows) out.append(r.fullPath());
         return out;
     }
 };
@@ -141,8 +141,8 @@ TEST(FolderWalk, RowsComeDepthFirstWithMatchesBeforeSubfolders) {
     EXPECT_EQ(sink.entered, (QStringList{"D:\\SQL\\", "D:\\SQL\\Data\\", "D:\\SQL\\Data\\Deep\\",
                                          "D:\\SQL\\Old\\"}));
     const search::FoundFile& sales = sink.rows.at(2);
-    EXPECT_EQ(sales.fileName, QStringLiteral("SALES.MDF"));
-    EXPECT_EQ(sales.folderWithoutDrive, QStringLiteral("\\SQL\\Data\\"));
+    EXPECT_EQ(sales.fileName(), QStringLiteral("SALES.MDF"));
+    EXPECT_EQ(sales.folderWithoutDrive(PathStyle::Windows), QStringLiteral("\\SQL\\Data\\"));
     EXPECT_EQ(sales.size, 1245184);
     EXPECT_EQ(sales.folder, QStringLiteral("D:\\SQL\\Data\\"));
     EXPECT_EQ(walk.total(), 10 + 20 + 1245184 + 1 + 2);
@@ -256,18 +256,18 @@ TEST_F(RealTree, HiddenEntriesAreFoundAndPathsNameRealFiles) {
     ASSERT_EQ(rows.size(), 4);
     QStringList names;
     for (const auto& row : rows) {
-        names.append(row.fileName);
+        names.append(row.fileName());
         // Every column of a row belongs to the same file, and its path is the file found.
-        EXPECT_EQ(row.fullPath.left(row.folder.size()), row.folder);
-        EXPECT_EQ(row.folderWithoutDrive, row.folder);
+        EXPECT_EQ(row.fullPath().left(row.folder.size()), row.folder);
+        EXPECT_EQ(row.folderWithoutDrive(PathStyle::Posix), row.folder);
         EXPECT_TRUE(row.folder.startsWith(root()));
-        EXPECT_EQ(fs::fileLength(row.fullPath), row.size) << row.fullPath.toStdString();
+        EXPECT_EQ(fs::fileLength(row.fullPath()), row.size) << row.fullPath().toStdString();
     }
     names.sort();
     EXPECT_EQ(names, (QStringList{".HIDDEN.MDF", "BLANK.MDF", "H.MDF", "SALES.MDF"}));
     EXPECT_TRUE(QStringList(sink.paths()).contains(root() + QStringLiteral("Data/ Blank.MDF")));
     // The root's own match comes before anything below it.
-    EXPECT_EQ(rows.first().fullPath, root() + QStringLiteral(".hidden.mdf"));
+    EXPECT_EQ(rows.first().fullPath(), root() + QStringLiteral(".hidden.mdf"));
 
     Recorder all;
     EXPECT_EQ(walk(QStringLiteral("*.*"), all).size(), 6);
@@ -303,7 +303,7 @@ TEST_F(RealTree, AFolderThatVanishesYieldsNoRows) {
     };
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     EXPECT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.first().fullPath, root() + "r.mdf");
+    EXPECT_EQ(rows.first().fullPath(), root() + "r.mdf");
 }
 
 TEST_F(RealTree, NamesThatAreNotTextAreLeftOut) {
@@ -317,7 +317,7 @@ TEST_F(RealTree, NamesThatAreNotTextAreLeftOut) {
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ::unlink(bad.constData());  // Qt cannot name it to clean up
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows.first().fileName, QStringLiteral("GOOD.MDF"));
+    EXPECT_EQ(rows.first().fileName(), QStringLiteral("GOOD.MDF"));
 }
 
 TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
@@ -331,7 +331,7 @@ TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ::chmod(QFile::encodeName(root() + "locked").constData(), 0755);
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows.first().fileName, QStringLiteral("O.MDF"));
+    EXPECT_EQ(rows.first().fileName(), QStringLiteral("O.MDF"));
 }
 
 TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
@@ -343,6 +343,6 @@ TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
     Recorder sink;
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.at(0).fullPath, root() + "d0/top.mdf");
-    EXPECT_EQ(rows.at(1).fullPath, root() + chain + "bottom.mdf");
+    EXPECT_EQ(rows.at(0).fullPath(), root() + "d0/top.mdf");
+    EXPECT_EQ(rows.at(1).fullPath(), root() + chain + "bottom.mdf");
 }
