@@ -1,5 +1,6 @@
 // The folder walk: order and columns of the rows, per-folder failures, and what the walk must not
-// enter (links, folders already walked), on an in-memory tree and on a real one.
+// enter (links, folders already walked), on an in-memory tree and on a real one; the same walk
+// on a thread of its own.
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,16 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
+#include <iterator>
 #include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "fs/Files.h"
+#include "search/BackgroundWalk.h"
 #include "search/FolderWalk.h"
 
 using namespace korvid;
@@ -345,4 +349,109 @@ TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows.at(0).fullPath(), root() + "d0/top.mdf");
     EXPECT_EQ(rows.at(1).fullPath(), root() + chain + "bottom.mdf");
+}
+
+// The walk on its own thread hands over exactly the rows the walk lists on the caller's thread,
+// in the same order, over a tree with hidden entries, links, a name that is not text and a
+// folder that vanishes during the walk; holding it now and then loses nothing.
+class VanishingEnumerator : public fs::DirectoryEnumerator {
+public:
+    std::function<void(const QString&)> onOpen;
+    std::unique_ptr<fs::FolderReader> open(const QString& folder, bool followLink) override {
+        onOpen(folder);
+        return native_->open(folder, followLink);
+    }
+    std::unique_ptr<fs::FolderReader> openSubfolder(fs::FolderReader& parent, const QString& name,
+                                                    const QString& path) override {
+        onOpen(path);
+        return native_->openSubfolder(parent, name, path);
+    }
+
+private:
+    std::unique_ptr<fs::DirectoryEnumerator> native_ = fs::makeNativeEnumerator();
+};
+
+TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
+    const QByteArray notText = QFile::encodeName(root()) + "d/bad\xff.mdf";
+    const auto build = [&] {
+        QDir(root()).removeRecursively();
+        mkdir(".Hidden/Sub");
+        mkdir("d/e");
+        mkdir("gone/deep");
+        mkdir("taker");
+        write(".hidden.mdf", 5);
+        write(".Hidden/Sub/h.Mdf", 3);
+        write("d/Sales.MDF", 1245184);
+        write("d/ Blank.mdf", 7);
+        write("d/e/x.txt", 1);
+        write("gone/deep/g.mdf", 1);
+        write("taker/t.mdf", 2);
+        for (int i = 0; i < 700; ++i) write(QStringLiteral("d/e/f%1.mdf").arg(i), i);
+        link(root() + "d", "d/e/up");
+        link(root() + "d/Sales.MDF", "linked.mdf");
+        link(root() + "nowhere.mdf", "dangling.mdf");
+        FILE* f = fopen(notText.constData(), "w");
+        ASSERT_NE(f, nullptr);
+        fclose(f);
+    };
+    auto enumerator = std::make_shared<VanishingEnumerator>();
+    // Whichever of the two comes first takes the other away.
+    enumerator->onOpen = [this](const QString& folder) {
+        if (folder == root() + "taker/") QDir(root() + "gone").removeRecursively();
+        if (folder == root() + "gone/") QDir(root() + "taker").removeRecursively();
+    };
+    const auto paths = [](const std::vector<search::FoundFile>& rows) {
+        QStringList out;
+        for (const auto& row : rows)
+            out.append(row.fullPath() + QLatin1Char('|') + QString::number(row.size));
+        return out;
+    };
+
+    for (const char* pattern : {"*.mdf", "*.*", "?.MDF", "*", "h*", "*.nothing"}) {
+        SCOPED_TRACE(pattern);
+        build();
+        Recorder here;
+        search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), pattern, here);
+        const std::vector<search::FoundFile> expected(here.rows.cbegin(), here.rows.cend());
+
+        build();
+        std::vector<search::FoundFile> taken;
+        {
+            search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), pattern);
+            for (int turn = 0;; ++turn) {
+                walk.hold(turn % 3 == 1);
+                search::BackgroundWalk::Progress progress = walk.take();
+                std::move(progress.rows.begin(), progress.rows.end(), std::back_inserter(taken));
+                if (progress.ended) break;
+                QThread::usleep(100);
+            }
+        }
+        EXPECT_EQ(paths(taken), paths(expected));
+        // Rows of one folder share its text.
+        for (size_t i = 1; i < taken.size(); ++i) {
+            if (taken[i].folder != taken[i - 1].folder) continue;
+            EXPECT_TRUE(taken[i].folder.isSharedWith(taken[i - 1].folder));
+        }
+    }
+    ::unlink(notText.constData());
+
+    // A pattern that lists rows finds the hidden, linked and plain files, not the odd names.
+    build();
+    Recorder all;
+    search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), "*.mdf", all);
+    ::unlink(notText.constData());
+    EXPECT_EQ(all.rows.size(), 700 + 6);
+}
+
+TEST_F(RealTree, AHeldWalkStopsWhenAskedAndLeavesNoThread) {
+    for (int i = 0; i < 50; ++i) mkdir(QStringLiteral("f%1/g").arg(i));
+    auto enumerator = std::shared_ptr<fs::DirectoryEnumerator>(fs::makeNativeEnumerator());
+    for (int round = 0; round < 10; ++round) {
+        search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), "*");
+        if (round % 2) walk.hold(true);
+        if (round % 3) QThread::usleep(200 * round);
+        EXPECT_TRUE(walk.running());
+        walk.stop();  // a held walk too
+        EXPECT_FALSE(walk.running());
+    }
 }

@@ -82,7 +82,9 @@ private slots:
 
         // Enter in the pattern box searches; the window's long run ends with it.
         QVERIFY(controller->folderList().setPath(tree_.path()));
+        QSignalSpy finished(controller, &search::SearchController::searchFinished);
         QTest::keyClick(text1, Qt::Key_Return);
+        QVERIFY(finished.wait(20000));
         QCOMPARE(controller->table().count(), 2);
         QCOMPARE(label3->text(), QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
         QTRY_VERIFY(label3->width() >= label3->sizeHint().width());  // seen whole, not cut off
