@@ -68,6 +68,7 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
         if (walk_) takeProgress();
     });
     c_.list3->viewport()->installEventFilter(this);
+    list3Viewport_ = c_.list3->viewport();
     folderList_ = new FolderList(*c_.dir1, style_, this);
     c_.window->installEventFilter(this);
 
@@ -317,7 +318,8 @@ bool SearchController::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;  // the key goes on to the box in every case
     }
-    if (watched == c_.list3->viewport()) return listEvent(event);
+    // Compared by address: while the window goes, List3 may be half gone before this.
+    if (watched == list3Viewport_) return listEvent(event);
     return false;
 }
 

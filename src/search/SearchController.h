@@ -83,6 +83,7 @@ private:
     bool listEvent(QEvent* event);
 
     SearchControls c_;
+    const QObject* list3Viewport_ = nullptr;
     Prompts& prompts_;
     QPointer<LongRuns> runs_;  // may go before the window it is shared with
     std::shared_ptr<fs::DirectoryEnumerator> enumerator_;
