@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>

@@ -64,7 +64,8 @@ public:
     }
 };
 
-// The platform's own enumeration (opendir/readdir, or FindFirstFileExW on Windows).
+// The platform's own enumeration (getdents64 on Linux, readdir on other POSIX systems,
+// FindFirstFileExW on Windows).
 std::unique_ptr<DirectoryEnumerator> makeNativeEnumerator();
 
 }  // namespace korvid::fs

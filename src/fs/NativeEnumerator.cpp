@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #ifdef __linux__
+#include <sys/syscall.h>
 #include <sys/vfs.h>
 #endif
 #endif
@@ -28,46 +29,160 @@ EntryKind kindOfStat(const struct stat& st) {
     return EntryKind::Other;
 }
 
+// The raw entries of one open folder, in the file system's order.
+#ifdef __linux__
+// One getdents64 call fills a buffer with many entries: a folder costs its open, a status for
+// its identity, usually two reads and the close, and nothing more.
+class EntryStream {
+public:
+    explicit EntryStream(int fd) : fd_(fd) {}
+    ~EntryStream() {
+        if (buffer_) giveBack(std::move(buffer_));
+        ::close(fd_);
+    }
+    EntryStream(const EntryStream&) = delete;
+    EntryStream& operator=(const EntryStream&) = delete;
+
+    int fd() const { return fd_; }
+
+    // The next entry's name and type; false at the end, with failed set when the read failed.
+    bool next(const char*& name, unsigned char& type, bool& failed) {
+        if (at_ >= filled_ && !fill(failed)) return false;
+        const char* record = buffer_.get() + at_;
+        unsigned short length = 0;
+        std::memcpy(&length, record + kLengthAt, sizeof length);
+        if (length == 0 || at_ + length > filled_) {  // never from a sound file system
+            failed = true;
+            at_ = filled_;
+            return false;
+        }
+        at_ += length;
+        type = static_cast<unsigned char>(record[kTypeAt]);
+        name = record + kNameAt;
+        return true;
+    }
+
+private:
+    // The kernel's record, linux_dirent64: inode (8 bytes), offset (8), record length (2), type
+    // (1), then the name ending in a zero byte.
+    static constexpr size_t kLengthAt = 16;
+    static constexpr size_t kTypeAt = 18;
+    static constexpr size_t kNameAt = 19;
+    static constexpr size_t kBufferSize = 32 * 1024;
+
+    bool fill(bool& failed) {
+        if (!buffer_) buffer_ = takeBuffer();
+        long n;
+        do {
+            n = ::syscall(SYS_getdents64, fd_, buffer_.get(), kBufferSize);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            failed = n < 0;
+            // The folder is read: only its descriptor stays, for its subfolders.
+            giveBack(std::move(buffer_));
+            filled_ = at_ = 0;
+            return false;
+        }
+        filled_ = size_t(n);
+        at_ = 0;
+        return true;
+    }
+
+    // A walk reads one folder after the other: one spare buffer per thread spares an allocation
+    // per folder.
+    using Buffer = std::unique_ptr<char[]>;
+    static Buffer& spare() {
+        thread_local Buffer buffer;
+        return buffer;
+    }
+    static Buffer takeBuffer() {
+        Buffer buffer = std::move(spare());
+        if (!buffer) buffer.reset(new char[kBufferSize]);  // not zeroed: the kernel writes it
+        return buffer;
+    }
+    static void giveBack(Buffer buffer) {
+        if (!spare()) spare() = std::move(buffer);
+    }
+
+    int fd_;
+    Buffer buffer_;
+    size_t filled_ = 0;
+    size_t at_ = 0;
+};
+#else
+// Elsewhere the C library's directory stream over the same descriptor.
+class EntryStream {
+public:
+    explicit EntryStream(int fd) : fd_(fd), dir_(fdopendir(fd)) {}
+    ~EntryStream() {
+        if (dir_)
+            closedir(dir_);
+        else
+            ::close(fd_);
+    }
+    EntryStream(const EntryStream&) = delete;
+    EntryStream& operator=(const EntryStream&) = delete;
+
+    int fd() const { return fd_; }
+
+    bool next(const char*& name, unsigned char& type, bool& failed) {
+        if (!dir_) {
+            failed = true;
+            return false;
+        }
+        errno = 0;
+        const dirent* entry = readdir(dir_);
+        if (!entry) {
+            failed = errno != 0;
+            return false;
+        }
+        name = entry->d_name;
+        type = entry->d_type;
+        return true;
+    }
+
+private:
+    int fd_;
+    DIR* dir_;
+};
+#endif
+
 class PosixFolderReader : public FolderReader {
 public:
-    PosixFolderReader(DIR* dir, const struct stat& st)
-        : dir_(dir), id_{quint64(st.st_dev), quint64(st.st_ino)} {}
-    ~PosixFolderReader() override { closedir(dir_); }
+    PosixFolderReader(int fd, const struct stat& st)
+        : entries_(fd), id_{quint64(st.st_dev), quint64(st.st_ino)} {}
 
     bool next(QString& name, EntryKind& kind) override {
-        for (;;) {
-            errno = 0;
-            const dirent* entry = readdir(dir_);
-            if (!entry) {
-                failed_ = errno != 0;
-                return false;
-            }
-            const char* raw = entry->d_name;
+        const char* raw = nullptr;
+        unsigned char type = DT_UNKNOWN;
+        while (entries_.next(raw, type, failed_)) {
             if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
             if (!decode(raw, name)) continue;
             last_ = raw;
-            kind = classify(raw, entry->d_type);
+            kind = classify(raw, type);
             return true;
         }
+        last_ = nullptr;
+        return false;
     }
 
     bool failed() const override { return failed_; }
 
     std::optional<qint64> lastFileLength() override {
         struct stat st;
-        if (!last_ || fstatat(dirfd(dir_), last_, &st, 0) != 0 || !S_ISREG(st.st_mode))
+        if (!last_ || fstatat(handle(), last_, &st, 0) != 0 || !S_ISREG(st.st_mode))
             return std::nullopt;
         return qint64(st.st_size);
     }
 
     FolderId id() const override { return id_; }
 
-    int handle() const { return dirfd(dir_); }
+    int handle() const { return entries_.fd(); }
 
     bool isPseudoFileSystem() const override {
 #ifdef __linux__
         struct statfs fs;
-        if (fstatfs(dirfd(dir_), &fs) != 0) return false;
+        if (fstatfs(handle(), &fs) != 0) return false;
         switch (static_cast<unsigned long>(fs.f_type)) {
             case 0x9fa0:      // proc
             case 0x62656572:  // sysfs
@@ -91,23 +206,22 @@ public:
 
 private:
     // A name that does not come back to the same bytes would give a path that does not exist:
-    // such entries are left out.
+    // such entries are left out. Plain ASCII, nearly every name, is widened in place into the
+    // caller's string, whose buffer the next entry reuses.
     static bool decode(const char* raw, QString& name) {
         const size_t length = std::strlen(raw);
-        bool ascii = true;
+        name.resize(qsizetype(length));
+        char16_t* out = reinterpret_cast<char16_t*>(name.data());
         for (size_t i = 0; i < length; ++i) {
-            if (static_cast<unsigned char>(raw[i]) >= 0x80) {
-                ascii = false;
-                break;
+            const auto c = static_cast<unsigned char>(raw[i]);
+            if (c >= 0x80) {
+                const QByteArray bytes(raw, qsizetype(length));
+                name = QFile::decodeName(bytes);
+                return QFile::encodeName(name) == bytes;
             }
+            out[i] = c;
         }
-        if (ascii) {
-            name = QString::fromLatin1(raw, qsizetype(length));
-            return true;
-        }
-        const QByteArray bytes(raw, qsizetype(length));
-        name = QFile::decodeName(bytes);
-        return QFile::encodeName(name) == bytes;
+        return true;
     }
 
     EntryKind classify(const char* raw, unsigned char type) const {
@@ -124,7 +238,7 @@ private:
                 return EntryKind::Other;
         }
         struct stat st;
-        if (fstatat(dirfd(dir_), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Other;
+        if (fstatat(handle(), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::Other;
         if (S_ISLNK(st.st_mode)) return linkKind(raw);
         return kindOfStat(st);
     }
@@ -132,13 +246,13 @@ private:
     // A link counts as the file it points to; a link to a folder is never walked.
     EntryKind linkKind(const char* raw) const {
         struct stat st;
-        if (fstatat(dirfd(dir_), raw, &st, 0) != 0) return EntryKind::Other;
+        if (fstatat(handle(), raw, &st, 0) != 0) return EntryKind::Other;
         return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
     }
 
-    DIR* dir_;
+    EntryStream entries_;
     FolderId id_;
-    const char* last_ = nullptr;
+    const char* last_ = nullptr;  // in the stream's buffer, valid until the next read
     bool failed_ = false;
 };
 
@@ -155,6 +269,17 @@ public:
                                                 const QString& path) override {
         auto* posix = dynamic_cast<PosixFolderReader*>(&parent);
         if (!posix) return open(path, false);
+        // Plain ASCII names, nearly all, are their own bytes: no conversion needed.
+        char ascii[256];
+        if (name.size() < qsizetype(sizeof ascii)) {
+            qsizetype i = 0;
+            for (; i < name.size() && name.at(i).unicode() < 0x80; ++i)
+                ascii[i] = char(name.at(i).unicode());
+            if (i == name.size()) {
+                ascii[i] = 0;
+                return openAt(posix->handle(), ascii, false);
+            }
+        }
         return openAt(posix->handle(), QFile::encodeName(name).constData(), false);
     }
 
@@ -163,17 +288,13 @@ private:
         const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
         const int fd = ::openat(at, path, flags);
         if (fd < 0) return nullptr;
+        // O_DIRECTORY made sure it is a folder; the status gives its identity.
         struct stat st;
-        if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (fstat(fd, &st) != 0) {
             ::close(fd);
             return nullptr;
         }
-        DIR* dir = fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return nullptr;
-        }
-        return std::make_unique<PosixFolderReader>(dir, st);
+        return std::make_unique<PosixFolderReader>(fd, st);
     }
 };
 

@@ -15,9 +15,11 @@ public:
 
 private:
     bool matchFrom(QStringView pattern, QStringView name) const;
+    bool endsWithTail(QStringView name) const;
 
     QString folded_;
     bool dotStarTail_ = false;
+    bool literalTail_ = false;  // "*" followed by plain characters only
 };
 
 }  // namespace korvid::fs

@@ -5,6 +5,8 @@
 // not walked: a link back to a parent would otherwise walk forever.
 
 #include <QString>
+#include <memory>
+#include <vector>
 
 #include "fs/FolderReader.h"
 #include "fs/PathRules.h"
@@ -12,6 +14,7 @@
 
 namespace korvid::search {
 
+// Where the rows go. The walk may run on a thread of its own: then the sink is called there.
 class WalkSink {
 public:
     virtual ~WalkSink() = default;
@@ -34,6 +37,14 @@ public:
     qint64 total() const { return total_; }
 
 private:
+    struct PendingFolder;
+    using HeldFolders = std::vector<std::unique_ptr<fs::FolderReader>>;
+
+    std::unique_ptr<fs::FolderReader> open(const PendingFolder& folder, const HeldFolders& held);
+    // The row of the file next() returned last; false when it cannot be made.
+    bool addRow(fs::FolderReader& reader, const QString& folder, const QString& name,
+                WalkSink& sink);
+
     fs::DirectoryEnumerator& enumerator_;
     fs::PathStyle style_;
     qint64 total_ = 0;

@@ -1,20 +1,42 @@
 #include "search/ResultTable.h"
 
 #include <QItemSelectionModel>
-#include <QListWidget>
+#include <QListView>
 #include <QSignalBlocker>
 
 namespace korvid::search {
 
-ResultTable::ResultTable(QListWidget& list3, QObject* parent) : QObject(parent), list3_(list3) {
+ResultTable::ResultTable(QListView& list3, fs::PathStyle style, QObject* parent)
+    : QAbstractListModel(parent), list3_(list3), style_(style) {
+    list3_.setModel(this);
     list3_.setSelectionMode(QAbstractItemView::SingleSelection);
     list3_.setUniformItemSizes(true);
-    connect(&list3_, &QListWidget::itemSelectionChanged, this, &ResultTable::syncSelection);
-    connect(&list3_, &QListWidget::currentRowChanged, this, &ResultTable::syncSelection);
+    // A long list is laid out a batch of rows per turn of the event loop, so rows added during a
+    // search never hold the window up for long.
+    list3_.setLayoutMode(QListView::Batched);
+    list3_.setBatchSize(2000);
+    list3_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QItemSelectionModel* selection = list3_.selectionModel();
+    connect(selection, &QItemSelectionModel::selectionChanged, this, &ResultTable::syncSelection);
+    connect(selection, &QItemSelectionModel::currentChanged, this, &ResultTable::syncSelection);
 }
 
 int ResultTable::count() const {
-    return list3_.count();
+    return int(rows_.size());
+}
+
+int ResultTable::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant ResultTable::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || index.parent().isValid()) return QVariant();
+    const FoundFile* found = row(index.row());
+    return found ? QVariant(found->fullPath()) : QVariant();
+}
+
+const FoundFile* ResultTable::row(int i) const {
+    return i >= 0 && i < count() ? &rows_[i] : nullptr;
 }
 
 int ResultTable::selectedIndex() const {
@@ -25,35 +47,40 @@ int ResultTable::selectedIndex() const {
 
 bool ResultTable::select(int index) {
     if (index < -1 || index >= count()) return false;
+    QItemSelectionModel* selection = list3_.selectionModel();
     if (index < 0) {
-        list3_.clearSelection();
-        list3_.setCurrentRow(-1);
+        selection->clearSelection();
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     } else {
-        list3_.setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        selection->setCurrentIndex(this->index(index), QItemSelectionModel::ClearAndSelect);
     }
     syncSelection();
     return true;
 }
 
 QString ResultTable::fullPath(int i) const {
-    const QListWidgetItem* item = list3_.item(i);
-    return item ? item->text() : QString();
+    const FoundFile* found = row(i);
+    return found ? found->fullPath() : QString();
 }
 
 QString ResultTable::fileName(int i) const {
-    return fileNames_.value(i);
+    const FoundFile* found = row(i);
+    return found ? found->fileName() : QString();
 }
 
 QString ResultTable::folderWithoutDrive(int i) const {
-    return foldersWithoutDrive_.value(i);
+    const FoundFile* found = row(i);
+    return found ? found->folderWithoutDrive(style_) : QString();
 }
 
 qint64 ResultTable::size(int i) const {
-    return sizes_.value(i);
+    const FoundFile* found = row(i);
+    return found ? found->size : 0;
 }
 
 QString ResultTable::folder(int i) const {
-    return folders_.value(i);
+    const FoundFile* found = row(i);
+    return found ? found->folder : QString();
 }
 
 QString ResultTable::selectedFullPath() const {
@@ -69,40 +96,41 @@ QString ResultTable::selectedFolder() const {
 }
 
 void ResultTable::append(const FoundFile& row) {
-    fileNames_.append(row.fileName);
-    foldersWithoutDrive_.append(row.folderWithoutDrive);
-    sizes_.append(row.size);
-    folders_.append(row.folder);
-    list3_.addItem(row.fullPath);
+    append(std::vector<FoundFile>{row});
+}
+
+void ResultTable::append(std::vector<FoundFile>&& rows) {
+    if (rows.empty()) return;
+    const int first = count();
+    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+    for (FoundFile& row : rows) rows_.append(std::move(row));
+    endInsertRows();
 }
 
 void ResultTable::clear() {
     {
-        const QSignalBlocker blocker(&list3_);
-        sizes_.clear();
-        list3_.clear();
-        fileNames_.clear();
-        foldersWithoutDrive_.clear();
-        folders_.clear();
+        const QSignalBlocker blocker(list3_.selectionModel());
+        beginResetModel();
+        rows_ = QList<FoundFile>();  // the memory goes too
+        endResetModel();
     }
     syncSelection();
 }
 
 void ResultTable::removeSelected() {
-    const int row = selectedIndex();
-    if (row < 0) return;
+    const int removed = selectedIndex();
+    if (removed < 0) return;
     // The selection goes first, so no one reading the table in between sees a selected row
     // that is only half removed.
     select(-1);
     {
-        const QSignalBlocker blocker(&list3_);
-        delete list3_.takeItem(row);
-        fileNames_.removeAt(row);
-        foldersWithoutDrive_.removeAt(row);
-        sizes_.removeAt(row);
-        folders_.removeAt(row);
-        list3_.clearSelection();
-        list3_.setCurrentRow(-1);
+        QItemSelectionModel* selection = list3_.selectionModel();
+        const QSignalBlocker blocker(selection);
+        beginRemoveRows(QModelIndex(), removed, removed);
+        rows_.removeAt(removed);
+        endRemoveRows();
+        selection->clearSelection();
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     syncSelection();
 }

@@ -3,22 +3,28 @@
 // (file name), List2 (folder without drive), List4 (size), List5 (folder), kept row by row in
 // step. The companions' selected row follows List3's whenever its selection changes, by mouse,
 // keyboard or code.
+//
+// The table is List3's model: one compact row per file (the folder's text shared by its rows,
+// the size a number); the list draws only the rows in sight, and every column is worked out
+// from the row when it is read.
 
-#include <QObject>
+#include <QAbstractListModel>
+#include <QList>
 #include <QString>
-#include <QStringList>
-#include <QVector>
+#include <vector>
 
+#include "fs/PathRules.h"
 #include "search/FoundFile.h"
 
-class QListWidget;
+class QListView;
 
 namespace korvid::search {
 
-class ResultTable : public QObject {
+class ResultTable : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit ResultTable(QListWidget& list3, QObject* parent = nullptr);
+    explicit ResultTable(QListView& list3, fs::PathStyle style = fs::hostStyle(),
+                         QObject* parent = nullptr);
 
     int count() const;
     int selectedIndex() const;  // List3's selected row; -1 none
@@ -36,24 +42,28 @@ public:
     QString selectedFileName() const;
     QString selectedFolder() const;
 
-    // The search: appends one whole row; clears all five columns.
+    // The search: appends whole rows, in order; clears all five columns.
     void append(const FoundFile& row);
+    void append(std::vector<FoundFile>&& rows);
     void clear();
 
     // The double click: takes the selected row out of all five columns; afterwards no row is
     // selected. Nothing happens when none is.
     void removeSelected();
 
-    QListWidget& list() const { return list3_; }
+    QListView& list() const { return list3_; }
+
+    // The model List3 shows.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
 
 private:
     void syncSelection();  // the click handling
+    const FoundFile* row(int i) const;
 
-    QListWidget& list3_;
-    QStringList fileNames_;
-    QStringList foldersWithoutDrive_;
-    QVector<qint64> sizes_;
-    QStringList folders_;
+    QListView& list3_;
+    fs::PathStyle style_;
+    QList<FoundFile> rows_;    // grows in place: a million rows are not copied to add more
     int companionIndex_ = -1;  // the selected row of List1, List2, List4 and List5
 };
 

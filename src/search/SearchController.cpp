@@ -11,27 +11,38 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <iterator>
 
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/Prompts.h"
 #include "fs/Files.h"
 #include "fs/Roots.h"
+#include "search/BackgroundWalk.h"
 #include "search/FolderList.h"
-#include "search/FolderWalk.h"
 
 namespace korvid::search {
 
 namespace {
 
 constexpr int kSearchLimit = 32736;
-// The walk lets the window work at most this often: often enough to repaint and answer the
-// user, seldom enough to cost next to nothing per entry.
-constexpr qint64 kYieldIntervalNs = 5'000'000;
+// How often the window takes the walk's rows while it runs: often enough that rows and the
+// folder being walked are seen at once, seldom enough that adding rows and painting them costs
+// the window little. The end is taken as soon as the walk reaches it.
+constexpr int kTakeIntervalMs = 25;
+// Rows that would land below what the list shows are added less often: adding rows repaints
+// the list, and they are out of sight anyway.
+constexpr int kShowBelowSightMs = 250;
+// Rows added to the table in one turn of the event loop, at most.
+constexpr size_t kRowsPerTurn = 20000;
 
 QString escapeMnemonic(QString text) {
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
@@ -39,70 +50,25 @@ QString escapeMnemonic(QString text) {
 
 }  // namespace
 
-// Fills the result table as the walk finds files and lets the window work between entries.
-class SearchController::Walker : public WalkSink {
-public:
-    explicit Walker(SearchController& controller) : controller_(controller), self_(&controller) {
-        sinceYield_.start();
-    }
-
-    void enterFolder(const QString& folder) override {
-        folder_ = folder;
-        if (first_) {
-            first_ = false;
-            showProgress();
-        }
-    }
-
-    bool addRow(FoundFile&& row) override {
-        controller_.table_->append(row);
-        controller_.tsize_ += row.size;
-        return true;
-    }
-
-    bool yield() override {
-        if (sinceYield_.nsecsElapsed() < kYieldIntervalNs) return true;
-        // The events processed next paint the label with the rest of the window.
-        controller_.c_.label3->setText(QStringLiteral("正在搜索：") + folder_);
-        QCoreApplication::processEvents();
-        sinceYield_.restart();
-        return alive();
-    }
-
-    // False once the controller is gone or its window was closed during a yield.
-    bool alive() const {
-        return self_ && !(controller_.stopRequested_ && !controller_.c_.window->isVisible());
-    }
-
-private:
-    void showProgress() {
-        QLabel* label = controller_.c_.label3;
-        label->setText(QStringLiteral("正在搜索：") + folder_);
-        // The window fits Label3 to its text on the layout request the new text posts; that
-        // runs first, so the forced paint shows the text whole.
-        QCoreApplication::sendPostedEvents(label->parentWidget(), QEvent::LayoutRequest);
-        label->repaint();
-    }
-
-    SearchController& controller_;
-    QPointer<SearchController> self_;
-    QElapsedTimer sinceYield_;
-    QString folder_;
-    bool first_ = true;
-};
-
 SearchController::SearchController(const SearchControls& controls, Prompts& prompts, LongRuns& runs,
                                    std::shared_ptr<fs::DirectoryEnumerator> enumerator,
                                    fs::PathStyle style)
     : QObject(controls.window),
       c_(controls),
       prompts_(prompts),
-      runs_(runs),
+      runs_(&runs),
       enumerator_(enumerator ? std::move(enumerator) : fs::makeNativeEnumerator()),
       style_(style) {
-    table_ = new ResultTable(*c_.list3, this);
+    table_ = new ResultTable(*c_.list3, style_, this);
+    takeTimer_ = new QTimer(this);
+    takeTimer_->setInterval(kTakeIntervalMs);
+    connect(takeTimer_, &QTimer::timeout, this, &SearchController::takeProgress);
+    // The rows held back while a box or menu was open are shown as soon as it closes.
+    connect(&ModalMoments::instance(), &ModalMoments::allClosed, this, [this] {
+        if (walk_) takeProgress();
+    });
     list3Viewport_ = c_.list3->viewport();
-    list3Viewport_->installEventFilter(this);
+    c_.list3->viewport()->installEventFilter(this);
     folderList_ = new FolderList(*c_.dir1, style_, this);
     c_.window->installEventFilter(this);
 
@@ -123,7 +89,13 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
     connect(c_.command1, &QPushButton::clicked, this, &SearchController::search);
 }
 
-SearchController::~SearchController() = default;
+SearchController::~SearchController() {
+    // The walk's thread ends before anything it was given goes; the run ends with the window.
+    if (walk_) {
+        walk_.reset();
+        if (runs_) runs_->end();
+    }
+}
 
 void SearchController::refreshRoots() {
     QStringList paths, labels;
@@ -200,18 +172,12 @@ void SearchController::patternChange() {
 
 void SearchController::search() {
     // Inside a running search or attach run the search is refused; that run goes on untouched.
-    if (searching_ || !runs_.begin()) return;
-    QPointer<SearchController> self(this);
-    // The run ends however the search ends, also when the window went away with the controller.
-    struct EndRun {
-        QPointer<LongRuns> runs;
-        ~EndRun() {
-            if (runs) runs->end();
-        }
-    } endRun{&runs_};
-
+    if (searching_ || !runs_ || !runs_->begin()) return;
     if (table_->count() >= kSearchLimit) {
+        // The run ends when the box has closed, also when the window went away meanwhile.
+        const QPointer<LongRuns> runs = runs_;
         prompts_.message(QStringLiteral("\r搜索的文件总数不能超过32726！ "), MsgIcon::Critical);
+        if (runs) runs->end();
         return;
     }
     searching_ = true;
@@ -227,17 +193,101 @@ void SearchController::search() {
     // search.
     const QString sdn = spath_;
     const QString ff = c_.text1->text();
-    Walker walker(*this);
-    const std::shared_ptr<fs::DirectoryEnumerator> enumerator = enumerator_;
-    FolderWalk walk(*enumerator, style_);
-    walk.run(sdn, ff, walker);
-    if (!self) return;
-    searching_ = false;
-    if (!walker.alive()) return;  // the window was closed: nothing left to show
+    showProgress(sdn);
+    sinceShown_.start();
+    walk_ = std::make_unique<BackgroundWalk>(enumerator_, style_, sdn, ff);
+    connect(walk_.get(), &BackgroundWalk::ended, this, &SearchController::takeProgress,
+            Qt::QueuedConnection);
+    takeTimer_->start();
+}
 
-    c_.label3->setText(totalsText());
-    c_.fm->show();
-    c_.list3->show();
+void SearchController::showProgress(const QString& folder) {
+    QLabel* label = c_.label3;
+    label->setText(QStringLiteral("正在搜索：") + folder);
+    // The window fits Label3 to its text on the layout request the new text posts; that runs
+    // first, so the forced paint shows the text whole.
+    QCoreApplication::sendPostedEvents(label->parentWidget(), QEvent::LayoutRequest);
+    label->repaint();
+}
+
+void SearchController::takeProgress() {
+    if (!walk_) return;
+    if (stopRequested_ && !c_.window->isVisible()) {
+        endSearch(false);  // the window was closed: nothing left to show
+        return;
+    }
+    // What the person looks at does not change under an open box or menu; the walk waits.
+    const bool held = ModalMoments::instance().isOpen();
+    walk_->hold(held);
+    if (held) return;
+    BackgroundWalk::Progress progress = walk_->take();
+    if (!progress.rows.empty()) unshown_.push_back(std::move(progress.rows));
+    walkEnded_ = walkEnded_ || progress.ended;
+    if (!unshown_.empty() && (walkEnded_ || unshownFrom_ > 0 || listHasRoom() ||
+                              sinceShown_.hasExpired(kShowBelowSightMs))) {
+        if (!showSomeRows()) {
+            // More than one turn's worth: the rest on the next turns, the window working between.
+            QMetaObject::invokeMethod(this, &SearchController::takeProgress, Qt::QueuedConnection);
+            return;
+        }
+    }
+    if (walkEnded_) {
+        endSearch(true);
+        return;
+    }
+    if (progress.folder != shownFolder_) {
+        shownFolder_ = progress.folder;
+        c_.label3->setText(QStringLiteral("正在搜索：") + shownFolder_);
+    }
+}
+
+bool SearchController::listHasRoom() const {
+    // Room below the last row: rows added now are seen at once.
+    const QWidget* viewport = c_.list3->viewport();
+    return !c_.list3->indexAt(QPoint(1, viewport->height() - 1)).isValid();
+}
+
+bool SearchController::showSomeRows() {
+    size_t room = kRowsPerTurn;
+    while (room > 0 && !unshown_.empty()) {
+        std::vector<FoundFile>& batch = unshown_.front();
+        const size_t count = std::min(batch.size() - unshownFrom_, room);
+        std::vector<FoundFile> rows;
+        if (count == batch.size()) {
+            rows.swap(batch);  // the whole batch: no row moves
+        } else {
+            const auto from = batch.begin() + qsizetype(unshownFrom_);
+            rows.assign(std::make_move_iterator(from),
+                        std::make_move_iterator(from + qsizetype(count)));
+        }
+        for (const FoundFile& row : rows) tsize_ += row.size;
+        table_->append(std::move(rows));
+        room -= count;
+        unshownFrom_ += count;
+        if (unshownFrom_ < batch.size()) break;
+        unshown_.pop_front();
+        unshownFrom_ = 0;
+    }
+    if (!unshown_.empty()) return false;
+    sinceShown_.start();
+    return true;
+}
+
+void SearchController::endSearch(bool completed) {
+    takeTimer_->stop();
+    walk_.reset();
+    unshown_.clear();
+    unshownFrom_ = 0;
+    walkEnded_ = false;
+    shownFolder_.clear();
+    searching_ = false;
+    if (completed) {
+        c_.label3->setText(totalsText());
+        c_.fm->show();
+        c_.list3->show();
+    }
+    if (runs_) runs_->end();
+    emit searchFinished();
 }
 
 void SearchController::popup(const QPoint& at) {
@@ -268,7 +318,7 @@ bool SearchController::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;  // the key goes on to the box in every case
     }
-    // Compared, not asked of the list: events still come while the window takes it apart.
+    // Compared by address: while the window goes, List3 may be half gone before this.
     if (watched == list3Viewport_) return listEvent(event);
     return false;
 }

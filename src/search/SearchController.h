@@ -3,12 +3,16 @@
 // pattern box, frame caption, search button), the search itself with its folder walk, and the
 // result list with its attach popup.
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <deque>
 #include <memory>
+#include <vector>
 
 #include "fs/FolderReader.h"
 #include "fs/PathRules.h"
@@ -21,8 +25,11 @@ class LongRuns;
 class Prompts;
 }  // namespace korvid
 
+class QTimer;
+
 namespace korvid::search {
 
+class BackgroundWalk;
 class FolderList;
 
 class SearchController : public QObject {
@@ -38,7 +45,9 @@ public:
     qint64 tsize() const { return tsize_; }
     QString totalsText() const;  // from table().count() and tsize()
     bool isSearching() const { return searching_; }
-    void search();  // the Command1 click
+    // The Command1 click: starts the search, which goes on while the window works and ends
+    // with searchFinished.
+    void search();
 
     QString spath() const { return spath_; }
     FolderList& folderList() { return *folderList_; }
@@ -49,11 +58,20 @@ public:
     // The drive list's roots, as offered (tests replace them).
     void setRoots(const QStringList& paths, const QStringList& labels);
 
+signals:
+    // A search ended: completed (the totals text is in Label3) or stopped with its window.
+    void searchFinished();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class Walker;
+    void showProgress(const QString& folder);
+    void takeProgress();
+    bool listHasRoom() const;
+    // The rows taken, into the table, a turn's worth; false while some are left.
+    bool showSomeRows();
+    void endSearch(bool completed);
 
     void folderChange();
     void driveChange();
@@ -65,9 +83,9 @@ private:
     bool listEvent(QEvent* event);
 
     SearchControls c_;
-    QWidget* list3Viewport_ = nullptr;
+    const QObject* list3Viewport_ = nullptr;
     Prompts& prompts_;
-    LongRuns& runs_;
+    QPointer<LongRuns> runs_;  // may go before the window it is shared with
     std::shared_ptr<fs::DirectoryEnumerator> enumerator_;
     fs::PathStyle style_;
     ResultTable* table_ = nullptr;
@@ -77,6 +95,14 @@ private:
     qint64 tsize_ = 0;
     bool searching_ = false;
     bool stopRequested_ = false;
+    std::unique_ptr<BackgroundWalk> walk_;
+    QTimer* takeTimer_ = nullptr;
+    // Batches taken from the walk, not yet in the table (the first from unshownFrom_ on).
+    std::deque<std::vector<FoundFile>> unshown_;
+    size_t unshownFrom_ = 0;
+    bool walkEnded_ = false;  // its last rows are taken
+    QElapsedTimer sinceShown_;
+    QString shownFolder_;
     int driveChangeDepth_ = 0;
     QStringList rootPaths_;
     QHash<QString, QString> lastFolderOfRoot_;

@@ -6,6 +6,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -22,7 +23,7 @@ struct SearchControls {
     QLineEdit* text1 = nullptr;  // the pattern
     QPushButton* command1 = nullptr;
     QLabel* label3 = nullptr;  // progress and totals
-    QListWidget* list3 = nullptr;
+    QListView* list3 = nullptr;
     QMenu* mfile = nullptr;  // the attach popup and its three items
     QAction* fjdg = nullptr;
     QAction* fjqb = nullptr;

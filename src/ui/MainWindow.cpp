@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -125,7 +126,7 @@ void MainWindow::buildControls() {
     // asks the client area for a layout, and Label3 then takes the width that text needs.
     client->installEventFilter(this);
 
-    list3_ = named(new QListWidget(client), "List3");
+    list3_ = named(new QListView(client), "List3");
     placeTwips(list3_, 2640, 2880, 8775, 4020);
     list3_->setFont(songti(10.5));
     list3_->setToolTip(QStringLiteral("双击清除单条列表记录"));

@@ -15,6 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -88,7 +89,7 @@ private:
     QPushButton* command1_ = nullptr;
     QPushButton* command5_ = nullptr;
     QPushButton* command2_ = nullptr;
-    QListWidget* list3_ = nullptr;
+    QListView* list3_ = nullptr;
     QLabel* label3_ = nullptr;
     static constexpr int kLabel3WidthTwips = 1260;
     bool loaded_ = false;

@@ -1,5 +1,6 @@
 // The folder walk: order and columns of the rows, per-folder failures, and what the walk must not
-// enter (links, folders already walked), on an in-memory tree and on a real one.
+// enter (links, folders already walked), on an in-memory tree and on a real one; the same walk
+// on a thread of its own.
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,16 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
+#include <iterator>
 #include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "fs/Files.h"
+#include "search/BackgroundWalk.h"
 #include "search/FolderWalk.h"
 
 using namespace korvid;
@@ -100,7 +104,7 @@ struct Recorder : search::WalkSink {
     }
     QStringList paths() const {
         QStringList out;
-        for (const auto& r : rows) out.append(r.fullPath);
+        for (const auto& r : rows) out.append(r.fullPath());
         return out;
     }
 };
@@ -141,8 +145,8 @@ TEST(FolderWalk, RowsComeDepthFirstWithMatchesBeforeSubfolders) {
     EXPECT_EQ(sink.entered, (QStringList{"D:\\SQL\\", "D:\\SQL\\Data\\", "D:\\SQL\\Data\\Deep\\",
                                          "D:\\SQL\\Old\\"}));
     const search::FoundFile& sales = sink.rows.at(2);
-    EXPECT_EQ(sales.fileName, QStringLiteral("SALES.MDF"));
-    EXPECT_EQ(sales.folderWithoutDrive, QStringLiteral("\\SQL\\Data\\"));
+    EXPECT_EQ(sales.fileName(), QStringLiteral("SALES.MDF"));
+    EXPECT_EQ(sales.folderWithoutDrive(PathStyle::Windows), QStringLiteral("\\SQL\\Data\\"));
     EXPECT_EQ(sales.size, 1245184);
     EXPECT_EQ(sales.folder, QStringLiteral("D:\\SQL\\Data\\"));
     EXPECT_EQ(walk.total(), 10 + 20 + 1245184 + 1 + 2);
@@ -256,18 +260,18 @@ TEST_F(RealTree, HiddenEntriesAreFoundAndPathsNameRealFiles) {
     ASSERT_EQ(rows.size(), 4);
     QStringList names;
     for (const auto& row : rows) {
-        names.append(row.fileName);
+        names.append(row.fileName());
         // Every column of a row belongs to the same file, and its path is the file found.
-        EXPECT_EQ(row.fullPath.left(row.folder.size()), row.folder);
-        EXPECT_EQ(row.folderWithoutDrive, row.folder);
+        EXPECT_EQ(row.fullPath().left(row.folder.size()), row.folder);
+        EXPECT_EQ(row.folderWithoutDrive(PathStyle::Posix), row.folder);
         EXPECT_TRUE(row.folder.startsWith(root()));
-        EXPECT_EQ(fs::fileLength(row.fullPath), row.size) << row.fullPath.toStdString();
+        EXPECT_EQ(fs::fileLength(row.fullPath()), row.size) << row.fullPath().toStdString();
     }
     names.sort();
     EXPECT_EQ(names, (QStringList{".HIDDEN.MDF", "BLANK.MDF", "H.MDF", "SALES.MDF"}));
     EXPECT_TRUE(QStringList(sink.paths()).contains(root() + QStringLiteral("Data/ Blank.MDF")));
     // The root's own match comes before anything below it.
-    EXPECT_EQ(rows.first().fullPath, root() + QStringLiteral(".hidden.mdf"));
+    EXPECT_EQ(rows.first().fullPath(), root() + QStringLiteral(".hidden.mdf"));
 
     Recorder all;
     EXPECT_EQ(walk(QStringLiteral("*.*"), all).size(), 6);
@@ -303,7 +307,7 @@ TEST_F(RealTree, AFolderThatVanishesYieldsNoRows) {
     };
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     EXPECT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.first().fullPath, root() + "r.mdf");
+    EXPECT_EQ(rows.first().fullPath(), root() + "r.mdf");
 }
 
 TEST_F(RealTree, NamesThatAreNotTextAreLeftOut) {
@@ -317,7 +321,7 @@ TEST_F(RealTree, NamesThatAreNotTextAreLeftOut) {
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ::unlink(bad.constData());  // Qt cannot name it to clean up
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows.first().fileName, QStringLiteral("GOOD.MDF"));
+    EXPECT_EQ(rows.first().fileName(), QStringLiteral("GOOD.MDF"));
 }
 
 TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
@@ -331,7 +335,7 @@ TEST_F(RealTree, UnreadableFolderWhenNotRoot) {
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ::chmod(QFile::encodeName(root() + "locked").constData(), 0755);
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows.first().fileName, QStringLiteral("O.MDF"));
+    EXPECT_EQ(rows.first().fileName(), QStringLiteral("O.MDF"));
 }
 
 TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
@@ -343,6 +347,111 @@ TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
     Recorder sink;
     const auto rows = walk(QStringLiteral("*.mdf"), sink);
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.at(0).fullPath, root() + "d0/top.mdf");
-    EXPECT_EQ(rows.at(1).fullPath, root() + chain + "bottom.mdf");
+    EXPECT_EQ(rows.at(0).fullPath(), root() + "d0/top.mdf");
+    EXPECT_EQ(rows.at(1).fullPath(), root() + chain + "bottom.mdf");
+}
+
+// The walk on its own thread hands over exactly the rows the walk lists on the caller's thread,
+// in the same order, over a tree with hidden entries, links, a name that is not text and a
+// folder that vanishes during the walk; holding it now and then loses nothing.
+class VanishingEnumerator : public fs::DirectoryEnumerator {
+public:
+    std::function<void(const QString&)> onOpen;
+    std::unique_ptr<fs::FolderReader> open(const QString& folder, bool followLink) override {
+        onOpen(folder);
+        return native_->open(folder, followLink);
+    }
+    std::unique_ptr<fs::FolderReader> openSubfolder(fs::FolderReader& parent, const QString& name,
+                                                    const QString& path) override {
+        onOpen(path);
+        return native_->openSubfolder(parent, name, path);
+    }
+
+private:
+    std::unique_ptr<fs::DirectoryEnumerator> native_ = fs::makeNativeEnumerator();
+};
+
+TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
+    const QByteArray notText = QFile::encodeName(root()) + "d/bad\xff.mdf";
+    const auto build = [&] {
+        QDir(root()).removeRecursively();
+        mkdir(".Hidden/Sub");
+        mkdir("d/e");
+        mkdir("gone/deep");
+        mkdir("taker");
+        write(".hidden.mdf", 5);
+        write(".Hidden/Sub/h.Mdf", 3);
+        write("d/Sales.MDF", 1245184);
+        write("d/ Blank.mdf", 7);
+        write("d/e/x.txt", 1);
+        write("gone/deep/g.mdf", 1);
+        write("taker/t.mdf", 2);
+        for (int i = 0; i < 700; ++i) write(QStringLiteral("d/e/f%1.mdf").arg(i), i);
+        link(root() + "d", "d/e/up");
+        link(root() + "d/Sales.MDF", "linked.mdf");
+        link(root() + "nowhere.mdf", "dangling.mdf");
+        FILE* f = fopen(notText.constData(), "w");
+        ASSERT_NE(f, nullptr);
+        fclose(f);
+    };
+    auto enumerator = std::make_shared<VanishingEnumerator>();
+    // Whichever of the two comes first takes the other away.
+    enumerator->onOpen = [this](const QString& folder) {
+        if (folder == root() + "taker/") QDir(root() + "gone").removeRecursively();
+        if (folder == root() + "gone/") QDir(root() + "taker").removeRecursively();
+    };
+    const auto paths = [](const std::vector<search::FoundFile>& rows) {
+        QStringList out;
+        for (const auto& row : rows)
+            out.append(row.fullPath() + QLatin1Char('|') + QString::number(row.size));
+        return out;
+    };
+
+    for (const char* pattern : {"*.mdf", "*.*", "?.MDF", "*", "h*", "*.nothing"}) {
+        SCOPED_TRACE(pattern);
+        build();
+        Recorder here;
+        search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), pattern, here);
+        const std::vector<search::FoundFile> expected(here.rows.cbegin(), here.rows.cend());
+
+        build();
+        std::vector<search::FoundFile> taken;
+        {
+            search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), pattern);
+            for (int turn = 0;; ++turn) {
+                walk.hold(turn % 3 == 1);
+                search::BackgroundWalk::Progress progress = walk.take();
+                std::move(progress.rows.begin(), progress.rows.end(), std::back_inserter(taken));
+                if (progress.ended) break;
+                QThread::usleep(100);
+            }
+        }
+        EXPECT_EQ(paths(taken), paths(expected));
+        // Rows of one folder share its text.
+        for (size_t i = 1; i < taken.size(); ++i) {
+            if (taken[i].folder != taken[i - 1].folder) continue;
+            EXPECT_TRUE(taken[i].folder.isSharedWith(taken[i - 1].folder));
+        }
+    }
+    ::unlink(notText.constData());
+
+    // A pattern that lists rows finds the hidden, linked and plain files, not the odd names.
+    build();
+    Recorder all;
+    search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), "*.mdf", all);
+    ::unlink(notText.constData());
+    EXPECT_EQ(all.rows.size(), 700 + 6);
+}
+
+TEST_F(RealTree, AHeldWalkStopsWhenAskedAndLeavesNoThread) {
+    for (int i = 0; i < 50; ++i) mkdir(QStringLiteral("f%1/g").arg(i));
+    auto enumerator = std::shared_ptr<fs::DirectoryEnumerator>(fs::makeNativeEnumerator());
+    for (int round = 0; round < 10; ++round) {
+        search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), "*");
+        if (round % 2) walk.hold(true);
+        if (round % 3) QThread::usleep(200 * round);
+        EXPECT_TRUE(walk.running());
+        walk.stop();  // a held walk too
+        EXPECT_FALSE(walk.running());
+    }
 }

@@ -114,6 +114,21 @@ TEST(WildcardPattern, CaseStarQuestionAndDotStar) {
     EXPECT_FALSE(fs::WildcardPattern(QStringLiteral("*.mdf ")).matches(u"a.mdf"));
 }
 
+TEST(WildcardPattern, AStarThenPlainCharactersMatchesAsTheGeneralRule) {
+    // "*" + plain characters compares the name's end; "**" + the same goes the general way.
+    const QStringList names{"master.mdf", "MASTER.MDF", ".mdf",     "mdf",
+                            "a.mdf.bak",  "数据.MdF",   "数据.mdf", "x\xF0\x9F\x98\x80.mdf",
+                            "ärger.mdf",  "ÄRGER.MDF",  "",         "a.mdf ",
+                            " a.mdf"};
+    for (const char* tail : {".MDF", "数据.mdf", "ÄRGER.mdf", "F", " ", ".mdf "}) {
+        const fs::WildcardPattern quick(QStringLiteral("*") + QString::fromUtf8(tail));
+        const fs::WildcardPattern general(QStringLiteral("**") + QString::fromUtf8(tail));
+        for (const QString& name : names)
+            EXPECT_EQ(quick.matches(name), general.matches(name))
+                << tail << " / " << name.toStdString();
+    }
+}
+
 TEST(Roots, MountTableOffersWhatAUserWouldSearch) {
     const QByteArray mounts =
         "overlay / overlay rw 0 0\n"

@@ -5,19 +5,24 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <functional>
+
+#include <unistd.h>
 
 #include "access/LongRuns.h"
 #include "access/Prompts.h"
@@ -50,7 +55,7 @@ public:
         c.command1->setObjectName("Command1");
         c.label3 = new QLabel(QStringLiteral("搜索结果列表："), this);
         c.label3->setObjectName("Label3");
-        c.list3 = new QListWidget(this);
+        c.list3 = new QListView(this);
         c.list3->setObjectName("List3");
         c.list3->setGeometry(0, 200, 400, 300);
         mfile = new QMenu(QStringLiteral("File"), this);
@@ -82,9 +87,14 @@ public:
     QStringList errors;
     QList<MenuShown> menus;
     TestWindow* window = nullptr;
+    std::function<void()> whilePopupOpen;  // runs in place of recording the menu
 
 protected:
     void showPopup(QMenu&, const QPoint&) override {
+        if (whilePopupOpen) {
+            whilePopupOpen();
+            return;
+        }
         const search::SearchControls& c = window->c;
         MenuShown shown;
         for (QAction* a : {c.fjdg, c.fjqb, c.wldf}) shown.enabled.append(a->isEnabled());
@@ -94,16 +104,73 @@ protected:
     void show(const MessageRecord& box) override { errors.append(box.text); }
 };
 
-// Lists folders slowly, so the walk yields to the window while it runs.
+// Lists folders slowly, so the window works while the walk runs; counts the folders opened and
+// remembers the thread that opened them.
 class SlowEnumerator : public fs::DirectoryEnumerator {
 public:
+    std::atomic<int> opened{0};
+
     std::unique_ptr<fs::FolderReader> open(const QString& folder, bool followLink) override {
+#ifdef Q_OS_LINUX
+        walkThread_ = ::gettid();
+#endif
+        ++opened;
         QThread::msleep(12);
         return native_->open(folder, followLink);
     }
 
+    // The thread that walked last has ended (where the platform can tell).
+    bool walkThreadGone() const {
+#ifdef Q_OS_LINUX
+        return walkThread_ != 0 && walkThread_ != ::gettid() &&
+               !QFileInfo::exists(QStringLiteral("/proc/self/task/%1").arg(walkThread_.load()));
+#else
+        return true;
+#endif
+    }
+
 private:
+    std::atomic<int> walkThread_{0};
     std::unique_ptr<fs::DirectoryEnumerator> native_ = fs::makeNativeEnumerator();
+};
+
+// A made-up tree under root, read from no disk: folders of files named by their row.
+class ManyFiles : public fs::DirectoryEnumerator {
+public:
+    ManyFiles(QString root, int folders, int filesPerFolder)
+        : root_(std::move(root)), folders_(folders), files_(filesPerFolder) {}
+
+    std::unique_ptr<fs::FolderReader> open(const QString& folder, bool) override {
+        const int index = folder == root_ ? -1 : folder.mid(root_.size()).chopped(1).toInt();
+        return std::make_unique<Reader>(*this, index);
+    }
+
+private:
+    class Reader : public fs::FolderReader {
+    public:
+        Reader(const ManyFiles& tree, int folder) : tree_(tree), folder_(folder) {}
+        bool next(QString& name, fs::EntryKind& kind) override {
+            const bool root = folder_ < 0;
+            if (at_ >= (root ? tree_.folders_ : tree_.files_)) return false;
+            const int n = at_++;
+            name = root ? QString::number(n) : QStringLiteral("r%1.mdf").arg(row(n));
+            kind = root ? fs::EntryKind::Folder : fs::EntryKind::File;
+            return true;
+        }
+        bool failed() const override { return false; }
+        std::optional<qint64> lastFileLength() override { return row(at_ - 1); }
+        fs::FolderId id() const override { return {1, quint64(folder_ + 2)}; }
+
+    private:
+        int row(int n) const { return folder_ * tree_.files_ + n; }
+        const ManyFiles& tree_;
+        int folder_;
+        int at_ = 0;
+    };
+
+    QString root_;
+    int folders_;
+    int files_;
 };
 
 }  // namespace
@@ -144,13 +211,21 @@ private:
     }
 
     QString label3() { return window_->get<QLabel>("Label3")->text(); }
-    QListWidget* list3() { return window_->get<QListWidget>("List3"); }
+    QListView* list3() { return window_->get<QListView>("List3"); }
+    QRect rowRect(int row) { return list3()->visualRect(list3()->model()->index(row, 0)); }
+
+    // Starts the search and waits for it to end.
+    bool search() {
+        QSignalSpy finished(controller_, &SearchController::searchFinished);
+        controller_->search();
+        return !controller_->isSearching() || finished.wait(20000);
+    }
 
     void fillTable(int rows) {
         auto& table = controller_->table();
         for (int i = 0; i < rows; ++i) {
             const QString name = QStringLiteral("F%1.MDF").arg(i);
-            table.append({QStringLiteral("/d/") + name, name, "/d/", i, "/d/"});
+            table.append({QStringLiteral("/d/"), name, i});
         }
     }
 
@@ -202,8 +277,10 @@ private slots:
         // One blank is a pattern: Enter searches.
         QTest::keyClick(text1, Qt::Key_Space);
         QVERIFY(command1->isEnabled());
+        QSignalSpy finished(controller_, &SearchController::searchFinished);
         QTest::keyClick(text1, Qt::Key_Return);
         QCOMPARE(runsBegun_, 1);
+        QVERIFY(finished.wait(20000));
         QCOMPARE(text1->text(), QStringLiteral(" "));  // the key is not swallowed
 
         // The search folder of the next search follows; the root of the folder keeps "/" alone.
@@ -234,14 +311,16 @@ private slots:
     void searchFillsTheTableAndWritesTheTotals() {
         make();
         openFolder(tree_.path());
+        QSignalSpy finished(controller_, &SearchController::searchFinished);
         QTest::mouseClick(window_->get<QPushButton>("Command1"), Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
         auto& table = controller_->table();
         QCOMPARE(table.count(), 44);
         QCOMPARE(controller_->tsize(), qint64(1536 + 1048576 + 100 + 40));
         QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
         QCOMPARE(label3(), controller_->totalsText());
         QCOMPARE(table.fullPath(0), root() + "b.mdf");
-        QCOMPARE(list3()->count(), 44);
+        QCOMPARE(list3()->model()->rowCount(), 44);
         for (int i = 0; i < table.count(); ++i) {
             QCOMPARE(table.fullPath(i), table.folder(i) + QFileInfo(table.fullPath(i)).fileName());
             QCOMPARE(table.fileName(i), QFileInfo(table.fullPath(i)).fileName().toUpper());
@@ -254,7 +333,7 @@ private slots:
 
         // Nothing found.
         window_->get<QLineEdit>("Text1")->setText("*.nothing");
-        controller_->search();
+        QVERIFY(search());
         QCOMPARE(label3(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
     }
 
@@ -264,6 +343,7 @@ private slots:
         fillTable(3);
         bool sawRunning = false;
         QStringList progress;
+        QList<int> counts;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
             if (!controller_->isSearching()) return;
@@ -271,57 +351,123 @@ private slots:
             QVERIFY(!window_->fm->isVisible());
             QVERIFY(runs_->active());
             progress.append(label3());
-            // Enter in the pattern box while searching: refused, the running search goes on.
+            counts.append(controller_->table().count());
+            // Enter in the pattern box while searching: refused, the running search goes on;
+            // an attach run is refused too.
             QTest::keyClick(window_->get<QLineEdit>("Text1"), Qt::Key_Return);
+            controller_->search();
+            QVERIFY(!runs_->begin());
             // A change of folder or pattern is for the next search only.
             window_->get<QLineEdit>("Text1")->setText("*.txt");
+            controller_->folderList().setPath(tree_.path() + "/Data");
         });
         timer.start(5);
         window_->get<QLineEdit>("Text1")->setText("*.mdf");
-        controller_->search();
+        QVERIFY(search());
         timer.stop();
         QVERIFY(sawRunning);
         QCOMPARE(runsBegun_, 1);
         QVERIFY(!progress.isEmpty());
         QVERIFY(progress.first().startsWith(QStringLiteral("正在搜索：") + root()));
+        // The folder being walked follows the walk.
+        QVERIFY(QSet<QString>(progress.cbegin(), progress.cend()).size() > 1);
+        // Rows appear while the walk runs, not all at its end.
+        QVERIFY(std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n > 0 && n < 44; }));
         QCOMPARE(controller_->table().count(), 44);
         QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
         QVERIFY(window_->fm->isVisible());
     }
 
+    void anOpenMenuHoldsTheListUntilItCloses() {
+        auto slow = std::make_shared<SlowEnumerator>();
+        make(slow);
+        openFolder(tree_.path());
+        bool checked = false;
+        prompts_.whilePopupOpen = [&] {
+            const int rows = controller_->table().count();
+            const QString label = label3();
+            const int opened = slow->opened;
+            QTest::qWait(300);  // some 25 folders' time
+            QCOMPARE(controller_->table().count(), rows);
+            QCOMPARE(label3(), label);
+            QVERIFY(slow->opened - opened <= 3);  // the walk waits too
+            QVERIFY(controller_->isSearching());
+            checked = true;
+        };
+        QSignalSpy finished(controller_, &SearchController::searchFinished);
+        controller_->search();
+        QTRY_VERIFY(controller_->table().count() > 0);
+        QTest::mousePress(list3()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        prompts_.whilePopupOpen = nullptr;
+        QVERIFY(checked);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(controller_->table().count(), 44);
+        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+    }
+
     void closingOrDeletingTheWindowStopsTheSearch() {
-        make(std::make_shared<SlowEnumerator>());
+        auto slow = std::make_shared<SlowEnumerator>();
+        make(slow);
         openFolder(tree_.path());
         QTimer::singleShot(30, window_.get(), [this] { window_->close(); });
-        QElapsedTimer clock;
-        clock.start();
-        controller_->search();
+        QVERIFY(search());
         QVERIFY(controller_->table().count() < 44);
         QVERIFY(label3().startsWith(QStringLiteral("正在搜索：")));
         QVERIFY(!runs_->active());
         QVERIFY(!controller_->isSearching());
+        // The walk's thread is gone and opens nothing more.
+        QVERIFY(slow->walkThreadGone());
+        const int opened = slow->opened;
+        QTest::qWait(50);
+        QCOMPARE(int(slow->opened), opened);
         // Shown again, the window searches as before.
         window_->show();
-        controller_->search();
+        QVERIFY(search());
         QCOMPARE(controller_->table().count(), 44);
 
-        QTimer::singleShot(30, [this] { window_.reset(); });
-        controller_->search();
-        QVERIFY(!window_);
-        QVERIFY(!runs_->active());  // the run ended with the window that is gone
+        // The window goes, and with it the controller and its table, at various points of the
+        // walk: the thread ends first, the run ends with them.
+        for (int round = 0; round < 5; ++round) {
+            if (!window_) make(slow);
+            openFolder(tree_.path());
+            QTimer::singleShot(10 + 15 * round, [this] { window_.reset(); });
+            controller_->search();
+            QTRY_VERIFY(!window_);
+            QVERIFY(!runs_->active());
+            QVERIFY(slow->walkThreadGone());
+        }
+    }
+
+    void aLongListArrivesWholeAndInOrder() {
+        // More rows than the window adds in one turn, in batches of every size.
+        const int folders = 30, files = 1700, rows = folders * files;
+        make(std::make_shared<ManyFiles>(root(), folders, files));
+        openFolder(tree_.path());
+        QVERIFY(search());
+        auto& table = controller_->table();
+        QCOMPARE(table.count(), rows);
+        for (int i = 0; i < rows; i += 97) {
+            QCOMPARE(table.fileName(i), QStringLiteral("R%1.MDF").arg(i));
+            QCOMPARE(table.folder(i), root() + QString::number(i / files) + QLatin1Char('/'));
+            QCOMPARE(table.size(i), qint64(i));
+        }
+        QCOMPARE(table.fullPath(rows - 1),
+                 root() + QString::number(folders - 1) + QStringLiteral("/r%1.mdf").arg(rows - 1));
+        QCOMPARE(controller_->tsize(), qint64(rows) * (rows - 1) / 2);
+        QCOMPARE(label3(), controller_->totalsText());
     }
 
     void rowLimitAndLongRuns() {
         make();
         openFolder(tree_.path() + "/Data");
         fillTable(32735);
-        controller_->search();
+        QVERIFY(search());
         QVERIFY(errors_.isEmpty());
         QCOMPARE(controller_->table().count(), 2);
 
         controller_->table().clear();
         fillTable(32736);
-        controller_->search();
+        QVERIFY(search());
         QCOMPARE(errors_, QStringList{QStringLiteral("\r搜索的文件总数不能超过32726！ ")});
         QCOMPARE(controller_->table().count(), 32736);
         QVERIFY(!runs_->active());
@@ -331,7 +477,7 @@ private slots:
         controller_->table().clear();
         fillTable(2);
         QVERIFY(runs_->begin());
-        controller_->search();
+        QVERIFY(search());
         QCOMPARE(controller_->table().count(), 2);
         QVERIFY(errors_.isEmpty());
         runs_->end();
@@ -355,7 +501,7 @@ private slots:
         QCOMPARE(table.selectedIndex(), 2);
         QCOMPARE(table.selectedFileName(), QStringLiteral("F2.MDF"));
         QCOMPARE(table.selectedFolder(), QStringLiteral("/d/"));
-        const QRect first = list3()->visualItemRect(list3()->item(0));
+        const QRect first = rowRect(0);
         QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, first.center());
         QCOMPARE(table.selectedFileName(), QStringLiteral("F0.MDF"));
         // A click below the last row keeps the selected row.
@@ -364,7 +510,7 @@ private slots:
 
         // A double click takes the row out of all five columns; then no row is selected.
         const QString totals = label3();
-        const QRect third = list3()->visualItemRect(list3()->item(2));
+        const QRect third = rowRect(2);
         // The gesture's first press selects the row, then the double click comes.
         QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
         QTest::mouseDClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
@@ -385,13 +531,13 @@ private slots:
         QVERIFY(table.select(2));
         QVERIFY(table.select(-1));
         QCOMPARE(table.selectedFileName(), QString());
-        QCOMPARE(list3()->selectedItems().size(), 0);
+        QCOMPARE(list3()->selectionModel()->selectedIndexes().size(), 0);
     }
 
     void popupNamesTheSelectedRow() {
         make();
         fillTable(2);
-        controller_->table().append({"/d/A&B.MDF", "A&B.MDF", "/d/", 1, "/d/"});
+        controller_->table().append({"/d/", "A&B.MDF", 1});
         auto* viewport = list3()->viewport();
         // Nothing selected: all three greyed out, bare captions.
         QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(5, 5));
@@ -401,7 +547,7 @@ private slots:
         QCOMPARE(controller_->table().selectedIndex(), -1);  // the press selects nothing
 
         controller_->table().select(1);
-        const QRect other = list3()->visualItemRect(list3()->item(0));
+        const QRect other = rowRect(0);
         QTest::mousePress(viewport, Qt::RightButton, {}, other.center());
         QCOMPARE(menus_.last().enabled, (QList<bool>{true, true, true}));
         QCOMPARE(menus_.last().captions, (QStringList{"附加：F1.MDF", "无LDF附加：F1.MDF"}));

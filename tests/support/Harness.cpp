@@ -152,7 +152,9 @@ QString Harness::createDatabase(const QString& name, const QString& folder, bool
 
 int Harness::searchFolder(const QString& folder) {
     search().folderList().setPath(QDir::cleanPath(folder));
+    QSignalSpy finished(&search(), &search::SearchController::searchFinished);
     search().search();
+    if (search().isSearching() && !finished.wait(60000)) qWarning("the search did not end");
     return search().table().count();
 }
 

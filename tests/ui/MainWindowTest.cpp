@@ -4,7 +4,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -91,7 +92,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_COMPARE(order.seen, (QStringList{"load+resize", "activation"}));
-        auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+        auto* list3 = window.findChild<QListView*>(QStringLiteral("List3"));
         QCOMPARE(list3->width(),
                  twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
     }
@@ -141,7 +142,7 @@ private slots:
         NoServer credentials;
         ServerAccess access(credentials);
         MainWindow window(access, prompts_);
-        auto* list3 = window.findChild<QListWidget*>(QStringLiteral("List3"));
+        auto* list3 = window.findChild<QListView*>(QStringLiteral("List3"));
         auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
         QVERIFY(list3 && grid);
 
