@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QLocale>
 #include <QScreen>
@@ -220,7 +221,7 @@ private slots:
         QVERIFY(app.startServer());
         MainWindow* window = app.login();
         QVERIFY(window);
-        auto* list3 = window->findChild<QListWidget*>(QStringLiteral("List3"));
+        auto* list3 = window->findChild<QListView*>(QStringLiteral("List3"));
         auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
 
         // With room to spare every panel keeps its twips.
