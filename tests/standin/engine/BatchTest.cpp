@@ -176,7 +176,9 @@ TEST_F(Batch, VariablesHoldTheirTypesAndExpressionsConvertAsOnTheServer) {
         play(f.version);
         Reply r = run(f.sql);
         ASSERT_EQ(messageNumbers(r), (std::vector<int>{f.number}));
-        if (!f.text.empty()) EXPECT_EQ(messages(r)[0].text, f.text);
+        if (!f.text.empty()) {
+            EXPECT_EQ(messages(r)[0].text, f.text);
+        }
     }
 }
 

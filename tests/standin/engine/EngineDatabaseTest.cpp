@@ -362,7 +362,9 @@ TEST_F(EngineDatabase, DetachRefusalsAndInUse) {
     for (const Case& c : cases) {
         Reply r = run(c.sql);
         ASSERT_EQ(messageNumbers(r), (std::vector<int>{c.number})) << c.sql;
-        if (!c.text.empty()) EXPECT_EQ(messages(r)[0].text, c.text);
+        if (!c.text.empty()) {
+            EXPECT_EQ(messages(r)[0].text, c.text);
+        }
         EXPECT_EQ(returnStatus(r), 1);
     }
 

@@ -193,7 +193,7 @@ TEST_F(Encryption, CutOrBrokenHandshakesEndOnlyTheirOwnConnection) {
 TEST_F(Encryption, TheCertificateGivenIsTheOneServed) {
     // Two certificates for 127.0.0.1, as an administrator would make them.
     QTemporaryDir dir;
-    for (const QString n : {QStringLiteral("1"), QStringLiteral("2")}) {
+    for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
         QProcess openssl;
         openssl.start(QStringLiteral("openssl"),
                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
@@ -208,7 +208,7 @@ TEST_F(Encryption, TheCertificateGivenIsTheOneServed) {
     ASSERT_TRUE(server.start());
     // A client that checks the certificate against the first one logs in, against the second
     // one it does not.
-    for (const QString n : {QStringLiteral("1"), QStringLiteral("2")}) {
+    for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
         const FreetdsConfig checking(
             {QStringLiteral("encryption = require"), "ca file = " + dir.filePath("cert" + n)});
         const TsqlRun r =
