@@ -31,26 +31,23 @@ constexpr int kMaxDepth = 256;
 }  // namespace
 
 Expr ExpressionParser::expr(int depth) {
-    guard(depth);
-    Expr left = andExpr(depth + 1);
-    while (acceptWord("OR")) {
-        Expr e;
-        e.kind = Expr::Kind::Or;
-        e.args.push_back(std::move(left));
-        e.args.push_back(andExpr(depth + 1));
-        left = std::move(e);
-    }
-    return left;
+    return chain(depth, "OR", Expr::Kind::Or, &ExpressionParser::andExpr);
 }
 
 Expr ExpressionParser::andExpr(int depth) {
+    return chain(depth, "AND", Expr::Kind::And, &ExpressionParser::notExpr);
+}
+
+// left WORD right WORD right ...: each WORD joins what came before with the next operand.
+Expr ExpressionParser::chain(int depth, const char* word, Expr::Kind kind,
+                             Expr (ExpressionParser::*operand)(int)) {
     guard(depth);
-    Expr left = notExpr(depth + 1);
-    while (acceptWord("AND")) {
+    Expr left = (this->*operand)(depth + 1);
+    while (acceptWord(word)) {
         Expr e;
-        e.kind = Expr::Kind::And;
+        e.kind = kind;
         e.args.push_back(std::move(left));
-        e.args.push_back(notExpr(depth + 1));
+        e.args.push_back((this->*operand)(depth + 1));
         left = std::move(e);
     }
     return left;

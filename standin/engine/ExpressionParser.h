@@ -18,6 +18,8 @@ protected:
 
 private:
     Expr andExpr(int depth);
+    Expr chain(int depth, const char* word, Expr::Kind kind,
+               Expr (ExpressionParser::*operand)(int));
     Expr notExpr(int depth);
     Expr comparison(int depth);
     Expr additive(int depth);
