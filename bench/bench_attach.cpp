@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -96,7 +97,12 @@ int main(int argc, char** argv) {
         if (auto* pattern = window.findChild<QLineEdit*>(QStringLiteral("Text1")))
             pattern->setText(QStringLiteral("*.MDF"));
         search->folderList().setPath(QDir::cleanPath(folder));
+        // The search walks on a thread of its own: wait for its end.
+        QEventLoop searching;
+        QObject::connect(search, &search::SearchController::searchFinished, &searching,
+                         &QEventLoop::quit);
         search->search();
+        if (search->isSearching()) searching.exec();
         if (search->table().count() != n)
             fail(QStringLiteral("the search found %1 files").arg(search->table().count()));
         search->table().select(0);

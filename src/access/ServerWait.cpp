@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QThread>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -17,9 +19,14 @@ namespace korvid {
 
 namespace {
 
+// A call that ends within this long needs no loop of its own: nobody sees the window pause, and
+// turning the loop would only repaint it between the steps of every file of a run.
+constexpr std::chrono::milliseconds kQuickCall(20);
+
 // What the job and the wait share; it lives as long as either of them.
 struct Shared {
     std::mutex mutex;
+    std::condition_variable ended;
     bool done = false;
     bool abandoned = false;  // the wait has returned: nothing may be posted to its loop
     std::exception_ptr error;
@@ -52,7 +59,6 @@ void waitOffThread(std::function<void()> job, int limitSeconds) {
         return;
     }
     const ModalMoments::Scope moment;
-    const WaitCursor cursor;
     QEventLoop loop;
     auto shared = std::make_shared<Shared>();
     shared->loop = &loop;
@@ -66,6 +72,7 @@ void waitOffThread(std::function<void()> job, int limitSeconds) {
         const std::lock_guard<std::mutex> lock(shared->mutex);
         shared->done = true;
         shared->error = error;
+        shared->ended.notify_one();
         if (!shared->abandoned)
             QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
     }).detach();
@@ -81,11 +88,14 @@ void waitOffThread(std::function<void()> job, int limitSeconds) {
     if (limitSeconds > 0) limit.start(limitSeconds * 1000);
     {
         std::unique_lock<std::mutex> lock(shared->mutex);
-        // Only the job's end or the limit ends the wait.
-        while (!shared->done && !timedOut) {
-            lock.unlock();
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-            lock.lock();
+        if (!shared->ended.wait_for(lock, kQuickCall, [&] { return shared->done; })) {
+            const WaitCursor cursor;
+            // Only the job's end or the limit ends the wait.
+            while (!shared->done && !timedOut) {
+                lock.unlock();
+                loop.exec(QEventLoop::ExcludeUserInputEvents);
+                lock.lock();
+            }
         }
         shared->abandoned = true;
         if (!shared->done) raiseTimeout(limitSeconds);
