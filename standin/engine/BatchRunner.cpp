@@ -70,11 +70,11 @@ std::string formatMessage(const std::string& format, const std::vector<TypedValu
             out += SqlTypes::text(v);
         } else {
             char buf[32];
-            const char* spec = conv == 'x'   ? "%llx"
-                               : conv == 'X' ? "%llX"
-                               : conv == 'o' ? "%llo"
-                                             : "%lld";
-            std::snprintf(buf, sizeof buf, spec, static_cast<long long>(v.i));
+            const char* format = conv == 'x'   ? "%llx"
+                                 : conv == 'X' ? "%llX"
+                                 : conv == 'o' ? "%llo"
+                                               : "%lld";
+            std::snprintf(buf, sizeof buf, format, static_cast<long long>(v.i));
             out += buf;
         }
     }

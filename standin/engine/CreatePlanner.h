@@ -30,7 +30,7 @@ public:
 
 private:
     void layOut(const CreateDatabaseStatement& create, CreatePlan& out) const;
-    FileTableEntry entry(const FileSpec& spec, FileKind kind, uint16_t id,
+    FileTableEntry entry(const FileSpec& file, FileKind kind, uint16_t id,
                          const std::string& logical) const;
     OpResult checkEntry(const CreatePlan& plan, size_t index) const;
     OpResult checkDisk(const CreatePlan& plan) const;
