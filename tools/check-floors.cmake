@@ -1,4 +1,5 @@
-# Checks that every include in src/ and app/ runs down the floors, never up or sideways:
+# Checks that every include in src/ and app/ runs down the floors, never up or sideways, and
+# that no product code looks a control up by name:
 #   cmake -DROOT=<checkout> -P tools/check-floors.cmake
 # A floor may include itself and the folders named after it here.
 cmake_minimum_required(VERSION 3.25)
@@ -28,6 +29,16 @@ foreach(floor IN LISTS floors)
             endif()
         endforeach()
     endforeach()
+endforeach()
+# Controls are handed over typed: nothing of the product looks one up by its name.
+file(GLOB_RECURSE product "${ROOT}/src/*.h" "${ROOT}/src/*.cpp" "${ROOT}/app/*.h" "${ROOT}/app/*.cpp")
+foreach(source IN LISTS product)
+    file(STRINGS "${source}" lookups REGEX "findChild")
+    if(lookups)
+        file(RELATIVE_PATH shown "${ROOT}" "${source}")
+        message(SEND_ERROR "${shown} looks a child up by name: ${lookups}")
+        math(EXPR failures "${failures} + 1")
+    endif()
 endforeach()
 if(failures GREATER 0)
     message(FATAL_ERROR "${failures} include(s) run against the floors")

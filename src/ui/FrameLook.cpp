@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -11,12 +12,10 @@ namespace {
 
 // One style for every frame, living as long as the application.
 QStyle* borderCaptionStyle() {
-    const QString name = QStringLiteral("korvidFrameStyle");
-    if (auto* style = qApp->findChild<QStyle*>(name, Qt::FindDirectChildrenOnly)) return style;
-    QStyle* style = QStyleFactory::create(QStringLiteral("Windows"));
-    if (!style) return nullptr;
-    style->setObjectName(name);
-    style->setParent(qApp);
+    static QPointer<QStyle> style;
+    if (style) return style;
+    style = QStyleFactory::create(QStringLiteral("Windows"));
+    if (style) style->setParent(qApp);
     return style;
 }
 
