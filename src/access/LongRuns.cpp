@@ -10,9 +10,7 @@ bool LongRuns::begin() {
 }
 
 void LongRuns::end() {
-    if (!active_) return;
     active_ = false;
-    emit ended();
 }
 
 }  // namespace korvid

@@ -18,7 +18,6 @@ public:
 
 signals:
     void begun();
-    void ended();
 
 private:
     bool active_ = false;

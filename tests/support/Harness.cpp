@@ -158,13 +158,17 @@ int Harness::searchFolder(const QString& folder) {
     return search().table().count();
 }
 
-bool Harness::autoAttachAll() {
-    search().table().select(0);
+attach::AutoAttachRun::Outcome Harness::runAutoAttach() {
     QSignalSpy done(&attach(), &attach::AttachController::runFinished);
     window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
-    if (done.isEmpty() && !done.wait(120000)) return false;
-    return done.first().first().value<attach::AutoAttachRun::Outcome>() ==
-           attach::AutoAttachRun::Outcome::Completed;
+    if (done.isEmpty() && !done.wait(120000))
+        return attach::AutoAttachRun::Outcome::PreparationFailed;
+    return done.first().first().value<attach::AutoAttachRun::Outcome>();
+}
+
+bool Harness::autoAttachAll() {
+    search().table().select(0);
+    return runAutoAttach() == attach::AutoAttachRun::Outcome::Completed;
 }
 
 QStringList Harness::listedDatabases() {

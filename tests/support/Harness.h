@@ -11,6 +11,7 @@
 #include "StandinProcess.h"
 #include "TcpProxy.h"
 #include "access/Credentials.h"
+#include "attach/AutoAttachRun.h"
 #include "db/Connection.h"
 
 namespace korvid {
@@ -85,7 +86,9 @@ public:
 
     // The search over folder for "*.MDF", through the window's own search.
     int searchFolder(const QString& folder);
-    // Selects the first row, presses 自动附加 and waits for the run's end: true when it completed.
+    // Presses 自动附加 and waits for the run's end (PreparationFailed when it never ends).
+    attach::AutoAttachRun::Outcome runAutoAttach();
+    // Selects the first row and runs auto attach: true when it completed.
     bool autoAttachAll();
 
     QStringList listedDatabases();
