@@ -44,7 +44,7 @@ OpResult AttachPlanner::cannotOpen(const AttachPlan& plan, const std::string& pa
                                    int windowsError) const {
     const ServerVersion& v = instance_.version();
     // SQL Server 2000 names every such file in one 5105, whatever the cause.
-    if (!v.modernMessages()) return refuse(plan, Messages::deviceActivation(path));
+    if (!v.has(ReleaseRule::Messages2005)) return refuse(plan, Messages::deviceActivation(path));
     return OpResult::failure(Messages::cannotOpen(v, path, windowsError),
                              Messages::attachAbandoned(v, plan.name));
 }
@@ -69,7 +69,7 @@ OpResult AttachPlanner::checkVersion(AttachPlan& plan) const {
     const ServerVersion& v = instance_.version();
     const uint32_t found = fileVersion(plan.primary);
     const std::string has = std::to_string(found);
-    if (found > v.databaseVersion() && !v.modernMessages()) {
+    if (found > v.databaseVersion() && !v.has(ReleaseRule::Messages2005)) {
         return OpResult::failure(
             Messages::error(602, 21, 50,
                             "Could not find row in sysindexes for database ID " +
@@ -148,7 +148,7 @@ OpResult AttachPlanner::findRecorded(AttachPlan& plan, bool& anyLogPresent) cons
         }
         if (e.kind == FileKind::Log) {
             plan.missingLogs.push_back(e.physicalPath);
-        } else if (ins.status == DataFile::Status::Ok && v.modernMessages()) {
+        } else if (ins.status == DataFile::Status::Ok && v.has(ReleaseRule::Messages2005)) {
             return refuse(plan, Messages::differentDatabases(v));
         } else {
             return cannotOpen(plan, e.physicalPath,
@@ -162,7 +162,7 @@ OpResult AttachPlanner::planNewLog(AttachPlan& plan, bool anyLogPresent) const {
     if (plan.missingLogs.empty()) return {};
     const ServerVersion& v = instance_.version();
     const std::string& missing = plan.missingLogs.front();
-    if (anyLogPresent || (!plan.primary.cleanlyDetached && !v.modernMessages()))
+    if (anyLogPresent || (!plan.primary.cleanlyDetached && !v.has(ReleaseRule::Messages2005)))
         return cannotOpen(plan, missing,
                           FileAccess::windowsError(missing, DataFile::Status::Missing));
     // Only a cleanly detached database can start over with a new, empty log.
@@ -181,11 +181,11 @@ OpResult AttachPlanner::planNewLog(AttachPlan& plan, bool anyLogPresent) const {
         return r;
     }
     plan.newLogPath = newLogPath(plan);
-    if (!v.modernMessages() && !FilePaths::usableInFileName(plan.name))
+    if (!v.has(ReleaseRule::RebuiltLogNamedForPrimary) && !FilePaths::usableInFileName(plan.name))
         return refuse(plan, Messages::badFileName(plan.newLogPath));
     if (FilePaths::taken(plan.newLogPath)) {
         OpResult r = refuse(plan, Messages::fileExists(v, plan.newLogPath));
-        if (v.modernMessages()) {
+        if (v.has(ReleaseRule::Messages2005)) {
             r.messages.push_back(
                 Messages::info(5111, "File activation failure. The physical file name \"" +
                                          missing + "\" may be incorrect."));
@@ -199,10 +199,13 @@ OpResult AttachPlanner::planNewLog(AttachPlan& plan, bool anyLogPresent) const {
 // 2005 on it goes to the server's default log folder (the data directory here), named after
 // the primary file.
 std::string AttachPlanner::newLogPath(const AttachPlan& plan) const {
+    const ServerVersion& v = instance_.version();
     const std::filesystem::path primary(plan.primaryPath);
-    if (!instance_.version().modernMessages())
-        return (primary.parent_path() / (plan.name + "_log.LDF")).string();
-    return (instance_.dataDir() / (primary.stem().string() + "_log.LDF")).string();
+    const std::filesystem::path folder =
+        v.has(ReleaseRule::RebuiltLogInDefaultFolder) ? instance_.dataDir() : primary.parent_path();
+    const std::string stem =
+        v.has(ReleaseRule::RebuiltLogNamedForPrimary) ? primary.stem().string() : plan.name;
+    return (folder / (stem + "_log.LDF")).string();
 }
 
 }  // namespace standin

@@ -268,7 +268,7 @@ struct Engine::Impl : StatementHost {
         return integer(0, ColType::Int);
     }
 
-    // SERVERPROPERTY(name); ProductMajorVersion and its kin came with SQL Server 2012.
+    // SERVERPROPERTY(name).
     Value serverProperty(const std::string& p) const {
         const ServerVersion& v = version();
         if (Collation::equal(p, "ProductVersion")) return Value::str(v.productVersion());
@@ -277,7 +277,7 @@ struct Engine::Impl : StatementHost {
         if (Collation::equal(p, "Collation")) return Value::str(Collation::kDefaultName);
         if (Collation::equal(p, "ServerName") || Collation::equal(p, "MachineName"))
             return Value::str("STANDIN");
-        if (v.major() >= 11 && Collation::equal(p, "ProductMajorVersion"))
+        if (v.has(ReleaseRule::ProductMajorVersion) && Collation::equal(p, "ProductMajorVersion"))
             return Value::str(std::to_string(v.major()));
         return Value::null();
     }
@@ -575,7 +575,7 @@ struct Engine::Impl : StatementHost {
     // ---- recovery model ----------------------------------------------------------------------
 
     Outcome alterDatabase(const AlterDatabaseStatement& a, uint16_t line) {
-        const bool modern = version().modernMessages();
+        const bool modern = version().has(ReleaseRule::Messages2005);
         Database* db = findDatabase(a.database);
         OpResult r;
         if (!db && modern) {

@@ -188,7 +188,7 @@ Expr ExpressionParser::primary(int depth) {
 
 bool ExpressionParser::knownFunction(const std::string& u) const {
     if (inList(u, std::begin(kFunctions), std::end(kFunctions))) return true;
-    return version_.hasTryCatch() &&
+    return version_.has(ReleaseRule::TryCatch) &&
            inList(u, std::begin(kErrorFunctions), std::end(kErrorFunctions));
 }
 

@@ -440,7 +440,7 @@ OpResult Instance::holdPlannedFiles(const AttachPlan& plan, Database& db) {
         DataFile::Status st;
         std::string err;
         auto f = files_.hold(it->second, st, err);
-        if (!f && !version().modernMessages())
+        if (!f && !version().has(ReleaseRule::Messages2005))
             return refuseAttach(plan, Messages::deviceActivation(it->second));
         if (!f) {
             return OpResult::failure(Messages::cannotOpen(version(), it->second,
@@ -496,7 +496,7 @@ OpResult Instance::createPlannedLog(const AttachPlan& plan, Database& db) {
               [](const FileTableEntry& a, const FileTableEntry& b) { return a.fileId < b.fileId; });
     db.files.push_back(std::move(log));
     for (const std::string& old : plan.missingLogs) {
-        if (!version().modernMessages()) {
+        if (!version().has(ReleaseRule::Messages2005)) {
             r.messages.push_back(Messages::deviceActivation(old, 1, 10));
         } else {
             r.messages.push_back(Messages::info(5111,
@@ -807,7 +807,8 @@ ResultSet Instance::fileRows(Database& db, bool alt) const {
     if (alt) t.columns.push_back({"dbid", ColType::SmallInt, 0, false});
     // SQL Server 2000's tables pad the names; the 2005 compatibility views give sysname and
     // nvarchar(260).
-    const ColType text = version().modernMessages() ? ColType::NVarChar : ColType::NChar;
+    const ColType text =
+        version().has(ReleaseRule::SysfilesNVarChar) ? ColType::NVarChar : ColType::NChar;
     t.columns.push_back({"name", text, 128, false});
     t.columns.push_back({"filename", text, 260, false});
     DataFile* primary = db.primary();

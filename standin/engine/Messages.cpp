@@ -22,7 +22,7 @@ Message Messages::loginFailed(const std::string& user) {
 }
 
 Message Messages::cannotOpenLoginDatabase(const ServerVersion& v, const std::string& db) {
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(4060, 11, 1,
                      "Cannot open database \"" + db +
                          "\" requested by the login. The login "
@@ -42,7 +42,7 @@ Message Messages::dbccCompleted() {
 }
 
 Message Messages::noSuchDatabase(const ServerVersion& v, const std::string& db) {
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(
             911, 16, 1,
             "Database '" + db + "' does not exist. Make sure that the name is entered correctly.");
@@ -54,7 +54,7 @@ Message Messages::noSuchDatabase(const ServerVersion& v, const std::string& db) 
 }
 
 Message Messages::unavailable(const ServerVersion& v, const std::string& db) {
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(945, 16, 2,
                      "Database '" + db +
                          "' cannot be opened due to inaccessible files or insufficient memory or "
@@ -86,7 +86,8 @@ std::string Messages::windowsErrorText(int windowsError) {
 }
 
 Message Messages::cannotOpen(const ServerVersion& v, const std::string& path, int windowsError) {
-    if (!v.modernMessages()) return deviceActivation(path, windowsError == 32 ? 3 : 1);
+    if (!v.has(ReleaseRule::Messages2005))
+        return deviceActivation(path, windowsError == 32 ? 3 : 1);
     return error(5120, 16, 101,
                  "Unable to open the physical file \"" + path + "\". Operating system error " +
                      std::to_string(windowsError) + ": \"" + windowsErrorText(windowsError) +
@@ -94,7 +95,7 @@ Message Messages::cannotOpen(const ServerVersion& v, const std::string& path, in
 }
 
 Message Messages::attachAbandoned(const ServerVersion& v, const std::string& db) {
-    if (!v.modernMessages()) return couldNotOpenNewDatabase(db);
+    if (!v.has(ReleaseRule::Messages2005)) return couldNotOpenNewDatabase(db);
     Message m = createFailed(v);
     m.state = 7;
     return m;
@@ -108,7 +109,7 @@ Message Messages::deviceActivation(const std::string& path, uint8_t state, uint8
 }
 
 Message Messages::fileActivation(const ServerVersion& v, const std::string& path) {
-    if (!v.modernMessages()) return deviceActivation(path);
+    if (!v.has(ReleaseRule::Messages2005)) return deviceActivation(path);
     return error(5105, 16, 2,
                  "A file activation error occurred. The physical file name '" + path +
                      "' may be incorrect. Diagnose and correct additional errors, and retry the "
@@ -121,7 +122,7 @@ Message Messages::notPrimaryFile(const std::string& path, const std::string& pro
 
 Message Messages::databaseExists(const ServerVersion& v, const std::string& db) {
     std::string text = "Database '" + db + "' already exists.";
-    if (v.modernMessages()) text += " Choose a different database name.";
+    if (v.has(ReleaseRule::Messages2005)) text += " Choose a different database name.";
     return error(1801, 16, 3, text);
 }
 
@@ -131,7 +132,7 @@ Message Messages::couldNotOpenNewDatabase(const std::string& db, const std::stri
 }
 
 Message Messages::differentDatabases(const ServerVersion& v) {
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(5173, 16, 1,
                      "One or more files do not match the primary file of the database. If you "
                      "are attempting to attach a database, retry the operation with the correct "
@@ -156,12 +157,12 @@ Message Messages::createFailed(const ServerVersion& v) {
     return error(1802, 16, 1,
                  std::string("CREATE DATABASE failed. Some file names listed could not be "
                              "created. Check ") +
-                     (v.modernMessages() ? "related errors." : "previous errors."));
+                     (v.has(ReleaseRule::Messages2005) ? "related errors." : "previous errors."));
 }
 
 Message Messages::fileExists(const ServerVersion& v, const std::string& path) {
     std::string text = "Cannot create file '" + path + "' because it already exists.";
-    if (v.modernMessages())
+    if (v.has(ReleaseRule::Messages2005))
         text += " Change the file path or the file name, and retry the operation.";
     return error(5170, 16, 1, text);
 }
@@ -179,7 +180,7 @@ Message Messages::badFileName(const std::string& path) {
 
 Message Messages::noSuchDatabaseToDetach(const ServerVersion& v, const std::string& db,
                                          const std::string& proc) {
-    const std::string hint = v.modernMessages()
+    const std::string hint = v.has(ReleaseRule::Messages2005)
                                  ? "Supply a valid database name. To see available databases, "
                                    "use sys.databases."
                                  : "Use sp_helpdb to show available databases.";
@@ -187,13 +188,13 @@ Message Messages::noSuchDatabaseToDetach(const ServerVersion& v, const std::stri
 }
 
 Message Messages::shrinkSerialized(const ServerVersion& v) {
-    if (v.major() >= 15) {
+    if (v.has(ReleaseRule::Messages2019)) {
         return error(3023, 16, 2,
                      "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and "
                      "encryption changes on a database must be serialized. Reissue the statement "
                      "after the current backup or file manipulation operation is completed.");
     }
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(3023, 16, 2,
                      "Backup and file manipulation operations (such as ALTER DATABASE ADD FILE) on "
                      "a database must be serialized. Reissue the statement after the current "
@@ -208,7 +209,7 @@ Message Messages::shrinkSerialized(const ServerVersion& v) {
 
 Message Messages::conversionFailed(const ServerVersion& v, const std::string& text,
                                    const std::string& type) {
-    if (v.modernMessages()) {
+    if (v.has(ReleaseRule::Messages2005)) {
         return error(245, 16, 1,
                      "Conversion failed when converting the nvarchar value '" + text +
                          "' to data type " + type + ".");

@@ -72,7 +72,7 @@ private:
         }
         if (t.isWord("RAISERROR")) return raiserror();
         if (t.isWord("RETURN")) return returnStatement();
-        if (t.isWord("THROW") && version_.hasThrow()) return throwStatement();
+        if (t.isWord("THROW") && version_.has(ReleaseRule::Throw)) return throwStatement();
         // The first statement of a batch may name a procedure without EXEC.
         if (first && atName()) return exec();
         if (t.kind == SqlToken::Kind::Word && t.text[0] == '@') undeclared(t);
@@ -109,7 +109,7 @@ private:
             return TransactionStatement{TransactionStatement::Kind::Begin, false};
         }
         // SQL Server 2000 has no TRY: the word is a syntax error there.
-        if (peek().isWord("TRY") && version_.hasTryCatch()) return tryCatch();
+        if (peek().isWord("TRY") && version_.has(ReleaseRule::TryCatch)) return tryCatch();
         if (peek().isWord("TRY") || peek().isWord("CATCH")) failHere();
         BlockStatement b;
         b.body = statementsUntilEnd(nullptr, false);
@@ -161,7 +161,7 @@ private:
             acceptWord("AS");
             var.type = SqlTypes::settle(typeSpec(++n), 1);
             if (acceptSymbol("=")) {
-                if (!version_.hasDeclareWithValue())
+                if (!version_.has(ReleaseRule::DeclareWithValue))
                     fail(139, "Cannot assign a default value to a local variable.");
                 var.value = expr(0);
                 if (var.value->isPredicate()) failAt(toks_[pos_ - 1]);

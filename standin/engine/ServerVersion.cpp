@@ -1,5 +1,7 @@
 #include "ServerVersion.h"
 
+#include <iterator>
+
 namespace standin {
 
 namespace {
@@ -20,7 +22,7 @@ struct Facts {
 };
 
 // @@VERSION texts as real servers of each release gave them (see standin/README.md).
-const Facts kFacts[] = {
+constexpr Facts kFacts[] = {
     {ServerVersion::Release::Sql2000, "8.0", 8, 0, 2039, "8.00.2039", "SP4", "Standard Edition",
      "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\tMay  3 2005 23:18:38 \n\tCopyright "
      "(c) 1988-2003 Microsoft Corporation\n\tStandard Edition on Windows NT 5.0 (Build 2195: "
@@ -51,6 +53,47 @@ const Facts kFacts[] = {
      "Standard 10.0 <X64> (Build 20348: ) (Hypervisor)\n",
      957, 655, 160},
 };
+
+constexpr size_t kReleases = std::size(kFacts);
+
+struct RuleRow {
+    ReleaseRule rule;
+    bool byRelease[kReleases];  // in the order of kFacts
+};
+
+// The release rules: what each release does differently. standin/README.md, "Releases",
+// mirrors this table.
+// clang-format off
+constexpr RuleRow kRules[] = {
+    //                                          8.0    9.0    10.50  15.0   16.0
+    {ReleaseRule::Messages2005,                {false, true,  true,  true,  true }},
+    {ReleaseRule::Messages2019,                {false, false, false, true,  true }},
+    {ReleaseRule::SysfilesNVarChar,            {false, true,  true,  true,  true }},
+    {ReleaseRule::RebuiltLogInDefaultFolder,   {false, true,  true,  true,  true }},
+    {ReleaseRule::RebuiltLogNamedForPrimary,   {false, true,  true,  true,  true }},
+    {ReleaseRule::TryCatch,                    {false, true,  true,  true,  true }},
+    {ReleaseRule::Throw,                       {false, false, false, true,  true }},
+    {ReleaseRule::TruncateOnly,                {true,  true,  false, false, false}},
+    {ReleaseRule::DeclareWithValue,            {false, false, true,  true,  true }},
+    {ReleaseRule::ProductMajorVersion,         {false, false, false, true,  true }},
+};
+// clang-format on
+
+// Row n of kRules decides rule n, so that a new rule cannot be left without its row.
+constexpr bool rowsInOrder() {
+    for (size_t i = 0; i < std::size(kRules); ++i) {
+        if (static_cast<size_t>(kRules[i].rule) != i) return false;
+    }
+    return std::size(kRules) == kReleaseRules;
+}
+static_assert(rowsInOrder(), "kRules needs one row per ReleaseRule, in the enum's order");
+
+size_t indexOf(ServerVersion::Release r) {
+    for (size_t i = 0; i < kReleases; ++i) {
+        if (kFacts[i].release == r) return i;
+    }
+    return 0;
+}
 
 const Facts& factsOf(ServerVersion::Release r) {
     for (const Facts& f : kFacts) {
@@ -114,6 +157,10 @@ uint32_t ServerVersion::oldestUpgradable() const {
 
 int ServerVersion::compatibilityLevel() const {
     return factsOf(release_).compatibilityLevel;
+}
+
+bool ServerVersion::has(ReleaseRule rule) const {
+    return kRules[static_cast<size_t>(rule)].byRelease[indexOf(release_)];
 }
 
 }  // namespace standin

@@ -1,15 +1,48 @@
 #pragma once
 // The SQL Server release the stand-in plays: what it says about itself (LOGINACK, @@VERSION,
-// SERVERPROPERTY), the internal version of the data files it writes, and which of the
-// release's rules apply. 8.0 is the default.
+// SERVERPROPERTY), the internal version of the data files it writes, and which release rules
+// it follows. 8.0 is the default.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace standin {
+
+// What one release does differently from another, each named for what it decides. Every
+// difference between releases other than their facts (names, versions, banners) is one of
+// these, with its row in the release-rules table (ServerVersion.cpp); nothing else looks at
+// version numbers.
+enum class ReleaseRule {
+    // Messages of the 2005 generation: 5120 + 1802 where 2000 sends 5105 + 1813, 5011 + 5069
+    // for ALTER DATABASE, and the reworded texts of 911, 945, 1801, 4060, 15010, ...
+    Messages2005,
+    // Texts reworded from 2019 on (3023).
+    Messages2019,
+    // sysfiles and sysaltfiles give name and filename as nvarchar (the 2005 compatibility
+    // views), not as blank-padded nchar.
+    SysfilesNVarChar,
+    // Attach puts a rebuilt log in the server's default log folder, not beside the primary.
+    RebuiltLogInDefaultFolder,
+    // A rebuilt log is named after the primary file; before, after the database, whose name
+    // must then be usable in a file name.
+    RebuiltLogNamedForPrimary,
+    // BEGIN TRY ... END CATCH and ERROR_MESSAGE() and its kin.
+    TryCatch,
+    // THROW.
+    Throw,
+    // BACKUP LOG ... WITH TRUNCATE_ONLY | NO_LOG runs; without it Msg 155 refuses the batch.
+    TruncateOnly,
+    // DECLARE @v type = value; without it Msg 139.
+    DeclareWithValue,
+    // SERVERPROPERTY('ProductMajorVersion') answers; before, NULL.
+    ProductMajorVersion,
+};
+// A new rule goes last in the enum and here.
+constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::ProductMajorVersion) + 1;
 
 class ServerVersion {
 public:
@@ -24,6 +57,7 @@ public:
 
     Release release() const { return release_; }
     std::string name() const;
+    // The major version number, as LOGINACK and SERVERPROPERTY give it.
     int major() const;
     // SERVERPROPERTY('ProductVersion'), ('ProductLevel'), ('Edition') and @@VERSION.
     std::string productVersion() const;
@@ -38,16 +72,8 @@ public:
     uint32_t oldestUpgradable() const;
     int compatibilityLevel() const;
 
-    // The 2005 generation's message texts and numbers (5120, 1802, ...).
-    bool modernMessages() const { return release_ != Release::Sql2000; }
-    // BEGIN TRY ... END CATCH, ERROR_MESSAGE() and friends.
-    bool hasTryCatch() const { return release_ != Release::Sql2000; }
-    // THROW, from SQL Server 2012.
-    bool hasThrow() const { return major() >= 11; }
-    // BACKUP LOG ... WITH TRUNCATE_ONLY | NO_LOG is gone from SQL Server 2008.
-    bool hasTruncateOnly() const { return major() < 10; }
-    // DECLARE @v type = value, from SQL Server 2008.
-    bool hasDeclareWithValue() const { return major() >= 10; }
+    // Whether this release follows `rule` (the release-rules table in ServerVersion.cpp).
+    bool has(ReleaseRule rule) const;
 
 private:
     Release release_ = Release::Sql2000;

@@ -469,7 +469,7 @@ StatementBody StatementParser::backupLog() {
         failHere();
     }
     // Gone from SQL Server 2008 on: the whole batch is refused before anything runs.
-    if (!version_.hasTruncateOnly()) {
+    if (!version_.has(ReleaseRule::TruncateOnly)) {
         throw ParseFailure{compileError(
             155, "'" + option.text + "' is not a recognized BACKUP option.", option.line)};
     }

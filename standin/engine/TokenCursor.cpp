@@ -101,7 +101,7 @@ void TokenCursor::declare(const SqlToken& tok) {
 }
 
 void TokenCursor::undeclared(const SqlToken& tok) const {
-    const std::string text = version_.modernMessages()
+    const std::string text = version_.has(ReleaseRule::Messages2005)
                                  ? "Must declare the scalar variable \"" + tok.text + "\"."
                                  : "Must declare the variable '" + tok.text + "'.";
     throw ParseFailure{compileError(137, text, tok.line)};
