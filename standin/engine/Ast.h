@@ -1,5 +1,7 @@
 #pragma once
-// The statements of a parsed batch.
+// The statements of a parsed batch: those that act on the server, each declared with its
+// reading and its run in statements/, and the batch's own procedural statements, declared here
+// and run by BatchRunner.
 
 #include <cstdint>
 #include <optional>
@@ -7,160 +9,19 @@
 #include <variant>
 #include <vector>
 
+#include "Expr.h"
+#include "statements/AlterDatabase.h"
+#include "statements/BackupLog.h"
+#include "statements/Checkpoint.h"
+#include "statements/CreateDatabase.h"
+#include "statements/Dbcc.h"
+#include "statements/ProcedureCall.h"
+#include "statements/Select.h"
+#include "statements/SetOption.h"
+#include "statements/Transaction.h"
+#include "statements/Use.h"
+
 namespace standin {
-
-// A data type as a DECLARE, CAST or CONVERT names it: sysname, nvarchar(60), int, ...
-struct TypeSpec {
-    std::string name;  // upper case, without the length
-    int length = 0;    // 0 = none given, -1 = MAX
-};
-
-// A scalar or boolean expression of a SELECT list, WHERE clause or procedural statement.
-struct Expr {
-    enum class Kind {
-        Column,         // name: the column as written (last part of a qualified name)
-        Integer,        // integer literal in number
-        Text,           // string literal in text
-        Null,           // NULL
-        Variable,       // name: @@VERSION, @@SPID, ... (upper case)
-        LocalVariable,  // name: @m as written (declared in the batch)
-        Function,       // name (upper case) with args
-        Add,            // args[0] + args[1]: addition or concatenation
-        Cast,           // CAST(args[0] AS type) or CONVERT(type, args[0])
-        Compare,        // op: = <> < > <= >= over args[0], args[1]
-        And,
-        Or,
-        Not,
-        IsNull,  // args[0] IS NULL; negated for IS NOT NULL
-        Like,    // args[0] LIKE args[1]; negated for NOT LIKE
-        In,      // args[0] IN (args[1..]); negated for NOT IN
-    };
-    Kind kind = Kind::Integer;
-    std::string name;
-    std::string text;
-    int64_t number = 0;
-    std::string op;
-    bool negated = false;
-    TypeSpec type;  // Cast
-    std::vector<Expr> args;
-
-    bool isPredicate() const {
-        return kind == Kind::Compare || kind == Kind::And || kind == Kind::Or ||
-               kind == Kind::Not || kind == Kind::IsNull || kind == Kind::Like || kind == Kind::In;
-    }
-};
-
-// db.owner.object with empty parts where the text left them out (master..sysdatabases).
-struct ObjectName {
-    std::string database;
-    std::string owner;
-    std::string object;
-    std::string written;  // as the error messages name it
-};
-
-struct SelectItem {
-    bool star = false;
-    std::string assignTo;  // SELECT @v = expr: the variable, else empty
-    Expr expr;
-    std::string alias;
-    bool hasAlias = false;
-    std::string written;  // column name for an unaliased column reference
-};
-
-struct OrderItem {
-    std::string column;
-    int position = 0;  // ORDER BY 2 (1-based), 0 when a column is named
-    bool descending = false;
-};
-
-struct SelectStatement {
-    std::optional<int64_t> top;  // SELECT TOP n
-    std::vector<SelectItem> items;
-    std::optional<ObjectName> from;
-    std::optional<Expr> where;
-    std::vector<OrderItem> orderBy;
-    bool assigns = false;  // every item is @v = expr: no rows go to the client
-};
-
-// SET options are accepted and ignored apart from NOCOUNT.
-struct SetStatement {
-    std::vector<std::string> options;  // upper case
-    std::string value;                 // ON / OFF / the value as written
-};
-
-struct UseStatement {
-    std::string database;
-};
-
-struct FileSpec {
-    std::string logicalName;
-    bool hasName = false;
-    std::string fileName;
-    bool hasFileName = false;
-    std::optional<int64_t> sizeKb;
-    std::optional<int64_t> maxSizeKb;  // -1 = UNLIMITED
-    std::optional<int64_t> growth;     // KB, or percent when growthPercent
-    bool growthPercent = false;
-    int groupId = 1;
-};
-
-struct CreateDatabaseStatement {
-    std::string name;
-    std::vector<FileSpec> dataFiles;
-    std::vector<FileSpec> logFiles;
-    bool forAttach = false;
-};
-
-// A value of a DBCC or procedure argument list.
-struct ArgValue {
-    enum class Kind { Text, Integer, Default, Null, Variable };
-    Kind kind = Kind::Text;
-    std::string text;  // Text; also the written text of an Integer; a Variable's name
-    int64_t number = 0;
-    bool unicode = false;
-};
-
-struct DbccStatement {
-    std::string command;  // upper case
-    std::vector<ArgValue> args;
-    std::vector<std::string> withOptions;  // upper case
-};
-
-struct ProcArg {
-    std::string parameter;  // "@dbname", empty when positional
-    ArgValue value;
-};
-
-struct ExecStatement {
-    std::string database;  // empty unless qualified
-    std::string owner;
-    std::string procedure;  // last part of the name as written
-    std::string written;    // the whole name as written
-    std::vector<ProcArg> args;
-};
-
-struct BackupLogStatement {
-    std::string database;
-    std::string option;  // TRUNCATE_ONLY or NO_LOG
-};
-
-struct TransactionStatement {
-    enum class Kind { Begin, Commit, Rollback };
-    Kind kind = Kind::Begin;
-    bool onlyIfOpen = false;  // IF @@TRANCOUNT > 0 COMMIT|ROLLBACK
-};
-
-struct PrintStatement {
-    Expr value;
-};
-
-// ALTER DATABASE db SET RECOVERY FULL | BULK_LOGGED | SIMPLE [WITH ...]
-struct AlterDatabaseStatement {
-    std::string database;
-    std::string recovery;  // upper case
-};
-
-struct CheckpointStatement {};
 
 struct Statement;
 
@@ -213,12 +74,18 @@ struct ThrowStatement {
 
 struct ReturnStatement {};
 
-using StatementBody =
-    std::variant<SelectStatement, SetStatement, UseStatement, CreateDatabaseStatement,
-                 DbccStatement, ExecStatement, BackupLogStatement, TransactionStatement,
-                 PrintStatement, AlterDatabaseStatement, CheckpointStatement, DeclareStatement,
-                 SetVariableStatement, IfStatement, BlockStatement, TryCatchStatement,
-                 ExecSqlStatement, RaiserrorStatement, ThrowStatement, ReturnStatement>;
+struct PrintStatement {
+    Expr value;
+};
+
+// A statement that acts on the server adds its struct here and its reading and its run to
+// statements/StatementTable.cpp.
+using StatementBody = std::variant<
+    SelectStatement, SetStatement, UseStatement, TransactionStatement, CreateDatabaseStatement,
+    ExecStatement, DbccStatement, BackupLogStatement, AlterDatabaseStatement, CheckpointStatement,
+    // the procedural statements
+    DeclareStatement, SetVariableStatement, IfStatement, BlockStatement, TryCatchStatement,
+    ExecSqlStatement, RaiserrorStatement, ThrowStatement, ReturnStatement, PrintStatement>;
 
 struct Statement {
     StatementBody body;

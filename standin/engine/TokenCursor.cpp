@@ -38,6 +38,10 @@ const SqlToken& TokenCursor::peek(size_t ahead) const {
     return toks_[i];
 }
 
+void TokenCursor::skip(size_t count) {
+    pos_ = std::min(pos_ + count, toks_.size() - 1);
+}
+
 const SqlToken& TokenCursor::next() {
     const SqlToken& t = toks_[std::min(pos_, toks_.size() - 1)];
     if (pos_ < toks_.size() - 1) ++pos_;

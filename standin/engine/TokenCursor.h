@@ -1,5 +1,5 @@
 #pragma once
-// The parser's place in a batch's tokens and what every part of the parser shares: the release
+// The parser's place in a batch's tokens, with what every statement's reading needs: the release
 // being played, the variables the batch has declared so far, and the compile errors that
 // refuse the batch.
 
@@ -28,9 +28,14 @@ public:
     static Message syntaxError(const SqlToken& tok);
     static std::string upper(std::string s);
 
-protected:
+    const ServerVersion& version() const { return version_; }
+
     const SqlToken& peek(size_t ahead = 0) const;
     const SqlToken& next();
+    // The token read last.
+    const SqlToken& previous() const { return toks_[pos_ == 0 ? 0 : pos_ - 1]; }
+    void skip(size_t count = 1);
+    size_t position() const { return pos_; }
     [[noreturn]] void failAt(const SqlToken& tok) const;
     [[noreturn]] void failHere() const { failAt(peek()); }
     // A compile error other than a syntax error, on the current line.
@@ -55,6 +60,7 @@ protected:
     bool atName() const;
     ObjectName objectName();
 
+private:
     std::vector<SqlToken> toks_;
     size_t pos_ = 0;
     ServerVersion version_;

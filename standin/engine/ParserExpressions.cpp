@@ -1,4 +1,7 @@
-#include "ExpressionParser.h"
+// The parser's expressions: literals, @@variables, @variables, function calls, CAST and
+// CONVERT, + and the predicates of WHERE and IF (comparisons, LIKE, IN, IS NULL, NOT, AND, OR).
+
+#include "Parser.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,20 +33,19 @@ constexpr int kMaxDepth = 256;
 
 }  // namespace
 
-Expr ExpressionParser::expr(int depth) {
-    return chain(depth, "OR", Expr::Kind::Or, &ExpressionParser::andExpr);
+Expr Parser::expr(int depth) {
+    return chain(depth, "OR", Expr::Kind::Or, &Parser::andExpr);
 }
 
-Expr ExpressionParser::andExpr(int depth) {
-    return chain(depth, "AND", Expr::Kind::And, &ExpressionParser::notExpr);
+Expr Parser::andExpr(int depth) {
+    return chain(depth, "AND", Expr::Kind::And, &Parser::notExpr);
 }
 
 // left WORD right WORD right ...: each WORD joins what came before with the next operand.
-Expr ExpressionParser::chain(int depth, const char* word, Expr::Kind kind,
-                             Expr (ExpressionParser::*operand)(int)) {
+Expr Parser::chain(int depth, const char* word, Expr::Kind kind, Expr (Parser::*operand)(int)) {
     guard(depth);
     Expr left = (this->*operand)(depth + 1);
-    while (acceptWord(word)) {
+    while (cursor_.acceptWord(word)) {
         Expr e;
         e.kind = kind;
         e.args.push_back(std::move(left));
@@ -53,63 +55,66 @@ Expr ExpressionParser::chain(int depth, const char* word, Expr::Kind kind,
     return left;
 }
 
-Expr ExpressionParser::notExpr(int depth) {
+Expr Parser::notExpr(int depth) {
     guard(depth);
-    if (acceptWord("NOT")) {
+    if (cursor_.acceptWord("NOT")) {
         Expr e;
         e.kind = Expr::Kind::Not;
         e.args.push_back(notExpr(depth + 1));
-        if (!e.args[0].isPredicate()) failHere();
+        if (!e.args[0].isPredicate()) cursor_.failHere();
         return e;
     }
     return comparison(depth + 1);
 }
 
-Expr ExpressionParser::comparison(int depth) {
+Expr Parser::comparison(int depth) {
     guard(depth);
     Expr left = additive(depth + 1);
     static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
     for (const char* op : ops) {
-        if (peek().isSymbol(op)) {
-            ++pos_;
+        if (cursor_.peek().isSymbol(op)) {
+            cursor_.skip();
             Expr e;
             e.kind = Expr::Kind::Compare;
             const std::string o = op;
             e.op = o == "!=" ? "<>" : o == "!<" ? ">=" : o == "!>" ? "<=" : o;
             e.args.push_back(std::move(left));
             e.args.push_back(additive(depth + 1));
-            if (e.args[0].isPredicate() || e.args[1].isPredicate()) failAt(toks_[pos_ - 1]);
+            if (e.args[0].isPredicate() || e.args[1].isPredicate())
+                cursor_.failAt(cursor_.previous());
             return e;
         }
     }
-    if (peek().isWord("IS")) {
-        ++pos_;
+    if (cursor_.peek().isWord("IS")) {
+        cursor_.skip();
         Expr e;
         e.kind = Expr::Kind::IsNull;
-        e.negated = acceptWord("NOT");
-        expectWord("NULL");
+        e.negated = cursor_.acceptWord("NOT");
+        cursor_.expectWord("NULL");
         e.args.push_back(std::move(left));
         return e;
     }
-    if (peek().isWord("IN") || (peek().isWord("NOT") && peek(1).isWord("IN"))) {
+    if (cursor_.peek().isWord("IN") ||
+        (cursor_.peek().isWord("NOT") && cursor_.peek(1).isWord("IN"))) {
         Expr e;
         e.kind = Expr::Kind::In;
-        e.negated = acceptWord("NOT");
-        expectWord("IN");
-        expectSymbol("(");
+        e.negated = cursor_.acceptWord("NOT");
+        cursor_.expectWord("IN");
+        cursor_.expectSymbol("(");
         e.args.push_back(std::move(left));
         do {
             e.args.push_back(additive(depth + 1));
-            if (e.args.back().isPredicate()) failAt(toks_[pos_ - 1]);
-        } while (acceptSymbol(","));
-        expectSymbol(")");
+            if (e.args.back().isPredicate()) cursor_.failAt(cursor_.previous());
+        } while (cursor_.acceptSymbol(","));
+        cursor_.expectSymbol(")");
         return e;
     }
-    if (peek().isWord("LIKE") || (peek().isWord("NOT") && peek(1).isWord("LIKE"))) {
+    if (cursor_.peek().isWord("LIKE") ||
+        (cursor_.peek().isWord("NOT") && cursor_.peek(1).isWord("LIKE"))) {
         Expr e;
         e.kind = Expr::Kind::Like;
-        e.negated = acceptWord("NOT");
-        expectWord("LIKE");
+        e.negated = cursor_.acceptWord("NOT");
+        cursor_.expectWord("LIKE");
         e.args.push_back(std::move(left));
         e.args.push_back(additive(depth + 1));
         return e;
@@ -117,16 +122,16 @@ Expr ExpressionParser::comparison(int depth) {
     return left;
 }
 
-Expr ExpressionParser::additive(int depth) {
+Expr Parser::additive(int depth) {
     guard(depth);
     Expr left = primary(depth + 1);
-    while (peek().isSymbol("+")) {
-        const SqlToken& plus = next();
+    while (cursor_.peek().isSymbol("+")) {
+        const SqlToken& plus = cursor_.next();
         Expr e;
         e.kind = Expr::Kind::Add;
         e.args.push_back(std::move(left));
         e.args.push_back(primary(depth + 1));
-        if (e.args[0].isPredicate() || e.args[1].isPredicate()) failAt(plus);
+        if (e.args[0].isPredicate() || e.args[1].isPredicate()) cursor_.failAt(plus);
         left = std::move(e);
         ++depth;
         guard(depth);
@@ -134,133 +139,133 @@ Expr ExpressionParser::additive(int depth) {
     return left;
 }
 
-Expr ExpressionParser::primary(int depth) {
+Expr Parser::primary(int depth) {
     guard(depth);
-    const SqlToken& t = peek();
+    const SqlToken& t = cursor_.peek();
     Expr e;
     if (t.isSymbol("(")) {
-        ++pos_;
+        cursor_.skip();
         e = expr(depth + 1);
-        expectSymbol(")");
+        cursor_.expectSymbol(")");
         return e;
     }
-    if (t.isSymbol("-") && peek(1).kind == SqlToken::Kind::Number) {
-        ++pos_;
-        return number(next(), true);
+    if (t.isSymbol("-") && cursor_.peek(1).kind == SqlToken::Kind::Number) {
+        cursor_.skip();
+        return number(cursor_.next(), true);
     }
-    if (t.kind == SqlToken::Kind::Number) return number(next(), false);
+    if (t.kind == SqlToken::Kind::Number) return number(cursor_.next(), false);
     if (t.kind == SqlToken::Kind::String || t.kind == SqlToken::Kind::NString) {
         e.kind = Expr::Kind::Text;
-        e.text = next().value;
+        e.text = cursor_.next().value;
         return e;
     }
     if (t.isWord("NULL")) {
-        ++pos_;
+        cursor_.skip();
         e.kind = Expr::Kind::Null;
         return e;
     }
     if (t.kind == SqlToken::Kind::Word && t.text.rfind("@@", 0) == 0) {
-        const std::string u = upper(t.text);
-        if (!inList(u, std::begin(kVariables), std::end(kVariables))) undeclared(t);
-        ++pos_;
+        const std::string u = TokenCursor::upper(t.text);
+        if (!inList(u, std::begin(kVariables), std::end(kVariables))) cursor_.undeclared(t);
+        cursor_.skip();
         e.kind = Expr::Kind::Variable;
         e.name = u;
         return e;
     }
-    if (atVariable()) {
+    if (cursor_.atVariable()) {
         e.kind = Expr::Kind::LocalVariable;
-        e.name = variable();
+        e.name = cursor_.variable();
         return e;
     }
-    if (t.isWord("CONVERT") && peek(1).isSymbol("(")) return convert(depth);
-    if (t.isWord("CAST") && peek(1).isSymbol("(")) return cast(depth);
+    if (t.isWord("CONVERT") && cursor_.peek(1).isSymbol("(")) return convert(depth);
+    if (t.isWord("CAST") && cursor_.peek(1).isSymbol("(")) return cast(depth);
     if ((t.kind == SqlToken::Kind::Word || t.kind == SqlToken::Kind::Quoted) &&
-        peek(1).isSymbol("(") && !t.isKeyword())
+        cursor_.peek(1).isSymbol("(") && !t.isKeyword())
         return function(depth);
-    if (atName()) {
-        ObjectName col = objectName();
+    if (cursor_.atName()) {
+        ObjectName col = cursor_.objectName();
         e.kind = Expr::Kind::Column;
         e.name = col.object;
         return e;
     }
-    failHere();
+    cursor_.failHere();
 }
 
-bool ExpressionParser::knownFunction(const std::string& u) const {
+bool Parser::knownFunction(const std::string& u) const {
     if (inList(u, std::begin(kFunctions), std::end(kFunctions))) return true;
-    return version_.has(ReleaseRule::TryCatch) &&
+    return cursor_.version().has(ReleaseRule::TryCatch) &&
            inList(u, std::begin(kErrorFunctions), std::end(kErrorFunctions));
 }
 
-Expr ExpressionParser::function(int depth) {
-    const SqlToken& t = peek();
-    const std::string u = upper(t.value);
+Expr Parser::function(int depth) {
+    const SqlToken& t = cursor_.peek();
+    const std::string u = TokenCursor::upper(t.value);
     if (!knownFunction(u)) {
-        throw ParseFailure{
-            compileError(195, "'" + t.value + "' is not a recognized function name.", t.line)};
+        throw ParseFailure{TokenCursor::compileError(
+            195, "'" + t.value + "' is not a recognized function name.", t.line)};
     }
-    pos_ += 2;
+    cursor_.skip(2);
     Expr e;
     e.kind = Expr::Kind::Function;
     e.name = u;
-    if (u == "COUNT" && acceptSymbol("*")) {
+    if (u == "COUNT" && cursor_.acceptSymbol("*")) {
         e.text = "*";
-    } else if (!peek().isSymbol(")")) {
+    } else if (!cursor_.peek().isSymbol(")")) {
         do {
             e.args.push_back(expr(depth + 1));
-        } while (acceptSymbol(","));
+        } while (cursor_.acceptSymbol(","));
     }
-    expectSymbol(")");
+    cursor_.expectSymbol(")");
     return e;
 }
 
 // CAST (expression AS type)
-Expr ExpressionParser::cast(int depth) {
-    pos_ += 2;
+Expr Parser::cast(int depth) {
+    cursor_.skip(2);
     Expr e;
     e.kind = Expr::Kind::Cast;
     e.args.push_back(expr(depth + 1));
-    expectWord("AS");
+    cursor_.expectWord("AS");
     e.type = typeSpec(0);
-    expectSymbol(")");
+    cursor_.expectSymbol(")");
     return e;
 }
 
 // CONVERT (type, expression [, style]); the style changes nothing for the types known here.
-Expr ExpressionParser::convert(int depth) {
-    pos_ += 2;
+Expr Parser::convert(int depth) {
+    cursor_.skip(2);
     Expr e;
     e.kind = Expr::Kind::Cast;
     e.type = typeSpec(0);
-    expectSymbol(",");
+    cursor_.expectSymbol(",");
     e.args.push_back(expr(depth + 1));
-    if (acceptSymbol(",")) {
-        if (peek().kind != SqlToken::Kind::Number) failHere();
-        ++pos_;
+    if (cursor_.acceptSymbol(",")) {
+        if (cursor_.peek().kind != SqlToken::Kind::Number) cursor_.failHere();
+        cursor_.skip();
     }
-    expectSymbol(")");
+    cursor_.expectSymbol(")");
     return e;
 }
 
-TypeSpec ExpressionParser::typeSpec(int variable) {
-    const SqlToken& t = peek();
-    if (t.kind != SqlToken::Kind::Word && t.kind != SqlToken::Kind::Quoted) failHere();
-    ++pos_;
+TypeSpec Parser::typeSpec(int variable) {
+    const SqlToken& t = cursor_.peek();
+    if (t.kind != SqlToken::Kind::Word && t.kind != SqlToken::Kind::Quoted) cursor_.failHere();
+    cursor_.skip();
     TypeSpec type;
-    type.name = upper(t.value);
+    type.name = TokenCursor::upper(t.value);
     if (!SqlTypes::known(type.name)) {
         if (variable > 0) {
-            throw ParseFailure{compileError(2715,
-                                            "Column, parameter, or variable #" +
-                                                std::to_string(variable) +
-                                                ": Cannot find data type " + t.value + ".",
-                                            t.line)};
+            throw ParseFailure{TokenCursor::compileError(
+                2715,
+                "Column, parameter, or variable #" + std::to_string(variable) +
+                    ": Cannot find data type " + t.value + ".",
+                t.line)};
         }
-        throw ParseFailure{
-            compileError(243, "Type " + t.value + " is not a defined system type.", t.line)};
+        throw ParseFailure{TokenCursor::compileError(
+            243, "Type " + t.value + " is not a defined system type.", t.line)};
     }
-    if (!acceptSymbol("(")) return type;
-    const SqlToken& n = peek();
+    if (!cursor_.acceptSymbol("(")) return type;
+    const SqlToken& n = cursor_.peek();
     if (SqlTypes::isText(type) && type.name != "SYSNAME" && n.isWord("MAX") &&
         type.name.find("VAR") != std::string::npos) {
         type.length = -1;
@@ -269,22 +274,22 @@ TypeSpec ExpressionParser::typeSpec(int variable) {
                n.text.find_first_not_of("0123456789") == std::string::npos && n.text.size() < 10) {
         type.length = std::atoi(n.text.c_str());
         if (type.length == 0)
-            fail(1001, "Line " + std::to_string(n.line) +
-                           ": Length or precision specification 0 is invalid.");
+            cursor_.fail(1001, "Line " + std::to_string(n.line) +
+                                   ": Length or precision specification 0 is invalid.");
         if (type.length > SqlTypes::maxLength(type)) {
-            fail(131, "The size (" + n.text + ") given to the type '" + t.value +
-                          "' exceeds the maximum allowed for any data type (" +
-                          std::to_string(SqlTypes::maxLength(type)) + ").");
+            cursor_.fail(131, "The size (" + n.text + ") given to the type '" + t.value +
+                                  "' exceeds the maximum allowed for any data type (" +
+                                  std::to_string(SqlTypes::maxLength(type)) + ").");
         }
     } else {
-        failAt(n);
+        cursor_.failAt(n);
     }
-    ++pos_;
-    expectSymbol(")");
+    cursor_.skip();
+    cursor_.expectSymbol(")");
     return type;
 }
 
-Expr ExpressionParser::number(const SqlToken& t, bool negative) {
+Expr Parser::number(const SqlToken& t, bool negative) {
     Expr e;
     const std::string digits = (negative ? "-" : "") + t.text;
     if (t.text.find_first_not_of("0123456789") == std::string::npos) {
@@ -303,13 +308,14 @@ Expr ExpressionParser::number(const SqlToken& t, bool negative) {
     return e;
 }
 
-void ExpressionParser::guard(int depth) const {
+void Parser::guard(int depth) const {
     if (depth > kMaxDepth) {
-        throw ParseFailure{compileError(191,
-                                        "Some part of your SQL statement is nested too "
-                                        "deeply. Rewrite the query or break it up into "
-                                        "smaller queries.",
-                                        peek().line)};
+        throw ParseFailure{
+            TokenCursor::compileError(191,
+                                      "Some part of your SQL statement is nested too "
+                                      "deeply. Rewrite the query or break it up into "
+                                      "smaller queries.",
+                                      cursor_.peek().line)};
     }
 }
 

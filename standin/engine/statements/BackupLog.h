@@ -1,0 +1,22 @@
+#pragma once
+// BACKUP LOG db WITH TRUNCATE_ONLY | NO_LOG: the log is freed down to its active part, as the
+// shrink batch for 2000 and 2005 asks before DBCC SHRINKFILE. Releases without the TruncateOnly
+// rule (2008 on) refuse it with Msg 155, a compile error: nothing of the batch runs.
+
+#include <string>
+
+namespace standin {
+
+class Parser;
+
+struct BackupLogStatement {
+    std::string database;
+    std::string option;  // TRUNCATE_ONLY or NO_LOG
+};
+
+class BackupLog {
+public:
+    static BackupLogStatement read(Parser& parser);
+};
+
+}  // namespace standin

@@ -1,0 +1,107 @@
+#include "statements/CreateDatabase.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "Parser.h"
+
+namespace standin {
+
+CreateDatabaseStatement CreateDatabase::read(Parser& p) {
+    TokenCursor& c = p.cursor();
+    c.skip();
+    c.expectWord("DATABASE");
+    CreateDatabaseStatement s;
+    s.name = c.name();
+    if (c.acceptWord("ON")) {
+        int group = 1;
+        c.acceptWord("PRIMARY");
+        do {
+            if (c.acceptWord("FILEGROUP")) {
+                c.name();
+                ++group;
+            }
+            FileSpec f = fileSpec(p);
+            f.groupId = group;
+            s.dataFiles.push_back(std::move(f));
+        } while (c.acceptSymbol(","));
+    }
+    if (c.acceptWord("LOG")) {
+        c.expectWord("ON");
+        do {
+            FileSpec f = fileSpec(p);
+            f.groupId = 0;
+            s.logFiles.push_back(std::move(f));
+        } while (c.acceptSymbol(","));
+    }
+    if (c.acceptWord("COLLATE")) c.name();
+    if (c.acceptWord("FOR")) {
+        c.expectWord("ATTACH");
+        s.forAttach = true;
+    }
+    return s;
+}
+
+FileSpec CreateDatabase::fileSpec(Parser& p) {
+    TokenCursor& c = p.cursor();
+    c.expectSymbol("(");
+    FileSpec f;
+    do {
+        const SqlToken& key = c.peek();
+        const bool known = key.isWord("NAME") || key.isWord("FILENAME") || key.isWord("SIZE") ||
+                           key.isWord("MAXSIZE") || key.isWord("FILEGROWTH");
+        if (!known) c.failHere();
+        c.skip();
+        c.expectSymbol("=");
+        if (key.isWord("NAME")) {
+            const SqlToken& v = c.peek();
+            if (v.kind == SqlToken::Kind::String || v.kind == SqlToken::Kind::NString)
+                f.logicalName = c.next().value;
+            else
+                f.logicalName = c.name();
+            f.hasName = true;
+        } else if (key.isWord("FILENAME")) {
+            const SqlToken& v = c.next();
+            if (v.kind != SqlToken::Kind::String && v.kind != SqlToken::Kind::NString) c.failAt(v);
+            f.fileName = v.value;
+            f.hasFileName = true;
+        } else if (key.isWord("SIZE")) {
+            f.sizeKb = sizeValue(p, false, nullptr);
+        } else if (key.isWord("MAXSIZE")) {
+            if (c.acceptWord("UNLIMITED"))
+                f.maxSizeKb = -1;
+            else
+                f.maxSizeKb = sizeValue(p, false, nullptr);
+        } else {
+            f.growth = sizeValue(p, true, &f.growthPercent);
+        }
+    } while (c.acceptSymbol(","));
+    c.expectSymbol(")");
+    return f;
+}
+
+int64_t CreateDatabase::sizeValue(Parser& p, bool allowPercent, bool* percent) {
+    TokenCursor& c = p.cursor();
+    const SqlToken& n = c.next();
+    if (n.kind != SqlToken::Kind::Number ||
+        n.text.find_first_not_of("0123456789") != std::string::npos || n.text.size() > 12)
+        c.failAt(n);
+    int64_t v = std::strtoll(n.text.c_str(), nullptr, 10);
+    int64_t factor = 1024;
+    if (c.acceptWord("KB")) {
+        factor = 1;
+    } else if (c.acceptWord("MB")) {
+        factor = 1024;
+    } else if (c.acceptWord("GB")) {
+        factor = 1024 * 1024;
+    } else if (c.acceptWord("TB")) {
+        factor = int64_t{1024} * 1024 * 1024;
+    } else if (allowPercent && c.acceptSymbol("%")) {
+        *percent = true;
+        return v;
+    }
+    if (v > std::numeric_limits<int64_t>::max() / factor) c.failAt(n);
+    return v * factor;
+}
+
+}  // namespace standin

@@ -1,0 +1,44 @@
+#pragma once
+// CREATE DATABASE name [ON [PRIMARY] (file) [, ...] [, FILEGROUP g (file) ...]] [LOG ON (file)
+// [, ...]] [COLLATE c] [FOR ATTACH], a file being (NAME =, FILENAME =, SIZE =, MAXSIZE =,
+// FILEGROWTH =): what the tests make their databases with.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+class Parser;
+
+struct FileSpec {
+    std::string logicalName;
+    bool hasName = false;
+    std::string fileName;
+    bool hasFileName = false;
+    std::optional<int64_t> sizeKb;
+    std::optional<int64_t> maxSizeKb;  // -1 = UNLIMITED
+    std::optional<int64_t> growth;     // KB, or percent when growthPercent
+    bool growthPercent = false;
+    int groupId = 1;
+};
+
+struct CreateDatabaseStatement {
+    std::string name;
+    std::vector<FileSpec> dataFiles;
+    std::vector<FileSpec> logFiles;
+    bool forAttach = false;
+};
+
+class CreateDatabase {
+public:
+    static CreateDatabaseStatement read(Parser& parser);
+
+private:
+    static FileSpec fileSpec(Parser& parser);
+    // n [KB|MB|GB|TB|%] in kilobytes; megabytes when no unit is given.
+    static int64_t sizeValue(Parser& parser, bool allowPercent, bool* percent);
+};
+
+}  // namespace standin

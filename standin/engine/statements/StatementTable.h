@@ -1,0 +1,20 @@
+#pragma once
+// Every statement that acts on the server, found by the word it starts with. A new statement
+// is a pair of files in this folder (its struct, its reading, its run and its messages), its
+// struct in Ast.h's StatementBody, and its line in each table of StatementTable.cpp.
+
+#include <optional>
+
+#include "Ast.h"
+
+namespace standin {
+
+class Parser;
+
+class StatementTable {
+public:
+    // The statement the next word starts, read; nullopt when no statement here starts with it.
+    static std::optional<StatementBody> read(Parser& parser);
+};
+
+}  // namespace standin

@@ -1,0 +1,29 @@
+#pragma once
+// BEGIN TRAN[SACTION], COMMIT, ROLLBACK and the IF @@TRANCOUNT > 0 COMMIT | ROLLBACK that
+// client libraries send: transactions are counted (@@TRANCOUNT, DONE's INXACT bit) and change
+// nothing else.
+
+namespace standin {
+
+class Parser;
+class TokenCursor;
+
+struct TransactionStatement {
+    enum class Kind { Begin, Commit, Rollback };
+    Kind kind = Kind::Begin;
+    bool onlyIfOpen = false;  // IF @@TRANCOUNT > 0 COMMIT|ROLLBACK
+};
+
+class Transaction {
+public:
+    // BEGIN TRAN[SACTION] [name] is next.
+    static bool atBegin(const TokenCursor& cursor);
+    static TransactionStatement readBegin(Parser& parser);
+    static TransactionStatement readEnd(Parser& parser);
+    // IF @@TRANCOUNT > 0 COMMIT | ROLLBACK is next: it keeps its own reply, its COMMIT or
+    // ROLLBACK always answers.
+    static bool atEndIfOpen(const TokenCursor& cursor);
+    static TransactionStatement readEndIfOpen(Parser& parser);
+};
+
+}  // namespace standin
