@@ -51,6 +51,13 @@ DataFile* Database::file(uint16_t fileId) {
     return nullptr;
 }
 
+const DataFile* Database::file(uint16_t fileId) const {
+    for (const auto& f : files) {
+        if (f->header().fileId == fileId) return f.get();
+    }
+    return nullptr;
+}
+
 Value Instance::now() {
     using namespace std::chrono;
     const int64_t ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -747,101 +754,6 @@ OpResult Instance::setRecovery(Database& db, RecoveryModel model) {
 OpResult Instance::checkpoint(Database& db) {
     if (recoveryOf(db) != RecoveryModel::Simple) return {};
     return truncateLog(db);
-}
-
-const char* Instance::recoveryName(RecoveryModel model) {
-    switch (model) {
-        case RecoveryModel::Simple:
-            return "SIMPLE";
-        case RecoveryModel::BulkLogged:
-            return "BULK_LOGGED";
-        default:
-            return "FULL";
-    }
-}
-
-// ---- system tables --------------------------------------------------------------------------
-
-ResultSet Instance::sysdatabases() const {
-    ResultSet t;
-    t.columns = {
-        {"name", ColType::NVarChar, 128, false},    {"dbid", ColType::SmallInt, 0, false},
-        {"sid", ColType::VarBinary, 85, true},      {"mode", ColType::SmallInt, 0, false},
-        {"status", ColType::Int, 0, false},         {"status2", ColType::Int, 0, false},
-        {"crdate", ColType::DateTime, 0, false},    {"reserved", ColType::DateTime, 0, false},
-        {"category", ColType::Int, 0, false},       {"cmptlevel", ColType::TinyInt, 0, false},
-        {"filename", ColType::NVarChar, 260, true}, {"version", ColType::SmallIntN, 0, true},
-    };
-    std::vector<const Database*> sorted;
-    for (const auto& d : databases_) sorted.push_back(d.get());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
-    for (const Database* d : sorted) {
-        // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
-        // chkpt." (SIMPLE) or 4 "select into/bulkcopy" (BULK_LOGGED), as SQL Server 2000 has it.
-        int status = d->entry.dbid == 2 ? 0 : 16;
-        const RecoveryModel model = recoveryOf(*d);
-        if (model == RecoveryModel::Simple) status |= 8;
-        if (model == RecoveryModel::BulkLogged) status |= 4;
-        if (d->suspect) status |= 256;
-        const uint32_t fileVersion =
-            d->files.empty() ? version().databaseVersion()
-                             : std::max<uint32_t>(d->files.front()->header().version, 539);
-        t.rows.push_back({Value::str(d->entry.name), Value::integer(d->entry.dbid),
-                          Value::bytes(std::string(1, '\x01')), Value::integer(0),
-                          Value::integer(status), Value::integer(1090519040),
-                          Value::dateTime(d->entry.createdDays, d->entry.createdTicks),
-                          Value::dateTime(0, 0), Value::integer(0),
-                          Value::integer(version().compatibilityLevel()),
-                          Value::str(d->entry.primaryPath), Value::integer(fileVersion)});
-    }
-    return t;
-}
-
-ResultSet Instance::fileRows(Database& db, bool alt) const {
-    ResultSet t;
-    t.columns = {{"fileid", ColType::SmallInt, 0, false}, {"groupid", ColType::SmallInt, 0, false},
-                 {"size", ColType::Int, 0, false},        {"maxsize", ColType::Int, 0, false},
-                 {"growth", ColType::Int, 0, false},      {"status", ColType::Int, 0, false},
-                 {"perf", ColType::Int, 0, false}};
-    if (alt) t.columns.push_back({"dbid", ColType::SmallInt, 0, false});
-    // SQL Server 2000's tables pad the names; the 2005 compatibility views give sysname and
-    // nvarchar(260).
-    const ColType text =
-        version().has(ReleaseRule::SysfilesNVarChar) ? ColType::NVarChar : ColType::NChar;
-    t.columns.push_back({"name", text, 128, false});
-    t.columns.push_back({"filename", text, 260, false});
-    DataFile* primary = db.primary();
-    if (!primary) return t;
-    for (const FileTableEntry& e : primary->header().fileTable) {
-        DataFile* f = db.file(e.fileId);
-        std::vector<Value> row = {Value::integer(e.fileId),
-                                  Value::integer(e.groupId),
-                                  Value::integer(f ? f->sizePages() : e.sizePages),
-                                  Value::integer(e.maxSizePages),
-                                  Value::integer(e.growth),
-                                  Value::integer(fileStatus(e, true)),
-                                  Value::integer(0)};
-        if (alt) row.push_back(Value::integer(db.entry.dbid));
-        row.push_back(Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)));
-        row.push_back(Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars)));
-        t.rows.push_back(std::move(row));
-    }
-    return t;
-}
-
-ResultSet Instance::sysfiles(Database& db) const {
-    return fileRows(db, false);
-}
-
-ResultSet Instance::sysaltfiles() const {
-    ResultSet all;
-    for (const auto& d : databases_) {
-        ResultSet part = fileRows(*d, true);
-        if (all.columns.empty()) all.columns = part.columns;
-        for (auto& row : part.rows) all.rows.push_back(std::move(row));
-    }
-    return all;
 }
 
 }  // namespace standin

@@ -28,7 +28,9 @@ struct Database {
     std::vector<std::unique_ptr<DataFile>> files;  // files[0] is the primary
 
     DataFile* primary() { return files.empty() ? nullptr : files.front().get(); }
+    const DataFile* primary() const { return files.empty() ? nullptr : files.front().get(); }
     DataFile* file(uint16_t fileId);
+    const DataFile* file(uint16_t fileId) const;
     const std::string& name() const { return entry.name; }
 };
 
@@ -82,11 +84,6 @@ public:
     OpResult setRecovery(Database& db, RecoveryModel model);
     // CHECKPOINT: under the SIMPLE model the inactive part of the log is freed.
     OpResult checkpoint(Database& db);
-    static const char* recoveryName(RecoveryModel model);
-
-    ResultSet sysdatabases() const;
-    ResultSet sysfiles(Database& db) const;
-    ResultSet sysaltfiles() const;
 
     static Value now();  // the current time as a datetime value
     static DatabaseId newDatabaseId();
@@ -113,7 +110,6 @@ private:
     OpResult holdPlannedFiles(const AttachPlan& plan, Database& db);
     OpResult createPlannedLog(const AttachPlan& plan, Database& db);
     void upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const;
-    ResultSet fileRows(Database& db, bool alt) const;
 
     std::filesystem::path dataDir_;
     ServerOptions options_;

@@ -31,16 +31,6 @@ Message Messages::cannotOpenLoginDatabase(const ServerVersion& v, const std::str
     return error(4060, 11, 1, "Cannot open database requested in login '" + db + "'. Login fails.");
 }
 
-Message Messages::changedDatabase(const std::string& db) {
-    return info(5701, "Changed database context to '" + db + "'.");
-}
-
-Message Messages::dbccCompleted() {
-    return info(2528,
-                "DBCC execution completed. If DBCC printed error messages, contact your system "
-                "administrator.");
-}
-
 Message Messages::noSuchDatabase(const ServerVersion& v, const std::string& db) {
     if (v.has(ReleaseRule::Messages2005)) {
         return error(
@@ -63,10 +53,6 @@ Message Messages::unavailable(const ServerVersion& v, const std::string& db) {
     return error(
         945, 14, 2,
         "Database '" + db + "' cannot be opened because some of the files could not be activated.");
-}
-
-Message Messages::procedureNotFound(const std::string& proc) {
-    return error(2812, 16, 62, "Could not find stored procedure '" + proc + "'.");
 }
 
 std::string Messages::windowsErrorText(int windowsError) {

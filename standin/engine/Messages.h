@@ -19,11 +19,8 @@ public:
 
     static Message loginFailed(const std::string& user);
     static Message cannotOpenLoginDatabase(const ServerVersion& v, const std::string& db);
-    static Message changedDatabase(const std::string& db);
-    static Message dbccCompleted();
     static Message noSuchDatabase(const ServerVersion& v, const std::string& db);  // 911
     static Message unavailable(const ServerVersion& v, const std::string& db);     // 945
-    static Message procedureNotFound(const std::string& proc);
 
     // A file the server could not open, with the Windows error a real server reports for it
     // (2 not found, 3 no such folder, 5 access denied, 32 in use): 5105 on SQL Server 2000,

@@ -2,6 +2,7 @@
 // What one statement sends back: its tokens, and whether its error ends the batch.
 
 #include <utility>
+#include <vector>
 
 #include "Reply.h"
 
@@ -17,6 +18,13 @@ struct Outcome {
         d.rowCount = count;
         d.curCmd = cmd;
         return d;
+    }
+    // Messages sent on the statement's line.
+    void addMessages(const std::vector<Message>& messages, uint16_t line) {
+        for (Message m : messages) {
+            m.line = line;
+            tokens.push_back(std::move(m));
+        }
     }
     // The error, then DONE with the ERROR bit.
     static Outcome failed(Message m, uint16_t line, bool abort = false) {

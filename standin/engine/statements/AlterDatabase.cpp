@@ -1,6 +1,9 @@
 #include "statements/AlterDatabase.h"
 
+#include "Instance.h"
+#include "Messages.h"
 #include "Parser.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -18,6 +21,33 @@ AlterDatabaseStatement AlterDatabase::read(Parser& p) {
     if (a.recovery.empty()) c.failHere();
     if (c.acceptWord("WITH")) termination(p);
     return a;
+}
+
+Outcome AlterDatabase::run(const AlterDatabaseStatement& a, StatementContext& c) {
+    const bool modern = c.version().has(ReleaseRule::Messages2005);
+    Database* db = c.instance.find(a.database);
+    OpResult r;
+    if (!db && modern) {
+        r.fail(Messages::error(5011, 14, 5,
+                               "User does not have permission to alter database '" + a.database +
+                                   "', the database does not exist, or the database is not in a "
+                                   "state that allows access checks."));
+    } else if (!db) {
+        r.fail(Messages::noSuchDatabase(c.version(), a.database));
+    } else if (db->entry.dbid == 2) {
+        r.fail(
+            Messages::error(5058, 16, 1, "Option 'RECOVERY' cannot be set in database 'tempdb'."));
+    } else if (db->suspect) {
+        r.fail(Messages::unavailable(c.version(), db->name()));
+    } else {
+        const RecoveryModel model = a.recovery == "SIMPLE"        ? RecoveryModel::Simple
+                                    : a.recovery == "BULK_LOGGED" ? RecoveryModel::BulkLogged
+                                                                  : RecoveryModel::Full;
+        r = c.instance.setRecovery(*db, model);
+    }
+    if (!r.ok && modern)
+        r.messages.push_back(Messages::error(5069, 16, 1, "ALTER DATABASE statement failed."));
+    return c.reply(r);
 }
 
 void AlterDatabase::termination(Parser& p) {

@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct AlterDatabaseStatement {
     std::string database;
@@ -17,6 +20,9 @@ struct AlterDatabaseStatement {
 class AlterDatabase {
 public:
     static AlterDatabaseStatement read(Parser& parser);
+    // An unknown database is 911 (5011 with the 2005 messages), tempdb's model cannot change
+    // (5058); with the 2005 messages every refusal ends in 5069.
+    static Outcome run(const AlterDatabaseStatement& alter, StatementContext& context);
 
 private:
     // WITH NO_WAIT | ROLLBACK IMMEDIATE | ROLLBACK AFTER n [SECONDS]

@@ -1,6 +1,9 @@
 #include "statements/BackupLog.h"
 
+#include "Instance.h"
+#include "Messages.h"
 #include "Parser.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -24,6 +27,24 @@ BackupLogStatement BackupLog::read(Parser& p) {
             155, "'" + option.text + "' is not a recognized BACKUP option.", option.line)};
     }
     return b;
+}
+
+Outcome BackupLog::run(const BackupLogStatement& b, StatementContext& c) {
+    Message refusal;
+    Database* db = c.usableDatabase(b.database, refusal);
+    if (db && db->entry.dbid == 1) {
+        db = nullptr;
+        refusal = Messages::error(
+            4212, 16, 1,
+            "Cannot back up the log of the master database. Use BACKUP DATABASE instead.");
+    } else if (db && db->entry.dbid == 2) {
+        db = nullptr;
+        refusal = Messages::error(
+            3147, 16, 1, "Backup and restore operations are not allowed on database tempdb.");
+    }
+    if (db) return c.reply(c.instance.truncateLog(*db));
+    return c.reply(OpResult::failure(
+        refusal, Messages::error(3013, 16, 1, "BACKUP LOG is terminating abnormally.")));
 }
 
 }  // namespace standin

@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct BackupLogStatement {
     std::string database;
@@ -17,6 +20,9 @@ struct BackupLogStatement {
 class BackupLog {
 public:
     static BackupLogStatement read(Parser& parser);
+    // master (4212), tempdb (3147), an unknown database (911) or one whose files could not be
+    // opened (945) are refused, each followed by 3013.
+    static Outcome run(const BackupLogStatement& backup, StatementContext& context);
 };
 
 }  // namespace standin

@@ -1,6 +1,9 @@
 #include "statements/Checkpoint.h"
 
+#include "Instance.h"
 #include "Parser.h"
+#include "Sessions.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -9,6 +12,13 @@ CheckpointStatement Checkpoint::read(Parser& p) {
     c.skip();
     if (c.peek().kind == SqlToken::Kind::Number) c.skip();  // the duration
     return {};
+}
+
+Outcome Checkpoint::run(const CheckpointStatement&, StatementContext& c) {
+    Message err;
+    Database* db = c.usableDatabase(c.session.database, err);
+    if (!db) return c.failed(err);
+    return c.reply(c.instance.checkpoint(*db));
 }
 
 }  // namespace standin

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <limits>
 
+#include "Instance.h"
 #include "Parser.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -40,6 +42,10 @@ CreateDatabaseStatement CreateDatabase::read(Parser& p) {
         s.forAttach = true;
     }
     return s;
+}
+
+Outcome CreateDatabase::run(const CreateDatabaseStatement& s, StatementContext& c) {
+    return c.reply(c.instance.createDatabase(s));
 }
 
 FileSpec CreateDatabase::fileSpec(Parser& p) {

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct FileSpec {
     std::string logicalName;
@@ -34,6 +37,7 @@ struct CreateDatabaseStatement {
 class CreateDatabase {
 public:
     static CreateDatabaseStatement read(Parser& parser);
+    static Outcome run(const CreateDatabaseStatement& create, StatementContext& context);
 
 private:
     static FileSpec fileSpec(Parser& parser);

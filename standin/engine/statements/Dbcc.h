@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "Expr.h"
+#include "Outcome.h"
 
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct DbccStatement {
     std::string command;  // upper case
@@ -22,6 +24,13 @@ struct DbccStatement {
 class Dbcc {
 public:
     static DbccStatement read(Parser& parser);
+    // Arguments given as @variables take their values first; then the command runs.
+    static Outcome run(const DbccStatement& dbcc, StatementContext& context);
+
+    // What the commands share: 2526 for what the server does not take, and a result's shape
+    // (its rows, DONE with the count, 2528 unless WITH NO_INFOMSGS, DONE).
+    static Message incorrect();
+    static Outcome result(ResultSet rows, bool infoMessages, uint16_t line);
 };
 
 }  // namespace standin

@@ -4,9 +4,20 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "Instance.h"
 #include "Parser.h"
+#include "SelectRunner.h"
+#include "Sessions.h"
+#include "statements/StatementContext.h"
+#include "statements/SystemTables.h"
 
 namespace standin {
+
+namespace {
+
+constexpr uint16_t kCmdSelect = 0xC1;
+
+}  // namespace
 
 SelectStatement Select::read(Parser& p) {
     TokenCursor& c = p.cursor();
@@ -39,6 +50,21 @@ SelectStatement Select::read(Parser& p) {
     }
     if (c.acceptWord("ORDER")) orderBy(p, s);
     return s;
+}
+
+Outcome Select::run(const SelectStatement& s, StatementContext& c) {
+    EvalContext eval = c.eval;
+    eval.table = [&c](const ObjectName& name, Message& err) {
+        return SystemTables::find(c.instance, name, c.session.database, err);
+    };
+    ResultSet rs;
+    Message err;
+    if (!SelectRunner::run(s, eval, rs, err)) return c.failed(err, true);
+    Outcome out;
+    const uint32_t n = static_cast<uint32_t>(rs.rows.size());
+    if (!s.assigns) out.tokens.push_back(std::move(rs));
+    out.tokens.push_back(Outcome::done(c.session.nocount ? DoneFinal : DoneCount, n, kCmdSelect));
+    return out;
 }
 
 SelectItem Select::item(Parser& p) {

@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "Expr.h"
+#include "Outcome.h"
 
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct SelectItem {
     bool star = false;
@@ -41,6 +43,9 @@ struct SelectStatement {
 class Select {
 public:
     static SelectStatement read(Parser& parser);
+    // Its rows and DONE(COUNT) (no count with SET NOCOUNT ON); an assigning SELECT sends no rows.
+    // Every error ends the batch.
+    static Outcome run(const SelectStatement& select, StatementContext& context);
 
 private:
     static SelectItem item(Parser& parser);

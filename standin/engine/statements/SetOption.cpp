@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Parser.h"
+#include "Sessions.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -80,6 +82,15 @@ SetStatement SetOption::read(Parser& p) {
         c.failHere();
     }
     return s;
+}
+
+Outcome SetOption::run(const SetStatement& s, StatementContext& c) {
+    for (const std::string& o : s.options) {
+        if (o == "NOCOUNT") c.session.nocount = s.value == "ON";
+    }
+    Outcome out;
+    out.tokens.push_back(Outcome::done());
+    return out;
 }
 
 // SET TRANSACTION ISOLATION LEVEL ...

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct SetStatement {
     std::vector<std::string> options;  // upper case
@@ -17,6 +20,7 @@ struct SetStatement {
 class SetOption {
 public:
     static SetStatement read(Parser& parser);
+    static Outcome run(const SetStatement& set, StatementContext& context);
 
 private:
     static SetStatement isolation(Parser& parser);

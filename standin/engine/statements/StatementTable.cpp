@@ -1,6 +1,8 @@
 #include "statements/StatementTable.h"
 
+#include "Messages.h"
 #include "Parser.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -39,6 +41,20 @@ std::optional<StatementBody> StatementTable::read(Parser& parser) {
         if (first.isWord(r.word)) return r.read(parser);
     }
     return std::nullopt;
+}
+
+Outcome StatementTable::run(const StatementBody& body, StatementContext& c) {
+    if (auto* s = std::get_if<SelectStatement>(&body)) return Select::run(*s, c);
+    if (auto* s = std::get_if<SetStatement>(&body)) return SetOption::run(*s, c);
+    if (auto* s = std::get_if<UseStatement>(&body)) return Use::run(*s, c);
+    if (auto* s = std::get_if<TransactionStatement>(&body)) return Transaction::run(*s, c);
+    if (auto* s = std::get_if<CreateDatabaseStatement>(&body)) return CreateDatabase::run(*s, c);
+    if (auto* s = std::get_if<ExecStatement>(&body)) return ProcedureCall::run(*s, c);
+    if (auto* s = std::get_if<DbccStatement>(&body)) return Dbcc::run(*s, c);
+    if (auto* s = std::get_if<BackupLogStatement>(&body)) return BackupLog::run(*s, c);
+    if (auto* s = std::get_if<AlterDatabaseStatement>(&body)) return AlterDatabase::run(*s, c);
+    if (auto* s = std::get_if<CheckpointStatement>(&body)) return Checkpoint::run(*s, c);
+    return c.failed(Messages::error(102, 15, 1, "Incorrect syntax."));
 }
 
 }  // namespace standin

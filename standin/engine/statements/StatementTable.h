@@ -6,15 +6,19 @@
 #include <optional>
 
 #include "Ast.h"
+#include "Outcome.h"
 
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 class StatementTable {
 public:
     // The statement the next word starts, read; nullopt when no statement here starts with it.
     static std::optional<StatementBody> read(Parser& parser);
+    // Runs a statement read here (the batch runner runs the procedural ones).
+    static Outcome run(const StatementBody& statement, StatementContext& context);
 };
 
 }  // namespace standin

@@ -1,6 +1,9 @@
 #include "statements/Transaction.h"
 
+#include "Messages.h"
 #include "Parser.h"
+#include "Sessions.h"
+#include "statements/StatementContext.h"
 
 namespace standin {
 
@@ -37,6 +40,24 @@ TransactionStatement Transaction::readEndIfOpen(Parser& p) {
     TransactionStatement ts = readEnd(p);
     ts.onlyIfOpen = true;
     return ts;
+}
+
+Outcome Transaction::run(const TransactionStatement& t, StatementContext& c) {
+    int& open = c.session.trancount;
+    if (t.kind == TransactionStatement::Kind::Begin) {
+        ++open;
+    } else if (open > 0) {
+        open = t.kind == TransactionStatement::Kind::Commit ? open - 1 : 0;
+    } else if (!t.onlyIfOpen) {
+        const bool commit = t.kind == TransactionStatement::Kind::Commit;
+        return c.failed(
+            Messages::error(commit ? 3902 : 3903, 16, 1,
+                            std::string("The ") + (commit ? "COMMIT" : "ROLLBACK") +
+                                " TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+    }
+    Outcome out;
+    out.tokens.push_back(Outcome::done());
+    return out;
 }
 
 }  // namespace standin

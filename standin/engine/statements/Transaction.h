@@ -3,10 +3,13 @@
 // client libraries send: transactions are counted (@@TRANCOUNT, DONE's INXACT bit) and change
 // nothing else.
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
 class TokenCursor;
+struct StatementContext;
 
 struct TransactionStatement {
     enum class Kind { Begin, Commit, Rollback };
@@ -24,6 +27,8 @@ public:
     // ROLLBACK always answers.
     static bool atEndIfOpen(const TokenCursor& cursor);
     static TransactionStatement readEndIfOpen(Parser& parser);
+    // COMMIT or ROLLBACK with none open: 3902, 3903 (not for IF @@TRANCOUNT > 0 ...).
+    static Outcome run(const TransactionStatement& transaction, StatementContext& context);
 };
 
 }  // namespace standin

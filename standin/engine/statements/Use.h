@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include "Outcome.h"
+
 namespace standin {
 
 class Parser;
+struct StatementContext;
 
 struct UseStatement {
     std::string database;
@@ -15,6 +18,7 @@ struct UseStatement {
 class Use {
 public:
     static UseStatement read(Parser& parser);
+    static Outcome run(const UseStatement& use, StatementContext& context);
 };
 
 }  // namespace standin

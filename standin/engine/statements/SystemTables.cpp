@@ -1,0 +1,120 @@
+#include "statements/SystemTables.h"
+
+#include <algorithm>
+
+#include "Collation.h"
+#include "FilePaths.h"
+#include "Instance.h"
+#include "Messages.h"
+
+namespace standin {
+
+std::optional<ResultSet> SystemTables::find(const Instance& instance, const ObjectName& o,
+                                            const std::string& currentDatabase, Message& err) {
+    const std::string dbName = o.database.empty() ? currentDatabase : o.database;
+    const bool ownerOk = o.owner.empty() || Collation::equal(o.owner, "dbo");
+    const Database* d = instance.find(dbName);
+    if (ownerOk && d) {
+        const bool inMaster = d->entry.dbid == 1;
+        if (inMaster && Collation::equal(o.object, "sysdatabases")) return sysdatabases(instance);
+        if (inMaster && Collation::equal(o.object, "sysaltfiles")) return sysaltfiles(instance);
+        if (Collation::equal(o.object, "sysfiles")) {
+            if (d->suspect) {
+                err = Messages::unavailable(instance.version(), d->name());
+                return std::nullopt;
+            }
+            return sysfiles(instance, *d);
+        }
+    }
+    err = Messages::error(208, 16, 1, "Invalid object name '" + o.written + "'.");
+    return std::nullopt;
+}
+
+int32_t SystemTables::fileStatus(const FileTableEntry& e, bool withGrowthBit) {
+    int32_t s = e.kind == FileKind::Log ? 0x42 : 0x2;
+    if (withGrowthBit && e.growthPercent) s |= 0x100000;
+    return s;
+}
+
+ResultSet SystemTables::sysdatabases(const Instance& instance) {
+    ResultSet t;
+    t.columns = {
+        {"name", ColType::NVarChar, 128, false},    {"dbid", ColType::SmallInt, 0, false},
+        {"sid", ColType::VarBinary, 85, true},      {"mode", ColType::SmallInt, 0, false},
+        {"status", ColType::Int, 0, false},         {"status2", ColType::Int, 0, false},
+        {"crdate", ColType::DateTime, 0, false},    {"reserved", ColType::DateTime, 0, false},
+        {"category", ColType::Int, 0, false},       {"cmptlevel", ColType::TinyInt, 0, false},
+        {"filename", ColType::NVarChar, 260, true}, {"version", ColType::SmallIntN, 0, true},
+    };
+    std::vector<const Database*> sorted;
+    for (const auto& d : instance.databases()) sorted.push_back(d.get());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    const ServerVersion& v = instance.version();
+    for (const Database* d : sorted) {
+        // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
+        // chkpt." (SIMPLE) or 4 "select into/bulkcopy" (BULK_LOGGED), as SQL Server 2000 has it.
+        int status = d->entry.dbid == 2 ? 0 : 16;
+        const RecoveryModel model = instance.recoveryOf(*d);
+        if (model == RecoveryModel::Simple) status |= 8;
+        if (model == RecoveryModel::BulkLogged) status |= 4;
+        if (d->suspect) status |= 256;
+        const uint32_t fileVersion =
+            d->files.empty() ? v.databaseVersion()
+                             : std::max<uint32_t>(d->files.front()->header().version, 539);
+        t.rows.push_back({Value::str(d->entry.name), Value::integer(d->entry.dbid),
+                          Value::bytes(std::string(1, '\x01')), Value::integer(0),
+                          Value::integer(status), Value::integer(1090519040),
+                          Value::dateTime(d->entry.createdDays, d->entry.createdTicks),
+                          Value::dateTime(0, 0), Value::integer(0),
+                          Value::integer(v.compatibilityLevel()), Value::str(d->entry.primaryPath),
+                          Value::integer(fileVersion)});
+    }
+    return t;
+}
+
+ResultSet SystemTables::fileRows(const Instance& instance, const Database& db, bool withDbid) {
+    ResultSet t;
+    t.columns = {{"fileid", ColType::SmallInt, 0, false}, {"groupid", ColType::SmallInt, 0, false},
+                 {"size", ColType::Int, 0, false},        {"maxsize", ColType::Int, 0, false},
+                 {"growth", ColType::Int, 0, false},      {"status", ColType::Int, 0, false},
+                 {"perf", ColType::Int, 0, false}};
+    if (withDbid) t.columns.push_back({"dbid", ColType::SmallInt, 0, false});
+    const ColType text =
+        instance.version().has(ReleaseRule::SysfilesNVarChar) ? ColType::NVarChar : ColType::NChar;
+    t.columns.push_back({"name", text, 128, false});
+    t.columns.push_back({"filename", text, 260, false});
+    const DataFile* primary = db.primary();
+    if (!primary) return t;
+    for (const FileTableEntry& e : primary->header().fileTable) {
+        const DataFile* f = db.file(e.fileId);
+        std::vector<Value> row = {Value::integer(e.fileId),
+                                  Value::integer(e.groupId),
+                                  Value::integer(f ? f->sizePages() : e.sizePages),
+                                  Value::integer(e.maxSizePages),
+                                  Value::integer(e.growth),
+                                  Value::integer(fileStatus(e, true)),
+                                  Value::integer(0)};
+        if (withDbid) row.push_back(Value::integer(db.entry.dbid));
+        row.push_back(Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)));
+        row.push_back(Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars)));
+        t.rows.push_back(std::move(row));
+    }
+    return t;
+}
+
+ResultSet SystemTables::sysfiles(const Instance& instance, const Database& db) {
+    return fileRows(instance, db, false);
+}
+
+ResultSet SystemTables::sysaltfiles(const Instance& instance) {
+    ResultSet all;
+    for (const auto& d : instance.databases()) {
+        ResultSet part = fileRows(instance, *d, true);
+        if (all.columns.empty()) all.columns = part.columns;
+        for (auto& row : part.rows) all.rows.push_back(std::move(row));
+    }
+    return all;
+}
+
+}  // namespace standin
