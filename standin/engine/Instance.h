@@ -1,18 +1,14 @@
 #pragma once
-// The stand-in's databases: the catalog, the files each attached database holds, and the
-// operations that change them (create, attach, detach, shrink, log truncation).
+// The stand-in's databases: the catalog and the files each attached database holds. The
+// statements in statements/ change them (create, attach, detach, shrink, log truncation).
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "Ast.h"
-#include "AttachPlanner.h"
 #include "Catalog.h"
-#include "CreatePlanner.h"
 #include "DataFile.h"
 #include "FileAccess.h"
 #include "OpResult.h"
@@ -54,36 +50,21 @@ public:
     // The dbid the next database to be listed would get.
     int nextDbid() const { return freeDbid(); }
 
-    // CREATE DATABASE: checkNewName, CreatePlanner::plan, commitCreate.
-    OpResult createDatabase(const CreateDatabaseStatement& create);
-    // Attaches the database whose primary is paths[0]; files of the primary's file table that
-    // are not named are looked for at their recorded paths. A missing log is rebuilt beside
-    // the primary when the database was cleanly detached. Steps: checkNewName,
-    // AttachPlanner::plan, commitAttach.
-    OpResult attach(const std::string& name, std::vector<std::string> paths);
-
     // The name of a database to be made: not empty, not too long, not taken (1038, 103, 1801).
     OpResult checkNewName(const std::string& name) const;
-    // Makes the planned files and records the database; nothing is left behind on failure.
-    OpResult commitCreate(const CreatePlan& plan);
-    // Holds the planned files, makes the new log if one is planned, rewrites the headers
-    // (the primary last) and records the database.
-    OpResult commitAttach(const AttachPlan& plan);
-    OpResult detach(const std::string& name, const std::function<bool(const Database&)>& inUse,
-                    const std::string& procName);
-    OpResult checkPrimaryFile(const std::string& path, int64_t option, ResultSet& out);
-    OpResult shrinkFile(Database& db, const ArgValue& file, std::optional<int64_t> targetMb,
-                        bool truncate, ResultSet& out);
-    OpResult truncateLog(Database& db);
+    // Lists an opened database under a new dbid and today's date, and saves the catalog.
+    // Gives the database back when the catalog cannot be saved.
+    std::unique_ptr<Database> registerDatabase(std::unique_ptr<Database> db,
+                                               const std::string& name,
+                                               const std::string& primaryPath, std::string& error);
+    // Takes the database off the list and saves the catalog; false, with the database listed
+    // again, when the catalog cannot be saved. The database is gone when this returns true.
+    bool forget(Database& db, std::string& error);
+    const std::filesystem::path& catalogFile() const { return catalog_.file(); }
 
     // The recovery model recorded in the primary, or the server's default for the database:
     // SIMPLE for master, tempdb and msdb, FULL for model and for user databases (as model).
     RecoveryModel recoveryOf(const Database& db) const;
-    // ALTER DATABASE ... SET RECOVERY: recorded in the primary's header, so it travels with the
-    // file through detach and attach.
-    OpResult setRecovery(Database& db, RecoveryModel model);
-    // CHECKPOINT: under the SIMPLE model the inactive part of the log is freed.
-    OpResult checkpoint(Database& db);
 
     static Value now();  // the current time as a datetime value
     static DatabaseId newDatabaseId();
@@ -102,14 +83,6 @@ private:
     void createSystemDatabase(const CatalogEntry& entry, const std::string& dataLogical,
                               const std::string& logFile, const std::string& logLogical);
     int freeDbid() const;
-    // Lists an opened database under a new dbid and today's date, and saves the catalog.
-    // Gives the database back when the catalog cannot be saved.
-    std::unique_ptr<Database> registerDatabase(std::unique_ptr<Database> db,
-                                               const std::string& name,
-                                               const std::string& primaryPath, std::string& error);
-    OpResult holdPlannedFiles(const AttachPlan& plan, Database& db);
-    OpResult createPlannedLog(const AttachPlan& plan, Database& db);
-    void upgrade(const AttachPlan& plan, Database& db, OpResult& notes) const;
 
     std::filesystem::path dataDir_;
     ServerOptions options_;

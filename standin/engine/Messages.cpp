@@ -164,35 +164,6 @@ Message Messages::badFileName(const std::string& path) {
         path, "123(The filename, directory name, or volume label syntax is incorrect.)");
 }
 
-Message Messages::noSuchDatabaseToDetach(const ServerVersion& v, const std::string& db,
-                                         const std::string& proc) {
-    const std::string hint = v.has(ReleaseRule::Messages2005)
-                                 ? "Supply a valid database name. To see available databases, "
-                                   "use sys.databases."
-                                 : "Use sp_helpdb to show available databases.";
-    return error(15010, 16, 1, "The database '" + db + "' does not exist. " + hint, proc);
-}
-
-Message Messages::shrinkSerialized(const ServerVersion& v) {
-    if (v.has(ReleaseRule::Messages2019)) {
-        return error(3023, 16, 2,
-                     "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and "
-                     "encryption changes on a database must be serialized. Reissue the statement "
-                     "after the current backup or file manipulation operation is completed.");
-    }
-    if (v.has(ReleaseRule::Messages2005)) {
-        return error(3023, 16, 2,
-                     "Backup and file manipulation operations (such as ALTER DATABASE ADD FILE) on "
-                     "a database must be serialized. Reissue the statement after the current "
-                     "backup or file manipulation operation is completed.");
-    }
-    return error(3023, 16, 2,
-                 "Backup, CHECKALLOC, bulk copy, SELECT INTO, and file manipulation (such as "
-                 "CREATE FILE) operations on a database must be serialized. Reissue the statement "
-                 "after the current backup, CHECKALLOC, or file manipulation operation is "
-                 "completed.");
-}
-
 Message Messages::conversionFailed(const ServerVersion& v, const std::string& text,
                                    const std::string& type) {
     if (v.has(ReleaseRule::Messages2005)) {

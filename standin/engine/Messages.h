@@ -46,10 +46,6 @@ public:
     static Message badFileName(const std::string& path);
     // The text a Windows server gives for an operating system error: "5(Access is denied.)".
     static std::string windowsErrorText(int windowsError);
-    static Message noSuchDatabaseToDetach(const ServerVersion& v, const std::string& db,
-                                          const std::string& proc);  // 15010
-    // 3023: a file operation met a backup or another file operation (a shrink that fails).
-    static Message shrinkSerialized(const ServerVersion& v);
     // 245: text that is not a number of the type (int, smallint, ...).
     static Message conversionFailed(const ServerVersion& v, const std::string& text,
                                     const std::string& type = "int");

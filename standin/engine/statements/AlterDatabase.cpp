@@ -43,11 +43,25 @@ Outcome AlterDatabase::run(const AlterDatabaseStatement& a, StatementContext& c)
         const RecoveryModel model = a.recovery == "SIMPLE"        ? RecoveryModel::Simple
                                     : a.recovery == "BULK_LOGGED" ? RecoveryModel::BulkLogged
                                                                   : RecoveryModel::Full;
-        r = c.instance.setRecovery(*db, model);
+        r = setRecovery(*db, model);
     }
     if (!r.ok && modern)
         r.messages.push_back(Messages::error(5069, 16, 1, "ALTER DATABASE statement failed."));
     return c.reply(r);
+}
+
+OpResult AlterDatabase::setRecovery(Database& db, RecoveryModel model) {
+    OpResult r;
+    DataFile* primary = db.primary();
+    if (!primary) return r;
+    const RecoveryModel before = primary->header().recovery;
+    primary->header().recovery = model;
+    std::string err;
+    if (!primary->writeHeader(err)) {
+        primary->header().recovery = before;
+        r.fail(Messages::createFileError(primary->path().string(), err));
+    }
+    return r;
 }
 
 void AlterDatabase::termination(Parser& p) {

@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "DataFile.h"
+#include "OpResult.h"
 #include "Outcome.h"
 
 namespace standin {
 
 class Parser;
+struct Database;
 struct StatementContext;
 
 struct AlterDatabaseStatement {
@@ -25,6 +28,8 @@ public:
     static Outcome run(const AlterDatabaseStatement& alter, StatementContext& context);
 
 private:
+    // Recorded in the primary's header.
+    static OpResult setRecovery(Database& db, RecoveryModel model);
     // WITH NO_WAIT | ROLLBACK IMMEDIATE | ROLLBACK AFTER n [SECONDS]
     static void termination(Parser& parser);
 };

@@ -14,17 +14,30 @@
 namespace standin {
 
 class Instance;
+class ServerVersion;
+struct AttachPlan;
+struct Database;
 
 class Attach {
 public:
     static Procedure procedure();
     // Attaches the database whose primary is paths[0]; files of the primary's file table that
-    // are not named are looked for at their recorded paths.
+    // are not named are looked for at their recorded paths. The name is checked, then
+    // AttachPlanner plans, then commit holds and records.
     static OpResult attach(Instance& instance, const std::string& name,
                            std::vector<std::string> paths);
 
+    // Holds the planned files, makes the new log if one is planned, rewrites the headers
+    // (the primary last) and records the database.
+    static OpResult commit(Instance& instance, const AttachPlan& plan);
+
 private:
     static OpResult run(StatementContext& context, const ProcedureArgs& args);
+    static OpResult holdFiles(Instance& instance, const AttachPlan& plan, Database& db);
+    static OpResult createLog(Instance& instance, const AttachPlan& plan, Database& db);
+    // Files of an older release take this release's version, as the server converts them.
+    static void upgrade(const ServerVersion& version, const AttachPlan& plan, Database& db,
+                        OpResult& notes);
 };
 
 }  // namespace standin

@@ -42,9 +42,27 @@ Outcome BackupLog::run(const BackupLogStatement& b, StatementContext& c) {
         refusal = Messages::error(
             3147, 16, 1, "Backup and restore operations are not allowed on database tempdb.");
     }
-    if (db) return c.reply(c.instance.truncateLog(*db));
+    if (db) return c.reply(truncateLog(*db));
     return c.reply(OpResult::failure(
         refusal, Messages::error(3013, 16, 1, "BACKUP LOG is terminating abnormally.")));
+}
+
+OpResult BackupLog::truncateLog(Database& db) {
+    OpResult r;
+    DataFile* primary = db.primary();
+    std::string err;
+    for (auto& f : db.files) {
+        if (f->header().kind != FileKind::Log) continue;
+        f->header().usedPages = Instance::kLogMinimumPages;
+        f->writeHeader(err);
+        if (primary) {
+            for (FileTableEntry& e : primary->header().fileTable) {
+                if (e.fileId == f->header().fileId) e.usedPages = Instance::kLogMinimumPages;
+            }
+        }
+    }
+    if (primary) primary->writeHeader(err);
+    return r;
 }
 
 }  // namespace standin

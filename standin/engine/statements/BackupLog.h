@@ -5,11 +5,13 @@
 
 #include <string>
 
+#include "OpResult.h"
 #include "Outcome.h"
 
 namespace standin {
 
 class Parser;
+struct Database;
 struct StatementContext;
 
 struct BackupLogStatement {
@@ -23,6 +25,8 @@ public:
     // master (4212), tempdb (3147), an unknown database (911) or one whose files could not be
     // opened (945) are refused, each followed by 3013.
     static Outcome run(const BackupLogStatement& backup, StatementContext& context);
+    // Frees every log of the database down to its active part (also CHECKPOINT under SIMPLE).
+    static OpResult truncateLog(Database& db);
 };
 
 }  // namespace standin

@@ -14,11 +14,17 @@ namespace standin {
 
 class Instance;
 struct DbccStatement;
+struct FileHeader;
 struct StatementContext;
 
 class CheckPrimaryFile {
 public:
     static Outcome run(const DbccStatement& dbcc, StatementContext& context, bool infoMessages);
+
+private:
+    static OpResult inspect(const Instance& instance, const std::string& path, int64_t option,
+                            ResultSet& out);
+    static void fileTable(const FileHeader& header, bool withSizes, ResultSet& out);
 };
 
 }  // namespace standin

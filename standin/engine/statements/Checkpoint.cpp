@@ -3,6 +3,7 @@
 #include "Instance.h"
 #include "Parser.h"
 #include "Sessions.h"
+#include "statements/BackupLog.h"
 #include "statements/StatementContext.h"
 
 namespace standin {
@@ -18,7 +19,8 @@ Outcome Checkpoint::run(const CheckpointStatement&, StatementContext& c) {
     Message err;
     Database* db = c.usableDatabase(c.session.database, err);
     if (!db) return c.failed(err);
-    return c.reply(c.instance.checkpoint(*db));
+    if (c.instance.recoveryOf(*db) != RecoveryModel::Simple) return c.reply({});
+    return c.reply(BackupLog::truncateLog(*db));
 }
 
 }  // namespace standin

@@ -1,10 +1,14 @@
 #include "statements/CreateDatabase.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 #include "Instance.h"
+#include "Messages.h"
 #include "Parser.h"
+#include "statements/Attach.h"
+#include "statements/CreatePlanner.h"
 #include "statements/StatementContext.h"
 
 namespace standin {
@@ -45,7 +49,69 @@ CreateDatabaseStatement CreateDatabase::read(Parser& p) {
 }
 
 Outcome CreateDatabase::run(const CreateDatabaseStatement& s, StatementContext& c) {
-    return c.reply(c.instance.createDatabase(s));
+    return c.reply(create(c.instance, s));
+}
+
+OpResult CreateDatabase::create(Instance& instance, const CreateDatabaseStatement& c) {
+    OpResult r = instance.checkNewName(c.name);
+    if (!r.ok) return r;
+    if (c.forAttach) {
+        if (c.dataFiles.empty() || !c.dataFiles[0].hasFileName) {
+            // FOR ATTACH needs at least the primary's FILENAME.
+            return OpResult::failure(
+                Messages::error(102, 15, 1, "Incorrect syntax near 'ATTACH'."));
+        }
+        std::vector<std::string> paths;
+        for (const FileSpec& f : c.dataFiles) paths.push_back(f.fileName);
+        for (const FileSpec& f : c.logFiles) paths.push_back(f.fileName);
+        return Attach::attach(instance, c.name, paths);
+    }
+    CreatePlan plan;
+    r = CreatePlanner(instance).plan(c, plan);
+    if (!r.ok) return r;
+    return commit(instance, plan);
+}
+
+OpResult CreateDatabase::commit(Instance& instance, const CreatePlan& plan) {
+    auto db = std::make_unique<Database>();
+    std::vector<std::string> created;
+    auto undo = [&]() {
+        db->files.clear();
+        for (const std::string& p : created) {
+            std::error_code ec;
+            std::filesystem::remove(p, ec);
+        }
+    };
+    // Secondary and log files first: the primary, written last, is what makes them a database.
+    std::vector<size_t> order;
+    for (size_t i = 1; i < plan.table.size(); ++i) order.push_back(i);
+    order.push_back(0);
+    std::vector<std::unique_ptr<DataFile>> handles(plan.table.size());
+    for (size_t i : order) {
+        const FileTableEntry& e = plan.table[i];
+        FileHeader fh = plan.header;
+        fh.kind = e.kind;
+        fh.fileId = e.fileId;
+        fh.usedPages = e.usedPages;
+        if (e.kind == FileKind::Primary) fh.fileTable = plan.table;
+        if (e.kind != FileKind::Primary) fh.recovery = RecoveryModel::Unset;
+        std::string err;
+        handles[i] = instance.files().create(e.physicalPath, fh, e.sizePages, err);
+        if (!handles[i]) {
+            handles.clear();
+            undo();
+            return OpResult::failure(Messages::createFileError(e.physicalPath, err),
+                                     Messages::createFailed(instance.version()));
+        }
+        created.push_back(e.physicalPath);
+    }
+    for (auto& hdl : handles) db->files.push_back(std::move(hdl));
+    std::string err;
+    db = instance.registerDatabase(std::move(db), plan.name, plan.table[0].physicalPath, err);
+    if (!db) return {};
+    undo();
+    return OpResult::failure(Messages::createFileError(instance.catalogFile().string(), err),
+                             Messages::createFailed(instance.version()));
 }
 
 FileSpec CreateDatabase::fileSpec(Parser& p) {

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "OpResult.h"
 #include "Outcome.h"
 
 namespace standin {
 
+class Instance;
 class Parser;
+struct CreatePlan;
 struct StatementContext;
 
 struct FileSpec {
@@ -38,6 +41,12 @@ class CreateDatabase {
 public:
     static CreateDatabaseStatement read(Parser& parser);
     static Outcome run(const CreateDatabaseStatement& create, StatementContext& context);
+    // The name is checked, then CreatePlanner lays out and checks the files, then commit makes
+    // them. FOR ATTACH attaches the files named instead (Attach).
+    static OpResult create(Instance& instance, const CreateDatabaseStatement& create);
+    // Makes the planned files, the primary last, and records the database; nothing is left
+    // behind on failure.
+    static OpResult commit(Instance& instance, const CreatePlan& plan);
 
 private:
     static FileSpec fileSpec(Parser& parser);

@@ -13,6 +13,8 @@ namespace standin {
 
 class Instance;
 class Sessions;
+class ServerVersion;
+struct Database;
 
 class Detach {
 public:
@@ -21,6 +23,10 @@ public:
 
 private:
     static OpResult run(StatementContext& context, const ProcedureArgs& args);
+    // Records in every file's header whether the database was cleanly detached, and the
+    // current sizes in the primary's file table; false when a header could not be written.
+    static bool markDetached(Database& db, bool clean, std::string& error);
+    static Message noSuchDatabase(const ServerVersion& version, const std::string& name);  // 15010
 };
 
 }  // namespace standin

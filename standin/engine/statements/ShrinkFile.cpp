@@ -1,5 +1,7 @@
 #include "statements/ShrinkFile.h"
 
+#include <algorithm>
+
 #include "Collation.h"
 #include "Instance.h"
 #include "Messages.h"
@@ -32,7 +34,7 @@ Outcome ShrinkFile::shrink(const DbccStatement& d, StatementContext& c, bool inf
     ResultSet all;
     for (const ArgValue& f : files(d, *db, wholeDb)) {
         ResultSet rs;
-        OpResult r = c.instance.shrinkFile(*db, f, targetMb, truncate, rs);
+        OpResult r = shrinkOne(c.instance, *db, f, targetMb, truncate, rs);
         if (!r.ok) return c.reply(r);
         if (all.columns.empty()) all.columns = rs.columns;
         for (auto& row : rs.rows) all.rows.push_back(std::move(row));
@@ -77,6 +79,80 @@ std::vector<ArgValue> ShrinkFile::files(const DbccStatement& d, Database& db, bo
         out.push_back(v);
     }
     return out;
+}
+
+OpResult ShrinkFile::shrinkOne(const Instance& instance, Database& db, const ArgValue& file,
+                               std::optional<int64_t> targetMb, bool truncate, ResultSet& out) {
+    OpResult r;
+    DataFile* primary = db.primary();
+    const FileTableEntry* entry = nullptr;
+    if (primary) {
+        for (const FileTableEntry& e : primary->header().fileTable) {
+            const bool match = file.kind == ArgValue::Kind::Integer
+                                   ? e.fileId == file.number
+                                   : Collation::equal(e.logicalName, file.text);
+            if (match) entry = &e;
+        }
+    }
+    DataFile* f = entry ? db.file(entry->fileId) : nullptr;
+    if (!f) {
+        r.fail(
+            Messages::error(8985, 16, 1, "Could not locate file '" + file.text + "' in sysfiles."));
+        return r;
+    }
+    const uint16_t fileId = entry->fileId;
+    for (const std::string& failing : instance.options().failingShrinks) {
+        if (Collation::equal(failing, entry->logicalName)) {
+            r.fail(serialized(instance.version()));
+            return r;
+        }
+    }
+    const uint32_t used = std::max(f->header().usedPages, DataFile::kHeaderPages);
+    uint64_t target = used;
+    if (targetMb && *targetMb > 0)
+        target = std::max<uint64_t>(used, static_cast<uint64_t>(*targetMb) * 128);
+    const uint32_t current = f->sizePages();
+    std::string err;
+    if (truncate && target < current) {
+        if (!f->truncate(static_cast<uint32_t>(target), err)) {
+            r.fail(Messages::createFileError(f->path().string(), err));
+            return r;
+        }
+    }
+    for (FileTableEntry& e : primary->header().fileTable) {
+        if (e.fileId == fileId) e.sizePages = f->sizePages();
+    }
+    primary->writeHeader(err);
+    out.columns = {
+        {"DbId", ColType::SmallInt, 0, false},   {"FileId", ColType::SmallInt, 0, false},
+        {"CurrentSize", ColType::Int, 0, false}, {"MinimumSize", ColType::Int, 0, false},
+        {"UsedPages", ColType::Int, 0, false},   {"EstimatedPages", ColType::Int, 0, false}};
+    out.rows = {{Value::integer(db.entry.dbid), Value::integer(fileId),
+                 Value::integer(f->sizePages()), Value::integer(used), Value::integer(used),
+                 Value::integer(used)}};
+    return r;
+}
+
+Message ShrinkFile::serialized(const ServerVersion& v) {
+    if (v.has(ReleaseRule::Messages2019)) {
+        return Messages::error(
+            3023, 16, 2,
+            "Backup, file manipulation operations (such as ALTER DATABASE ADD FILE) and "
+            "encryption changes on a database must be serialized. Reissue the statement after the "
+            "current backup or file manipulation operation is completed.");
+    }
+    if (v.has(ReleaseRule::Messages2005)) {
+        return Messages::error(
+            3023, 16, 2,
+            "Backup and file manipulation operations (such as ALTER DATABASE ADD FILE) on a "
+            "database must be serialized. Reissue the statement after the current backup or file "
+            "manipulation operation is completed.");
+    }
+    return Messages::error(
+        3023, 16, 2,
+        "Backup, CHECKALLOC, bulk copy, SELECT INTO, and file manipulation (such as CREATE FILE) "
+        "operations on a database must be serialized. Reissue the statement after the current "
+        "backup, CHECKALLOC, or file manipulation operation is completed.");
 }
 
 }  // namespace standin

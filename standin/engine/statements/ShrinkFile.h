@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "Expr.h"
+#include "OpResult.h"
 #include "Outcome.h"
 
 namespace standin {
 
+class Instance;
+class ServerVersion;
 struct Database;
 struct DbccStatement;
 struct StatementContext;
@@ -35,6 +38,11 @@ private:
     static bool options(const DbccStatement& dbcc, bool wholeDatabase,
                         std::optional<int64_t>& targetMb, bool& truncate);
     static std::vector<ArgValue> files(const DbccStatement& dbcc, Database& db, bool wholeDatabase);
+    // One file, by logical name or file id (8985 when the database has no such file).
+    static OpResult shrinkOne(const Instance& instance, Database& db, const ArgValue& file,
+                              std::optional<int64_t> targetMb, bool truncate, ResultSet& out);
+    // 3023: the shrink met a backup or another file operation (--fail-shrink).
+    static Message serialized(const ServerVersion& version);
 };
 
 }  // namespace standin

@@ -6,6 +6,11 @@
 #include "EngineTestSupport.h"
 #include "Instance.h"
 #include "Parser.h"
+#include "Sessions.h"
+#include "statements/Attach.h"
+#include "statements/AttachPlanner.h"
+#include "statements/CreatePlanner.h"
+#include "statements/Detach.h"
 
 namespace standin::test {
 namespace {
@@ -50,7 +55,7 @@ TEST_F(Planner, CreatePlanLaysOutTheFilesAndOnlyTheCommitMakesThem) {
     for (const FileTableEntry& e : plan.table) EXPECT_FALSE(fs::exists(e.physicalPath));
     EXPECT_EQ(instance_.find("shop"), nullptr);
 
-    ASSERT_TRUE(instance_.commitCreate(plan).ok);
+    ASSERT_TRUE(CreateDatabase::commit(instance_, plan).ok);
     ASSERT_NE(instance_.find("shop"), nullptr);
     for (const FileTableEntry& e : plan.table) EXPECT_TRUE(fs::exists(e.physicalPath));
 
@@ -65,15 +70,13 @@ TEST_F(Planner, CreatePlanLaysOutTheFilesAndOnlyTheCommitMakesThem) {
 }
 
 TEST_F(Planner, AttachPlanFindsTheFilesAndPlansALogWithoutMakingIt) {
-    ASSERT_TRUE(instance_
-                    .createDatabase(createStatement(
-                        "CREATE DATABASE shop ON (NAME = shop, FILENAME = '" + file("shop.mdf") +
-                        "') LOG ON (NAME = shop_log, FILENAME = '" + file("shop.ldf") + "')"))
+    ASSERT_TRUE(CreateDatabase::create(
+                    instance_,
+                    createStatement("CREATE DATABASE shop ON (NAME = shop, FILENAME = '" +
+                                    file("shop.mdf") + "') LOG ON (NAME = shop_log, FILENAME = '" +
+                                    file("shop.ldf") + "')"))
                     .ok);
-    ASSERT_TRUE(instance_
-                    .detach(
-                        "shop", [](const Database&) { return false; }, "")
-                    .ok);
+    ASSERT_TRUE(Detach::detach(instance_, Sessions(), "shop").ok);
 
     AttachPlan found;
     ASSERT_TRUE(AttachPlanner(instance_).plan("shop", {file("shop.mdf")}, found).ok);
@@ -91,7 +94,7 @@ TEST_F(Planner, AttachPlanFindsTheFilesAndPlansALogWithoutMakingIt) {
     EXPECT_EQ(numbers(AttachPlanner(instance_).plan("x", {file("none.mdf")}, refused)),
               (std::vector<int>{5105, 1813}));
 
-    OpResult done = instance_.commitAttach(rebuilt);
+    OpResult done = Attach::commit(instance_, rebuilt);
     ASSERT_TRUE(done.ok);
     EXPECT_EQ(numbers(done), (std::vector<int>{5105, 5182}));
     EXPECT_TRUE(fs::exists(rebuilt.newLogPath));

@@ -1,13 +1,13 @@
 #pragma once
 // CREATE DATABASE before anything is written: the new database's files are laid out and
-// checked against the rules and the disk. Instance::commitCreate then makes them.
+// checked against the rules and the disk. CreateDatabase::commit then makes them.
 
 #include <string>
 #include <vector>
 
-#include "Ast.h"
 #include "DataFile.h"
 #include "OpResult.h"
+#include "statements/CreateDatabase.h"
 
 namespace standin {
 

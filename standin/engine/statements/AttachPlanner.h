@@ -2,7 +2,7 @@
 // sp_attach_db, sp_attach_single_file_db and CREATE DATABASE ... FOR ATTACH before anything
 // is written: the primary is read, every file of its table is found (named in the statement
 // or at its recorded path), and a missing log is either planned anew or refused.
-// Instance::commitAttach then holds the files and records the database.
+// Attach::commit then holds the files and records the database.
 
 #include <map>
 #include <string>
@@ -33,8 +33,10 @@ public:
     // messages, 1813 last.
     OpResult plan(const std::string& name, std::vector<std::string> paths, AttachPlan& out) const;
 
+    // A refusal: the cause, then 1813.
+    static OpResult refuse(const AttachPlan& plan, Message cause);
+
 private:
-    OpResult refuse(const AttachPlan& plan, Message cause) const;
     // A file the server could not open (or a name that cannot be a file: windowsError 2).
     OpResult cannotOpen(const AttachPlan& plan, const std::string& path, int windowsError) const;
     OpResult readPrimary(AttachPlan& plan) const;

@@ -1,4 +1,4 @@
-#include "CreatePlanner.h"
+#include "statements/CreatePlanner.h"
 
 #include <algorithm>
 #include <climits>

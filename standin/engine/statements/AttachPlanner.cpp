@@ -1,4 +1,4 @@
-#include "AttachPlanner.h"
+#include "statements/AttachPlanner.h"
 
 #include <algorithm>
 
@@ -36,7 +36,7 @@ OpResult AttachPlanner::plan(const std::string& name, std::vector<std::string> p
     return r;
 }
 
-OpResult AttachPlanner::refuse(const AttachPlan& plan, Message cause) const {
+OpResult AttachPlanner::refuse(const AttachPlan& plan, Message cause) {
     return OpResult::failure(std::move(cause), Messages::couldNotOpenNewDatabase(plan.name));
 }
 
