@@ -39,10 +39,7 @@ bool neverWritten(const std::filesystem::path& path) {
 }  // namespace
 
 DataFile* Database::file(uint16_t fileId) {
-    for (auto& f : files) {
-        if (f->header().fileId == fileId) return f.get();
-    }
-    return nullptr;
+    return const_cast<DataFile*>(static_cast<const Database*>(this)->file(fileId));
 }
 
 const DataFile* Database::file(uint16_t fileId) const {

@@ -6,23 +6,23 @@ namespace standin {
 
 SessionState& Sessions::open(const std::string& database) {
     int spid = 51;
-    while (open_.count(spid)) ++spid;
-    return open_[spid] = SessionState{spid, database, false, 0};
+    while (sessions_.count(spid)) ++spid;
+    return sessions_[spid] = SessionState{spid, database, false, 0};
 }
 
 SessionState& Sessions::state(int spid, const std::string& database) {
-    SessionState& s = open_[spid];
+    SessionState& s = sessions_[spid];
     s.spid = spid;
     if (s.database.empty()) s.database = database;
     return s;
 }
 
 void Sessions::close(int spid) {
-    open_.erase(spid);
+    sessions_.erase(spid);
 }
 
 bool Sessions::inUse(const std::string& database) const {
-    for (const auto& s : open_) {
+    for (const auto& s : sessions_) {
         if (Collation::equal(s.second.database, database)) return true;
     }
     return false;

@@ -24,7 +24,7 @@ public:
     bool inUse(const std::string& database) const;
 
 private:
-    std::map<int, SessionState> open_;
+    std::map<int, SessionState> sessions_;
 };
 
 }  // namespace standin

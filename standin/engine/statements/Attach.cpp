@@ -109,12 +109,9 @@ OpResult Attach::holdFiles(Instance& instance, const AttachPlan& plan, Database&
         DataFile::Status st;
         std::string err;
         auto f = instance.files().hold(it->second, st, err);
-        if (!f && !instance.version().has(ReleaseRule::Messages2005))
-            return AttachPlanner::refuse(plan, Messages::deviceActivation(it->second));
         if (!f) {
-            return OpResult::failure(Messages::cannotOpen(instance.version(), it->second,
-                                                          FileAccess::windowsError(it->second, st)),
-                                     Messages::attachAbandoned(instance.version(), plan.name));
+            return AttachPlanner(instance).cannotOpen(plan, it->second,
+                                                      FileAccess::windowsError(it->second, st));
         }
         if (f->header().databaseId != ph.databaseId || f->header().fileId != e.fileId)
             return AttachPlanner::refuse(plan, Messages::differentDatabases(instance.version()));

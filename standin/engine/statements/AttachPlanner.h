@@ -35,10 +35,10 @@ public:
 
     // A refusal: the cause, then 1813.
     static OpResult refuse(const AttachPlan& plan, Message cause);
-
-private:
     // A file the server could not open (or a name that cannot be a file: windowsError 2).
     OpResult cannotOpen(const AttachPlan& plan, const std::string& path, int windowsError) const;
+
+private:
     OpResult readPrimary(AttachPlan& plan) const;
     OpResult checkVersion(AttachPlan& plan) const;
     OpResult chooseNamed(AttachPlan& plan, const std::vector<std::string>& paths) const;
