@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Ast.h"
+#include "Expr.h"
 #include "Lexer.h"
 #include "Reply.h"
 #include "ServerVersion.h"
