@@ -33,7 +33,7 @@ public:
 
     // Text2..Text7 and the source of the inspection (Adodc2).
     const InspectionRecord& inspection() const { return inspector_.record(); }
-    QuerySource& inspectionSource() const { return *adodc2_; }
+    QuerySource& inspectionSource() const { return *inspectionSource_; }
     bool isRunning() const { return run_->isRunning(); }
 
     void attachSelected();    // FjDG: silent on failure
@@ -41,7 +41,7 @@ public:
     void attachAll();         // Command5 and Fjqb
 
     // The attach step of one inspected file: progress text, sp_attach_db, database list reload.
-    void proc3();
+    void attachInspected();  // proc3
 
 signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
@@ -72,7 +72,7 @@ private:
     const ServerAccess& access_;
     Prompts& prompts_;
     LongRuns& runs_;
-    QuerySource* adodc2_;
+    QuerySource* inspectionSource_;
     Inspector inspector_;
     AutoAttachRun* run_;
 };

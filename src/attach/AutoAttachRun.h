@@ -19,8 +19,8 @@ public:
     virtual QString selectedPath() const = 0;
     virtual bool fileExists(const QString& path) const = 0;
     virtual bool prepareTarget() = 0;           // false: the target folder is not there
-    virtual void inspectAndAttach() = 0;        // proc2 then proc3 on the selected row; throws
-    virtual void setRunning(bool running) = 0;  // fm hidden during the run; fm, List3 shown after
+    virtual void inspectAndAttach() = 0;        // the selected row inspected and attached; throws
+    virtual void setRunning(bool running) = 0;  // the buttons hidden while it runs
     virtual void restoreTotals() = 0;
     virtual void repaint() = 0;
     virtual void message(const QString& text, MsgIcon icon, const QString& title,

@@ -25,8 +25,8 @@ public:
     explicit LoginDialog(Prompts& prompts, QWidget* parent = nullptr);
     ~LoginDialog() override;
 
-    QString serverName() const override;  // fwq, as typed
-    QString password() const override;    // mm, as typed
+    QString serverName() const override;  // the server box, as typed
+    QString password() const override;    // the password box, as typed
 
     // Every connection of the run, reading this dialog's two boxes when it connects.
     const ServerAccess& serverAccess() const { return access_; }
@@ -54,12 +54,12 @@ public slots:
 private:
     void buildCredentialBoxes();
 
-    QLabel* picture1_;
-    QLineEdit* fwq_;
-    QLineEdit* mm_;
-    QPushButton* command1_;
-    QPushButton* command2_;
-    QTableView* probeGrid_;  // DataGrid1: holds the probe's rows, never shown
+    QLabel* banner_;            // Picture1
+    QLineEdit* serverBox_;      // fwq
+    QLineEdit* passwordBox_;    // mm
+    QPushButton* loginButton_;  // Command1
+    QPushButton* exitButton_;   // Command2
+    QTableView* probeGrid_;     // DataGrid1: holds the probe's rows, never shown
     QStandardItemModel* probeRows_;
     Prompts& prompts_;
     ServerAccess access_;

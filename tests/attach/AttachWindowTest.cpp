@@ -31,12 +31,14 @@ private:
         return dir_->path() + QLatin1Char('/') + sub + QLatin1Char('/');
     }
     search::ResultTable& table() { return s_->search().table(); }
-    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+    QString progressLabel() {
+        return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text();
+    }
     bool frameVisible() {
         return !s_->window().findChild<QWidget*>(QStringLiteral("fm"))->isHidden();
     }
     void trigger(const char* action) {
-        for (QAction* a : s_->window().fileMenu()->actions())
+        for (QAction* a : s_->window().attachMenu()->actions())
             if (a->objectName() == QLatin1String(action)) {
                 a->setEnabled(true);
                 a->trigger();
@@ -68,7 +70,7 @@ private slots:
         QVERIFY(table().select(0));
         trigger("FjDG");
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("shop")));
-        QCOMPARE(label3(), QStringLiteral("正在附加：［1/1］－shop"));
+        QCOMPARE(progressLabel(), QStringLiteral("正在附加：［1/1］－shop"));
         QCOMPARE(s_->attach().inspection().logPath, folder() + QStringLiteral("shop_log.ldf"));
         QVERIFY(s_->takeMessages().isEmpty());
 
@@ -83,7 +85,7 @@ private slots:
         QVERIFY(m[0].text.contains(QStringLiteral("无法附加：") + table().fullPath(0)));
         QVERIFY(!m[0].detail.isEmpty());  // the server's own reason: the file is in use
         QCOMPARE(m[0].icon, MsgIcon::Critical);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressLabel(), s_->search().totalsText());
         QVERIFY(frameVisible());
     }
 
@@ -96,7 +98,7 @@ private slots:
         QVERIFY(table().select(0));
         trigger("FjDG");
         const QString text = QStringLiteral("正在附加：［1/1］－") + name;
-        QCOMPARE(label3(), text);
+        QCOMPARE(progressLabel(), text);
         QTRY_VERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
         QCOMPARE(label->pos(), place);
 
@@ -126,7 +128,7 @@ private slots:
         QVERIFY(QFile::remove(table().fullPath(5)));  // the sixth row's file goes
         QStringList progress;
         connect(s_->window().databaseList(), &QuerySource::refreshed, this,
-                [&] { progress << label3(); });
+                [&] { progress << progressLabel(); });
         QVERIFY(table().select(3));
         QCOMPARE(runAutoAttach(), Outcome::Completed);
 
@@ -138,7 +140,7 @@ private slots:
         const QStringList listed = s_->listedDatabases();
         for (int i = 0; i < 10; ++i) QCOMPARE(listed.contains(nameOfRow(i)), i >= 3 && i != 5);
         QCOMPARE(table().selectedIndex(), 0);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressLabel(), s_->search().totalsText());
         QVERIFY(frameVisible());
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
@@ -163,7 +165,7 @@ private slots:
         QVERIFY(listed.contains(nameOfRow(0)) && listed.contains(nameOfRow(1)));
         QVERIFY(!listed.contains(nameOfRow(3)) && !listed.contains(nameOfRow(4)));
         QCOMPARE(table().selectedIndex(), 2);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressLabel(), s_->search().totalsText());
         QVERIFY(frameVisible());
     }
 

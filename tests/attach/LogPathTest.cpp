@@ -3,7 +3,7 @@
 
 #include "attach/Inspection.h"
 #include "attach/LogPath.h"
-#include "attach/Mdir.h"
+#include "attach/MissingFolders.h"
 
 using namespace korvid::attach;
 
@@ -84,18 +84,18 @@ TEST(Mdir, CreatesEachMissingFolderAfterTheRoot) {
                             created << p;
                             return true;
                         }};
-    mdir("c:\\", ops);
-    mdir("/", ops);
+    createMissingFolders("c:\\", ops);
+    createMissingFolders("/", ops);
     EXPECT_TRUE(created.isEmpty());
-    mdir("c:\\a\\b\\", ops);
+    createMissingFolders("c:\\a\\b\\", ops);
     EXPECT_EQ(created, QStringList({"c:\\a", "c:\\a\\b"}));
     created.clear();
-    mdir("c:\\a\\b", ops);
+    createMissingFolders("c:\\a\\b", ops);
     EXPECT_EQ(created, QStringList({"c:\\a"}));
     created.clear();
-    mdir("c:\\file\\x\\", ops);  // a plain file of that name is left alone
+    createMissingFolders("c:\\file\\x\\", ops);  // a plain file of that name is left alone
     EXPECT_EQ(created, QStringList({"c:\\file\\x"}));
     created.clear();
-    mdir("/srv/a\\b/", ops);  // on a POSIX path a backslash is part of a name
+    createMissingFolders("/srv/a\\b/", ops);  // on a POSIX path a backslash is part of a name
     EXPECT_EQ(created, QStringList({"/srv", "/srv/a\\b"}));
 }

@@ -57,7 +57,9 @@ private:
     std::unique_ptr<test::Harness> s_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+    QString progressLabel() {
+        return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text();
+    }
 
     // Two files in the folder itself, then forty in a subfolder: the search lists the two first.
     void makeFilesAndSearch() {
@@ -94,10 +96,10 @@ private:
         QVERIFY(s_->selectDatabase(QStringLiteral("zz_target")));
         s_->prompts().setOnPopup([&](QMenu& menu) {
             *caption << item(menu, itemName)->text();
-            const QString progress = label3();
+            const QString progress = progressLabel();
             const QStringList listed = s_->listedDatabases();
             QTest::qWait(400);  // the run must hold still meanwhile
-            QCOMPARE(label3(), progress);
+            QCOMPARE(progressLabel(), progress);
             QCOMPARE(s_->listedDatabases(), listed);
             s_->window().databaseList()->refresh();  // first row current now
             item(menu, itemName)->trigger();
@@ -140,9 +142,9 @@ private slots:
             item(menu, "FjDG")->trigger();
         });
         QVERIFY(s_->search().table().select(0));
-        emit s_->window().attachControls().mfile->aboutToShow();  // as the real menu does
-        s_->prompts().popup(*s_->window().attachControls().mfile, QPoint());
-        emit s_->window().attachControls().mfile->aboutToHide();
+        emit s_->window().attachControls().attachMenu->aboutToShow();  // as the real menu does
+        s_->prompts().popup(*s_->window().attachControls().attachMenu, QPoint());
+        emit s_->window().attachControls().attachMenu->aboutToHide();
         s_->prompts().setOnPopup(nullptr);
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("pre_a")) ||
                 s_->listedDatabases().contains(QStringLiteral("pre_b")));

@@ -51,9 +51,9 @@ private slots:
         QCOMPARE(window->selectedDatabase(), QStringLiteral("master"));
 
         // Text8 carries the current row's name for the operations on the selected database.
-        auto* text8 = window->findChild<QLineEdit*>(QStringLiteral("Text8"));
-        QVERIFY(text8 && !text8->isVisible());
-        QCOMPARE(text8->text(), QStringLiteral("master"));
+        auto* selectedDatabaseBox = window->findChild<QLineEdit*>(QStringLiteral("Text8"));
+        QVERIFY(selectedDatabaseBox && !selectedDatabaseBox->isVisible());
+        QCOMPARE(selectedDatabaseBox->text(), QStringLiteral("master"));
 
         // A click makes a row current; the keyboard moves it too.
         const QModelIndex third = grid->model()->index(2, 0);
@@ -62,7 +62,7 @@ private slots:
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("tempdb"));
-        QCOMPARE(text8->text(), QStringLiteral("tempdb"));
+        QCOMPARE(selectedDatabaseBox->text(), QStringLiteral("tempdb"));
         QTest::keyClick(grid, Qt::Key_Up);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
         // Tab leaves the grid for the next control; it does not walk the rows.

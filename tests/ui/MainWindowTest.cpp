@@ -92,8 +92,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_COMPARE(order.seen, (QStringList{"load+resize", "activation"}));
-        auto* list3 = window.findChild<QListView*>(QStringLiteral("List3"));
-        QCOMPARE(list3->width(),
+        auto* resultList = window.findChild<QListView*>(QStringLiteral("List3"));
+        QCOMPARE(resultList->width(),
                  twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
     }
 
@@ -110,7 +110,7 @@ private slots:
         window.show();
         QTest::qWait(20);
         QCOMPARE(activated.count(), 1);
-        QVERIFY(!window.fileMenu()->menuAction()->isVisible());
+        QVERIFY(!window.attachMenu()->menuAction()->isVisible());
         QVERIFY(!window.databaseMenu()->menuAction()->isVisible());
         const QMenuBar* bar = window.findChild<QMenuBar*>();
         QVERIFY(bar == nullptr || !bar->isVisible());
@@ -142,37 +142,37 @@ private slots:
         NoServer credentials;
         ServerAccess access(credentials);
         MainWindow window(access, prompts_);
-        auto* list3 = window.findChild<QListView*>(QStringLiteral("List3"));
+        auto* resultList = window.findChild<QListView*>(QStringLiteral("List3"));
         auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
-        QVERIFY(list3 && grid);
+        QVERIFY(resultList && grid);
 
         window.applyResizeRules(12000, 8000);
-        QCOMPARE(list3->width(), twipsToPixels(9100));
-        QCOMPARE(list3->height(), twipsToPixels(4300));
+        QCOMPARE(resultList->width(), twipsToPixels(9100));
+        QCOMPARE(resultList->height(), twipsToPixels(4300));
         QCOMPARE(grid->height(), twipsToPixels(7000));
 
         // Too narrow for List3: its width stays, its height and the grid still follow.
         window.applyResizeRules(2000, 6000);
-        QCOMPARE(list3->width(), twipsToPixels(9100));
-        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(resultList->width(), twipsToPixels(9100));
+        QCOMPARE(resultList->height(), twipsToPixels(2300));
         QCOMPARE(grid->height(), twipsToPixels(5000));
 
         // Too low for List3, still tall enough for the grid.
         window.applyResizeRules(10000, 3000);
-        QCOMPARE(list3->width(), twipsToPixels(7100));
-        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(resultList->width(), twipsToPixels(7100));
+        QCOMPARE(resultList->height(), twipsToPixels(2300));
         QCOMPARE(grid->height(), twipsToPixels(2000));
 
         // Too low for both: everything keeps its last valid size.
         window.applyResizeRules(10000, 500);
-        QCOMPARE(list3->height(), twipsToPixels(2300));
+        QCOMPARE(resultList->height(), twipsToPixels(2300));
         QCOMPARE(grid->height(), twipsToPixels(2000));
 
         // The window's own resize runs the rules with its outer size.
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.resize(twipsSize(9000, 6000));
-        QTRY_COMPARE(list3->width(),
+        QTRY_COMPARE(resultList->width(),
                      twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 2900));
         QCOMPARE(grid->height(),
                  twipsToPixels(pixelsToTwips(window.frameGeometry().height()) - 1000));
@@ -189,9 +189,9 @@ private slots:
         QVERIFY(frame1);
         QCOMPARE(frame1->title(), QStringLiteral("分离收缩"));
         QVERIFY(!frame1->isVisible());
-        auto* text8 = frame1->findChild<QLineEdit*>(QStringLiteral("Text8"));
-        QVERIFY(text8);
-        QCOMPARE(text8->text(), QString());
+        auto* selectedDatabaseBox = frame1->findChild<QLineEdit*>(QStringLiteral("Text8"));
+        QVERIFY(selectedDatabaseBox);
+        QCOMPARE(selectedDatabaseBox->text(), QString());
         QCOMPARE(window.databaseList()->objectName(), QStringLiteral("Adodc1"));
     }
 

@@ -69,9 +69,9 @@ class ServerRoadsTest : public QObject {
         QVERIFY(h.autoAttachAll());
         QVERIFY(h.listedDatabases().contains(QStringLiteral("road_a")));
         QVERIFY(h.selectDatabase(QStringLiteral("road_b")));
-        item(h.window().maintenanceControls().fj, "SSRZ")->trigger();
+        item(h.window().maintenanceControls().databaseMenu, "SSRZ")->trigger();
         QVERIFY(h.selectDatabase(QStringLiteral("road_a")));
-        item(h.window().maintenanceControls().fj, "FLSJ")->trigger();
+        item(h.window().maintenanceControls().databaseMenu, "FLSJ")->trigger();
         QVERIFY(!h.listedDatabases().contains(QStringLiteral("road_a")));
         QStringList texts;
         for (const MessageRecord& m : h.takeMessages()) texts << m.text;

@@ -18,7 +18,7 @@ using namespace korvid;
 namespace {
 
 void trigger(test::Harness& h, const char* name) {
-    for (QAction* a : h.window().maintenanceControls().fj->actions())
+    for (QAction* a : h.window().maintenanceControls().databaseMenu->actions())
         if (a->objectName() == QLatin1String(name)) {
             a->setEnabled(true);
             a->trigger();
