@@ -35,6 +35,7 @@
 #include "Workspace.h"
 #include "access/Credentials.h"
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
@@ -319,12 +320,13 @@ void waitForActivation(MainWindow& window, search::SearchController& controller)
 int memoryRun(const QString& dir, int rows) {
     test::RecordingPrompts prompts;
     NoServer credentials;
-    ServerAccess access(credentials);
+    ModalMoments moments;
+    ServerAccess access(credentials, moments);
     LongRuns runs;
     MainWindow window(access, prompts);
     auto tree = std::make_shared<MadeUpTree>(rows, 10, 114);
-    auto* controller = new search::SearchController(window.searchControls(), prompts, runs, tree,
-                                                    fs::PathStyle::Posix);
+    auto* controller = new search::SearchController(window.searchControls(), prompts, runs, moments,
+                                                    tree, fs::PathStyle::Posix);
     QObject::connect(&window, &MainWindow::firstActivated, controller,
                      &search::SearchController::startUp);
     waitForActivation(window, *controller);
@@ -367,8 +369,9 @@ int main(int argc, char** argv) {
     // The real main window, offscreen; its failing database list is recorded, not shown.
     test::RecordingPrompts prompts;
     NoServer credentials;
-    ServerAccess access(credentials);
-    auto* workspace = new Workspace(access, prompts);
+    ModalMoments moments;
+    ServerAccess access(credentials, moments);
+    auto* workspace = new Workspace(access, prompts, moments);
     search::SearchController& controller = workspace->search();
     waitForActivation(workspace->window(), controller);
     controller.folderList().setPath(QDir(dir).absolutePath());

@@ -33,7 +33,8 @@ QString targetFolder() {
 }  // namespace
 
 AttachController::AttachController(const AttachControls& controls, search::SearchController& search,
-                                   const ServerAccess& access, Prompts& prompts, LongRuns& runs)
+                                   const ServerAccess& access, Prompts& prompts, LongRuns& runs,
+                                   ModalMoments& moments)
     : QObject(controls.window),
       c_(controls),
       search_(search),
@@ -42,7 +43,7 @@ AttachController::AttachController(const AttachControls& controls, search::Searc
       runs_(runs),
       inspectionSource_(new QuerySource(access, this)),
       inspector_(*inspectionSource_),
-      run_(new AutoAttachRun(*this, this)) {
+      run_(new AutoAttachRun(*this, moments, this)) {
     setObjectName(QStringLiteral("AttachController"));
     inspectionSource_->setObjectName(QStringLiteral("Adodc2"));
 

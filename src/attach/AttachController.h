@@ -12,6 +12,7 @@
 
 namespace korvid {
 class LongRuns;
+class ModalMoments;
 class Prompts;
 class QuerySource;
 class ServerAccess;
@@ -28,7 +29,8 @@ class AttachController : public QObject, private AutoAttachSteps {
 public:
     // Every control of the set must be there. The result table and its totals are the search's.
     AttachController(const AttachControls& controls, search::SearchController& search,
-                     const ServerAccess& access, Prompts& prompts, LongRuns& runs);
+                     const ServerAccess& access, Prompts& prompts, LongRuns& runs,
+                     ModalMoments& moments);
     ~AttachController() override;
 
     // Text2..Text7 and the source of the inspection (Adodc2).

@@ -7,6 +7,10 @@
 
 #include "access/Prompts.h"
 
+namespace korvid {
+class ModalMoments;
+}
+
 namespace korvid::attach {
 
 // What the run needs of the window, the result table and the server.
@@ -33,7 +37,8 @@ public:
     enum class Outcome { Completed, Failed, NothingToAttach, InvalidTarget, PreparationFailed };
     Q_ENUM(Outcome)
 
-    explicit AutoAttachRun(AutoAttachSteps& steps, QObject* parent = nullptr);
+    // While a moment of the gate is open, the run holds still between files.
+    AutoAttachRun(AutoAttachSteps& steps, ModalMoments& moments, QObject* parent = nullptr);
 
     // Starts the run; it goes on from the event loop. False when one is already running.
     bool start();
@@ -51,6 +56,7 @@ private:
     void finish(Outcome outcome);
 
     AutoAttachSteps& steps_;
+    ModalMoments& moments_;
     bool running_ = false;
     bool waiting_ = false;  // for the open modal moments to close
     int index_ = 0;

@@ -51,12 +51,14 @@ QString escapeMnemonic(QString text) {
 }  // namespace
 
 SearchController::SearchController(const SearchControls& controls, Prompts& prompts, LongRuns& runs,
+                                   ModalMoments& moments,
                                    std::shared_ptr<fs::DirectoryEnumerator> enumerator,
                                    fs::PathStyle style)
     : QObject(controls.window),
       c_(controls),
       prompts_(prompts),
       runs_(&runs),
+      moments_(moments),
       enumerator_(enumerator ? std::move(enumerator) : fs::makeNativeEnumerator()),
       style_(style) {
     table_ = new ResultTable(*c_.resultList, style_, this);
@@ -64,7 +66,7 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
     takeTimer_->setInterval(kTakeIntervalMs);
     connect(takeTimer_, &QTimer::timeout, this, &SearchController::takeProgress);
     // The rows held back while a box or menu was open are shown as soon as it closes.
-    connect(&ModalMoments::instance(), &ModalMoments::allClosed, this, [this] {
+    connect(&moments_, &ModalMoments::allClosed, this, [this] {
         if (walk_) takeProgress();
     });
     resultListViewport_ = c_.resultList->viewport();
@@ -217,7 +219,7 @@ void SearchController::takeProgress() {
         return;
     }
     // What the person looks at does not change under an open box or menu; the walk waits.
-    const bool held = ModalMoments::instance().isOpen();
+    const bool held = moments_.isOpen();
     walk_->hold(held);
     if (held) return;
     BackgroundWalk::Progress progress = walk_->take();

@@ -22,6 +22,7 @@
 
 namespace korvid {
 class LongRuns;
+class ModalMoments;
 class Prompts;
 }  // namespace korvid
 
@@ -35,8 +36,10 @@ class FolderList;
 class SearchController : public QObject {
     Q_OBJECT
 public:
-    // Every control of the set must be there. The enumerator is the platform's when empty.
+    // Every control of the set must be there. While a moment of the gate is open, the walk holds
+    // still. The enumerator is the platform's when empty.
     SearchController(const SearchControls& controls, Prompts& prompts, LongRuns& runs,
+                     ModalMoments& moments,
                      std::shared_ptr<fs::DirectoryEnumerator> enumerator = nullptr,
                      fs::PathStyle style = fs::hostStyle());
     ~SearchController() override;
@@ -86,6 +89,7 @@ private:
     const QObject* resultListViewport_ = nullptr;
     Prompts& prompts_;
     QPointer<LongRuns> runs_;  // may go before the window it is shared with
+    ModalMoments& moments_;
     std::shared_ptr<fs::DirectoryEnumerator> enumerator_;
     fs::PathStyle style_;
     ResultTable* table_ = nullptr;

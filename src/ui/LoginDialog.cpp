@@ -11,8 +11,6 @@
 #include <QStandardItemModel>
 #include <QTableView>
 
-#include "access/FailureText.h"
-#include "access/Prompts.h"
 #include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
@@ -23,8 +21,6 @@ namespace korvid {
 
 namespace {
 
-const char* const kProbe = "SELECT * FROM sysdatabases WHERE (name >= N'u')";
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -33,8 +29,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 
 }  // namespace
 
-LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
-    : QDialog(parent), prompts_(prompts), access_(*this) {
+LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("登陆"));
     setWindowIcon(loginIcon());
@@ -79,7 +74,7 @@ LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
     setTabOrder(passwordBox_, loginButton_);
     setTabOrder(loginButton_, exitButton_);
 
-    connect(loginButton_, &QPushButton::clicked, this, &LoginDialog::attemptLogin);
+    connect(loginButton_, &QPushButton::clicked, this, &LoginDialog::loginRequested);
     connect(exitButton_, &QPushButton::clicked, this, [] { endProgram(); });
 
     // Opened centred, with the focus (and the whole text) in the server box.
@@ -141,32 +136,18 @@ QString LoginDialog::password() const {
     return passwordBox_->text();
 }
 
-void LoginDialog::attemptLogin() {
-    if (loggedIn_) return;  // logged in already: the dialog is hidden for good
-    try {
-        // A new connection and result for each attempt; kept only when the login succeeds.
-        db::BatchResult probe;
-        db::Connection connection = access_.login(QString::fromUtf8(kProbe), &probe);
-        probeRows_->clear();
-        if (!probe.resultSets.isEmpty()) {
-            const db::ResultSet& set = probe.resultSets.first();
-            probeRows_->setHorizontalHeaderLabels(set.columns);
-            for (const QStringList& row : set.rows) {
-                QList<QStandardItem*> items;
-                for (const QString& cell : row) items.append(new QStandardItem(cell));
-                probeRows_->appendRow(items);
-            }
-        }
-        probeConnection_ = std::move(connection);
-    } catch (const std::exception& error) {
-        prompts_.message(QStringLiteral("数据库连接失败，请检查登陆信息！"), MsgIcon::Critical,
-                         QStringLiteral("错误提示:"), failureText(error).reason);
-        return;
-    }
+LoginControls LoginDialog::controls() const {
+    return {serverBox_, passwordBox_, loginButton_, exitButton_};
+}
 
-    loggedIn_ = true;
-    hide();
-    emit loggedIn();
+void LoginDialog::holdProbeRows(const db::ResultSet& rows) {
+    probeRows_->clear();
+    probeRows_->setHorizontalHeaderLabels(rows.columns);
+    for (const QStringList& row : rows.rows) {
+        QList<QStandardItem*> items;
+        for (const QString& cell : row) items.append(new QStandardItem(cell));
+        probeRows_->appendRow(items);
+    }
 }
 
 void LoginDialog::closeEvent(QCloseEvent* event) {

@@ -29,6 +29,7 @@
 #include "ui/ProgramEnd.h"
 #include "ui/StatusBar.h"
 #include "ui/Twips.h"
+#include "ui/WindowTexts.h"
 
 namespace korvid {
 
@@ -36,8 +37,6 @@ namespace {
 
 const QColor kLightGrey(0xC0, 0xC0, 0xC0);
 const QColor kBlue(0x00, 0x00, 0xFF);
-
-const char* const kDatabaseListSource = "select name  from sysdatabases ORDER BY name";
 
 template <typename W>
 W* named(W* widget, const char* name) {
@@ -294,7 +293,7 @@ maintenance::MaintenanceControls MainWindow::maintenanceControls() const {
 void MainWindow::loadDatabaseList() {
     // Shape B, with the hidden login boxes read at the moment of every connection.
     databaseList_->setConnectionShape(ConnectionShape::server());
-    databaseList_->setRecordSource(QString::fromUtf8(kDatabaseListSource));
+    databaseList_->setRecordSource(databaseListQuery());
     try {
         databaseList_->refresh();
     } catch (const std::exception& error) {

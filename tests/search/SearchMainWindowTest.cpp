@@ -20,6 +20,7 @@
 #include "NoServer.h"
 #include "RecordingPrompts.h"
 #include "Workspace.h"
+#include "access/ModalMoments.h"
 #include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/SearchController.h"
@@ -62,8 +63,9 @@ private slots:
             f.write("12345");
         }
 
-        ServerAccess access(credentials_);
-        Workspace workspace(access, prompts_);
+        ModalMoments moments;
+        ServerAccess access(credentials_, moments);
+        Workspace workspace(access, prompts_, moments);
         MainWindow& window = workspace.window();
         search::SearchController* controller = &workspace.search();
         LongRuns& runs = workspace.longRuns();

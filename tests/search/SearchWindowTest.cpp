@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/Prompts.h"
 #include "fs/PathRules.h"
 #include "search/FolderList.h"
@@ -184,6 +185,7 @@ private:
     SearchController* controller_ = nullptr;
     std::unique_ptr<LongRuns> runs_;
     int runsBegun_ = 0;
+    ModalMoments moments_;
     TestPrompts prompts_;
     QStringList& errors_ = prompts_.errors;
     QList<MenuShown>& menus_ = prompts_.menus;
@@ -200,10 +202,11 @@ private:
     void make(std::shared_ptr<fs::DirectoryEnumerator> enumerator = nullptr) {
         window_ = std::make_unique<TestWindow>();
         prompts_.window = window_.get();
+        prompts_.setModalMoments(&moments_);
         runs_ = std::make_unique<LongRuns>();
         connect(runs_.get(), &LongRuns::begun, [this] { ++runsBegun_; });
-        controller_ = new SearchController(window_->c, prompts_, *runs_, std::move(enumerator),
-                                           fs::PathStyle::Posix);
+        controller_ = new SearchController(window_->c, prompts_, *runs_, moments_,
+                                           std::move(enumerator), fs::PathStyle::Posix);
         window_->show();
         controller_->startUp();
         errors_.clear();

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "Harness.h"
+#include "Program.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "ui/LoginDialog.h"
@@ -39,7 +40,7 @@ private slots:
         QVERIFY(window->isVisible());
         QCOMPARE(window->objectName(), QStringLiteral("form2"));
         QVERIFY(app.takeMessages().isEmpty());
-        QVERIFY(app.dialog()->loginConnection().isOpen());
+        QVERIFY(app.program()->loginConnection().isOpen());
 
         auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
         QVERIFY(grid);
@@ -113,7 +114,7 @@ private slots:
         AppHarness app;
         QVERIFY(app.startServer());
         QVERIFY(app.login(QStringLiteral("not the password")) == nullptr);
-        QVERIFY(!app.dialog()->loginConnection().isOpen());
+        QVERIFY(!app.program()->loginConnection().isOpen());
         auto records = app.takeMessages();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].text, QStringLiteral("数据库连接失败，请检查登陆信息！"));

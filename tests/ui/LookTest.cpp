@@ -144,8 +144,7 @@ private slots:
     }
 
     void loginDialogAsItsTwipsSay() {
-        test::RecordingPrompts prompts;
-        LoginDialog dialog(prompts);
+        LoginDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.size(), twipsSize(5460, 3225));

@@ -18,6 +18,7 @@
 #include "RecordingPrompts.h"
 #include "StandinProcess.h"
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "ui/MainWindow.h"
@@ -35,6 +36,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
     int ends_ = 0;
     test::RecordingPrompts prompts_;
+    ModalMoments moments_;
 
 private slots:
     void init() {
@@ -46,7 +48,7 @@ private slots:
 
     void failedDatabaseListLeavesAUsableWindow() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         QSignalSpy activated(&window, &MainWindow::firstActivated);
         window.show();
@@ -84,7 +86,7 @@ private slots:
             }
         } order(prompts_);
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         window.installEventFilter(&order);
         connect(&window, &MainWindow::firstActivated, &order,
@@ -99,7 +101,7 @@ private slots:
 
     void activationOnceHidesTheMenusAndLeavesThePattern() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         QSignalSpy activated(&window, &MainWindow::firstActivated);
         window.show();
@@ -121,7 +123,7 @@ private slots:
 
     void tabWalksTheControlsByTheirTabIndexes() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -140,7 +142,7 @@ private slots:
 
     void resizeRulesSkipOnlyWhatCannotBeApplied() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         auto* resultList = window.findChild<QListView*>(QStringLiteral("List3"));
         auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
@@ -181,7 +183,7 @@ private slots:
 
     void hiddenWorkingControlsAreThereAndNeverShown() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -197,7 +199,7 @@ private slots:
 
     void statusBarAndLongRunFlag() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Panel6"))->text(),
                  QStringLiteral("SQL 工具"));
@@ -232,7 +234,7 @@ private slots:
 
     void closeAndExitButtonEndTheProgram() {
         NoServer credentials;
-        ServerAccess access(credentials);
+        ServerAccess access(credentials, moments_);
         MainWindow window(access, prompts_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
