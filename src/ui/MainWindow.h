@@ -47,6 +47,8 @@ public:
 
     QMenu* attachMenu() const { return attachMenu_; }
     QMenu* databaseMenu() const { return databaseMenu_; }
+    // 退出程序: the window's own, it ends the program.
+    QPushButton* exitButton() const { return exitButton_; }
 
     // Applies the resize rules to the given outer size in twips (also used by tests).
     void applyResizeRules(int outerWidthTwips, int outerHeightTwips);

@@ -75,30 +75,28 @@ private slots:
         QTRY_COMPARE(activated.count(), 1);
         prompts_.takeMessages();  // the database list without a server
 
-        auto* patternBox = window.findChild<QLineEdit*>("Text1");
-        auto* searchFrame = window.findChild<QGroupBox*>("fm1");
-        auto* progressLabel = window.findChild<QLabel*>("Label3");
-        QCOMPARE(patternBox->text(), QStringLiteral("*.MDF"));
-        QCOMPARE(searchFrame->title(), QStringLiteral("搜索: "));
+        const search::SearchControls c = window.searchControls();
+        QCOMPARE(c.patternBox->text(), QStringLiteral("*.MDF"));
+        QCOMPARE(c.searchFrame->title(), QStringLiteral("搜索: "));
         QVERIFY(controller->searchFolder().endsWith(QLatin1Char('/')));
 
         // Enter in the pattern box searches; the window's long run ends with it.
         QVERIFY(controller->folderList().setPath(tree_.path()));
         QSignalSpy finished(controller, &search::SearchController::searchFinished);
-        QTest::keyClick(patternBox, Qt::Key_Return);
+        QTest::keyClick(c.patternBox, Qt::Key_Return);
         QVERIFY(finished.wait(20000));
         QCOMPARE(controller->table().count(), 2);
-        QCOMPARE(progressLabel->text(),
+        QCOMPARE(c.progressLabel->text(),
                  QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
-        QTRY_VERIFY(progressLabel->width() >=
-                    progressLabel->sizeHint().width());  // seen whole, not cut off
+        QTRY_VERIFY(c.progressLabel->width() >=
+                    c.progressLabel->sizeHint().width());  // seen whole, not cut off
         QCOMPARE(controller->table().fullPath(0), tree_.path() + "/a.mdf");
         QVERIFY(!runs.active());
 
         // Inside an auto-attach run (the window's long run) the search is refused quietly.
         QVERIFY(runs.begin());
         controller->table().select(0);
-        QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(c.searchButton, Qt::LeftButton);
         QCOMPARE(controller->table().count(), 2);
         QCOMPARE(controller->table().selectedIndex(), 0);
         runs.end();
@@ -115,17 +113,15 @@ private slots:
         QCOMPARE(controller->table().count(), 32736);
 
         // The window's own attach menu pops up at a right press, naming the selected row.
-        auto* resultList = window.findChild<QListView*>("List3");
         controller->table().select(1);
         QStringList seen;
         QTimer::singleShot(50, [&] {
-            for (const char* name : {"FjDG", "Fjqb", "WLDF"}) {
-                const QAction* action = window.attachMenu()->findChild<QAction*>(name);
-                if (action) seen.append(action->text() + (action->isEnabled() ? "+" : "-"));
-            }
+            for (const QAction* action :
+                 {c.attachOneAction, c.attachAllAction, c.attachWithoutLogAction})
+                seen.append(action->text() + (action->isEnabled() ? "+" : "-"));
             if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
         });
-        QTest::mousePress(resultList->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(c.resultList->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(seen, (QStringList{"附加：B.MDF+", "附加：全部数据库+", "无LDF附加：B.MDF+"}));
     }
 };

@@ -42,39 +42,22 @@ public:
     TestWindow() {
         c.window = this;
         c.searchFrame = new QGroupBox(QStringLiteral("文件搜索设置"), this);
-        c.searchFrame->setObjectName("fm1");
         c.driveBox = new QComboBox(c.searchFrame);
-        c.driveBox->setObjectName("drive");
         c.folderView = new QListWidget(c.searchFrame);
-        c.folderView->setObjectName("Dir1");
         c.patternBox = new QLineEdit(QStringLiteral("Text1"), c.searchFrame);
-        c.patternBox->setObjectName("Text1");
-        commandFrame = new QGroupBox(QStringLiteral("操作选项"), this);
-        commandFrame->setObjectName("fm");
-        c.commandFrame = commandFrame;
-        c.searchButton = new QPushButton(commandFrame);
-        c.searchButton->setObjectName("Command1");
+        c.commandFrame = new QGroupBox(QStringLiteral("操作选项"), this);
+        c.searchButton = new QPushButton(c.commandFrame);
         c.progressLabel = new QLabel(QStringLiteral("搜索结果列表："), this);
-        c.progressLabel->setObjectName("Label3");
         c.resultList = new QListView(this);
-        c.resultList->setObjectName("List3");
         c.resultList->setGeometry(0, 200, 400, 300);
-        attachMenu = new QMenu(QStringLiteral("File"), this);
-        attachMenu->setObjectName("mfile");
-        c.attachMenu = attachMenu;
-        c.attachOneAction = attachMenu->addAction(QStringLiteral("FjDG"));
-        c.attachAllAction = attachMenu->addAction(QStringLiteral("Fjqb"));
-        attachMenu->addSeparator();
-        c.attachWithoutLogAction = attachMenu->addAction(QStringLiteral("WLDF"));
+        c.attachMenu = new QMenu(QStringLiteral("File"), this);
+        c.attachOneAction = c.attachMenu->addAction(QStringLiteral("FjDG"));
+        c.attachAllAction = c.attachMenu->addAction(QStringLiteral("Fjqb"));
+        c.attachMenu->addSeparator();
+        c.attachWithoutLogAction = c.attachMenu->addAction(QStringLiteral("WLDF"));
         resize(500, 520);
     }
-    template <typename T>
-    T* get(const char* name) {
-        return findChild<T*>(QLatin1String(name));
-    }
     search::SearchControls c;
-    QGroupBox* commandFrame;
-    QMenu* attachMenu;
 };
 
 struct MenuShown {
@@ -214,8 +197,9 @@ private:
         runsBegun_ = 0;
     }
 
-    QString progressLabel() { return window_->get<QLabel>("Label3")->text(); }
-    QListView* resultList() { return window_->get<QListView>("List3"); }
+    const search::SearchControls& c() const { return window_->c; }
+    QString progressText() { return c().progressLabel->text(); }
+    QListView* resultList() { return c().resultList; }
     QRect rowRect(int row) {
         return resultList()->visualRect(resultList()->model()->index(row, 0));
     }
@@ -250,9 +234,9 @@ private slots:
 
     void startUpAndSearchLocation() {
         make();
-        auto* patternBox = window_->get<QLineEdit>("Text1");
-        auto* searchFrame = window_->get<QGroupBox>("fm1");
-        auto* searchButton = window_->get<QPushButton>("Command1");
+        QLineEdit* patternBox = c().patternBox;
+        QGroupBox* searchFrame = c().searchFrame;
+        QPushButton* searchButton = c().searchButton;
         QCOMPARE(patternBox->text(), QStringLiteral("*.MDF"));
         QCOMPARE(controller_->searchFolder(),
                  fs::normaliseFolder(QDir::currentPath(), fs::PathStyle::Posix));
@@ -262,7 +246,7 @@ private slots:
         QCOMPARE(controller_->searchFolder(), root() + "Data/");
         QCOMPARE(searchFrame->title(), QStringLiteral("搜索: ") + root() + "Data/*.MDF");
         // The folder list shows the way down, then the subfolders; Enter opens one.
-        auto* folderView = window_->get<QListWidget>("Dir1");
+        QListWidget* folderView = c().folderView;
         QCOMPARE(folderView->item(folderView->count() - 1)->text().trimmed(),
                  QStringLiteral("Deep"));
         folderView->setCurrentRow(folderView->count() - 1);
@@ -300,7 +284,7 @@ private slots:
         QDir().mkpath(root() + "good/inner");
         const QString missing = root() + "gone/";
         controller_->setRoots({root() + "good/", missing}, {root() + "good", "/gone"});
-        auto* drive = window_->get<QComboBox>("drive");
+        QComboBox* drive = c().driveBox;
         drive->setCurrentIndex(0);
         QCOMPARE(controller_->folderList().path(), root() + "good");
         openFolder(root() + "good/inner");
@@ -311,21 +295,20 @@ private slots:
         QCOMPARE(drive->currentIndex(), 0);
         QCOMPARE(controller_->folderList().path(), root() + "good/inner");
         QCOMPARE(controller_->searchFolder(), root() + "good/inner/");
-        QCOMPARE(window_->get<QGroupBox>("fm1")->title(),
-                 QStringLiteral("搜索: ") + root() + "good/inner/*.MDF");
+        QCOMPARE(c().searchFrame->title(), QStringLiteral("搜索: ") + root() + "good/inner/*.MDF");
     }
 
     void searchFillsTheTableAndWritesTheTotals() {
         make();
         openFolder(tree_.path());
         QSignalSpy finished(controller_, &SearchController::searchFinished);
-        QTest::mouseClick(window_->get<QPushButton>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(c().searchButton, Qt::LeftButton);
         QVERIFY(finished.wait(20000));
         auto& table = controller_->table();
         QCOMPARE(table.count(), 44);
         QCOMPARE(controller_->totalSize(), qint64(1536 + 1048576 + 100 + 40));
-        QCOMPARE(progressLabel(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
-        QCOMPARE(progressLabel(), controller_->totalsText());
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QCOMPARE(progressText(), controller_->totalsText());
         QCOMPARE(table.fullPath(0), root() + "b.mdf");
         QCOMPARE(resultList()->model()->rowCount(), 44);
         for (int i = 0; i < table.count(); ++i) {
@@ -334,14 +317,14 @@ private slots:
             QCOMPARE(table.folderWithoutDrive(i), table.folder(i));
             QCOMPARE(table.size(i), QFileInfo(table.fullPath(i)).size());
         }
-        QVERIFY(window_->commandFrame->isVisible());
+        QVERIFY(c().commandFrame->isVisible());
         QVERIFY(!runs_->active());
         QVERIFY(!controller_->isSearching());
 
         // Nothing found.
-        window_->get<QLineEdit>("Text1")->setText("*.nothing");
+        c().patternBox->setText("*.nothing");
         QVERIFY(search());
-        QCOMPARE(progressLabel(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
+        QCOMPARE(progressText(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
     }
 
     void windowStaysLiveAndASecondSearchIsRefused() {
@@ -355,21 +338,21 @@ private slots:
         connect(&timer, &QTimer::timeout, [&] {
             if (!controller_->isSearching()) return;
             sawRunning = true;
-            QVERIFY(!window_->commandFrame->isVisible());
+            QVERIFY(!c().commandFrame->isVisible());
             QVERIFY(runs_->active());
-            progress.append(progressLabel());
+            progress.append(progressText());
             counts.append(controller_->table().count());
             // Enter in the pattern box while searching: refused, the running search goes on;
             // an attach run is refused too.
-            QTest::keyClick(window_->get<QLineEdit>("Text1"), Qt::Key_Return);
+            QTest::keyClick(c().patternBox, Qt::Key_Return);
             controller_->search();
             QVERIFY(!runs_->begin());
             // A change of folder or pattern is for the next search only.
-            window_->get<QLineEdit>("Text1")->setText("*.txt");
+            c().patternBox->setText("*.txt");
             controller_->folderList().setPath(tree_.path() + "/Data");
         });
         timer.start(5);
-        window_->get<QLineEdit>("Text1")->setText("*.mdf");
+        c().patternBox->setText("*.mdf");
         QVERIFY(search());
         timer.stop();
         QVERIFY(sawRunning);
@@ -381,8 +364,8 @@ private slots:
         // Rows appear while the walk runs, not all at its end.
         QVERIFY(std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n > 0 && n < 44; }));
         QCOMPARE(controller_->table().count(), 44);
-        QCOMPARE(progressLabel(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
-        QVERIFY(window_->commandFrame->isVisible());
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QVERIFY(c().commandFrame->isVisible());
     }
 
     void anOpenMenuHoldsTheListUntilItCloses() {
@@ -392,11 +375,11 @@ private slots:
         bool checked = false;
         prompts_.whilePopupOpen = [&] {
             const int rows = controller_->table().count();
-            const QString label = progressLabel();
+            const QString label = progressText();
             const int opened = slow->opened;
             QTest::qWait(300);  // some 25 folders' time
             QCOMPARE(controller_->table().count(), rows);
-            QCOMPARE(progressLabel(), label);
+            QCOMPARE(progressText(), label);
             QVERIFY(slow->opened - opened <= 3);  // the walk waits too
             QVERIFY(controller_->isSearching());
             checked = true;
@@ -409,7 +392,7 @@ private slots:
         QVERIFY(checked);
         QVERIFY(finished.wait(20000));
         QCOMPARE(controller_->table().count(), 44);
-        QCOMPARE(progressLabel(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
     }
 
     void closingOrDeletingTheWindowStopsTheSearch() {
@@ -419,7 +402,7 @@ private slots:
         QTimer::singleShot(30, window_.get(), [this] { window_->close(); });
         QVERIFY(search());
         QVERIFY(controller_->table().count() < 44);
-        QVERIFY(progressLabel().startsWith(QStringLiteral("正在搜索：")));
+        QVERIFY(progressText().startsWith(QStringLiteral("正在搜索：")));
         QVERIFY(!runs_->active());
         QVERIFY(!controller_->isSearching());
         // The walk's thread is gone and opens nothing more.
@@ -461,7 +444,7 @@ private slots:
         QCOMPARE(table.fullPath(rows - 1),
                  root() + QString::number(folders - 1) + QStringLiteral("/r%1.mdf").arg(rows - 1));
         QCOMPARE(controller_->totalSize(), qint64(rows) * (rows - 1) / 2);
-        QCOMPARE(progressLabel(), controller_->totalsText());
+        QCOMPARE(progressText(), controller_->totalsText());
     }
 
     void rowLimitAndLongRuns() {
@@ -516,7 +499,7 @@ private slots:
         QCOMPARE(table.selectedIndex(), 0);
 
         // A double click takes the row out of all five columns; then no row is selected.
-        const QString totals = progressLabel();
+        const QString totals = progressText();
         const QRect third = rowRect(2);
         // The gesture's first press selects the row, then the double click comes.
         QTest::mouseClick(resultList()->viewport(), Qt::LeftButton, {}, third.center());
@@ -530,7 +513,7 @@ private slots:
             QCOMPARE(table.fullPath(i), QStringLiteral("/d/") + left.at(i));
             QCOMPARE(table.size(i), qint64(left.at(i).mid(1, 1).toInt()));
         }
-        QCOMPARE(progressLabel(), totals);
+        QCOMPARE(progressText(), totals);
         // With nothing selected a double click on the free area removes nothing.
         QTest::mouseDClick(resultList()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
         QCOMPARE(table.count(), 3);

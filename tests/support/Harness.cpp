@@ -1,5 +1,6 @@
 #include "Harness.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,11 @@ QString identifier(QString v) {
     return QStringLiteral("[") + v.replace("]", "]]") + "]";
 }
 }  // namespace
+
+void choose(QAction* item) {
+    item->setEnabled(true);
+    item->trigger();
+}
 
 Harness::Harness(QString saPassword)
     : server_(std::move(saPassword)), ends_(std::make_shared<int>(0)) {

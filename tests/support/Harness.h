@@ -15,6 +15,8 @@
 #include "attach/AutoAttachRun.h"
 #include "db/Connection.h"
 
+class QAction;
+
 namespace korvid {
 class LoginDialog;
 class MainWindow;
@@ -33,6 +35,9 @@ class MaintenanceController;
 }  // namespace korvid
 
 namespace korvid::test {
+
+// Chooses a popup's item, as the person would while its menu shows it enabled.
+void choose(QAction* item);
 
 class Harness : public Credentials {
 public:

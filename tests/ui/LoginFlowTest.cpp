@@ -1,9 +1,9 @@
 // Korvid against tds-standin: the login opens the main window with the database list loaded,
 // sorted and its first row current; the selected database follows the grid; a refused login
 // can be corrected; a failing operation without a trap reports and leaves everything running.
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTest>
 
 #include "Harness.h"
@@ -18,7 +18,7 @@ using AppHarness = korvid::test::Harness;
 
 namespace {
 
-QStringList gridColumn(const QTableView* grid) {
+QStringList gridColumn(const QAbstractItemView* grid) {
     QStringList out;
     for (int r = 0; r < grid->model()->rowCount(); ++r)
         out.append(grid->model()->index(r, 0).data().toString());
@@ -42,8 +42,7 @@ private slots:
         QVERIFY(app.takeMessages().isEmpty());
         QVERIFY(app.program()->loginConnection().isOpen());
 
-        auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
-        QVERIFY(grid);
+        QAbstractItemView* grid = window->maintenanceControls().databaseGrid;
         const QStringList names = gridColumn(grid);
         QCOMPARE(names, (QStringList{"master", "model", "msdb", "tempdb"}));
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(),
@@ -52,8 +51,8 @@ private slots:
         QCOMPARE(window->selectedDatabase(), QStringLiteral("master"));
 
         // Text8 carries the current row's name for the operations on the selected database.
-        auto* selectedDatabaseBox = window->findChild<QLineEdit*>(QStringLiteral("Text8"));
-        QVERIFY(selectedDatabaseBox && !selectedDatabaseBox->isVisible());
+        QLineEdit* selectedDatabaseBox = window->maintenanceControls().selectedDatabaseBox;
+        QVERIFY(!selectedDatabaseBox->isVisible());
         QCOMPARE(selectedDatabaseBox->text(), QStringLiteral("master"));
 
         // A click makes a row current; the keyboard moves it too.
@@ -94,7 +93,7 @@ private slots:
                            QStringLiteral("CREATE DATABASE [%1]").arg(name));
         window->databaseList()->refresh();
 
-        auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QAbstractItemView* grid = window->maintenanceControls().databaseGrid;
         const QStringList names = gridColumn(grid);
         QCOMPARE(names.size(), 7);
         QCOMPARE(names.first(), QStringLiteral("Alpha"));  // sorted, first row current
