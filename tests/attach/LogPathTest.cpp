@@ -75,7 +75,7 @@ TEST(InspectionReaders, AbsentCellsAreFailuresAndPaddingIsTrimmed) {
     EXPECT_EQ(files.logPath, QStringLiteral("C:\\Program Files\\shop log.ldf"));
 }
 
-TEST(Mdir, CreatesEachMissingFolderAfterTheRoot) {
+TEST(MissingFolders, CreatesEachMissingFolderAfterTheRoot) {
     QStringList created;
     QStringList plainFiles = {"c:\\file"};
     const FolderOps ops{[&](const QString& p) { return plainFiles.contains(p); },

@@ -152,11 +152,11 @@ private slots:
         saveScreenshot(dialog, QStringLiteral("login.png"));
 
         // The version shows on the banner itself, with no box of its own round it.
-        auto* label2 = dialog.findChild<QLabel*>(QStringLiteral("Label2"));
-        QCOMPARE(label2->text(), QStringLiteral("V3.0"));
+        auto* version = dialog.findChild<QLabel*>(QStringLiteral("Label2"));
+        QCOMPARE(version->text(), QStringLiteral("V3.0"));
         const QImage shown = dialog.grab().toImage();
         const QImage banner = loginBanner().toImage();
-        for (const QPoint corner : {label2->geometry().topLeft(), label2->geometry().topRight()})
+        for (const QPoint corner : {version->geometry().topLeft(), version->geometry().topRight()})
             QCOMPARE(shown.pixelColor(corner), banner.pixelColor(corner));
 
         checkAccessibleNames(dialog, {{"fwq", QStringLiteral("服务器")},
