@@ -7,11 +7,11 @@
 
 namespace korvid {
 
-Workspace::Workspace(const ServerAccess& access, Prompts& prompts)
+Workspace::Workspace(const ServerAccess& access, Prompts& prompts, ModalMoments& moments)
     : window_(std::make_unique<MainWindow>(access, prompts)),
-      search_(new search::SearchController(window_->searchControls(), prompts, runs_)),
+      search_(new search::SearchController(window_->searchControls(), prompts, runs_, moments)),
       attach_(new attach::AttachController(window_->attachControls(), *search_, access, prompts,
-                                           runs_)),
+                                           runs_, moments)),
       maintenance_(
           new maintenance::MaintenanceController(window_->maintenanceControls(), access, prompts)) {
     // Window activation runs the search's start-up settings.

@@ -1,6 +1,7 @@
 #pragma once
 // The main window with its subsystems: the search, attach and maintenance controllers, each
-// handed its controls, the server access, the prompts and the long-run guard they share.
+// handed its controls and what of the server access, the prompts, the modal-moment gate and the
+// long-run guard it uses.
 
 #include <memory>
 
@@ -9,6 +10,7 @@
 namespace korvid {
 
 class MainWindow;
+class ModalMoments;
 class Prompts;
 class ServerAccess;
 namespace search {
@@ -24,7 +26,7 @@ class MaintenanceController;
 class Workspace {
 public:
     // Builds the window and wires the subsystems to it; the window is not shown yet.
-    Workspace(const ServerAccess& access, Prompts& prompts);
+    Workspace(const ServerAccess& access, Prompts& prompts, ModalMoments& moments);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;

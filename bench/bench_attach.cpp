@@ -19,6 +19,7 @@
 #include "RecordingPrompts.h"
 #include "StandinProcess.h"
 #include "Workspace.h"
+#include "access/ModalMoments.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "access/SqlText.h"
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
     const QString folder = files.path() + QStringLiteral("/found/");
     QDir().mkpath(folder);
     const test::GivenCredentials login(server.server(), server.password());
-    const ServerAccess access(login);
+    ModalMoments moments;
+    const ServerAccess access(login, moments);
 
     QStringList mdf, ldf;
     try {
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
         master.close();
 
         test::RecordingPrompts prompts;
-        Workspace workspace(access, prompts);
+        Workspace workspace(access, prompts, moments);
         MainWindow& window = workspace.window();
         window.show();
         search::SearchController* search = &workspace.search();

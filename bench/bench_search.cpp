@@ -35,6 +35,7 @@
 #include "Workspace.h"
 #include "access/Credentials.h"
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
@@ -157,13 +158,14 @@ struct Collect : search::WalkSink {
     bool yield() override { return true; }
 };
 
-Times timeWalk(const QString& spath, long& count) {
+Times timeWalk(const QString& searchFolder, long& count) {
     auto enumerator = fs::makeNativeEnumerator();
     Collect sink;
     const double cpu = cpuOfProcess();
     QElapsedTimer clock;
     clock.start();
-    search::FolderWalk(*enumerator, fs::hostStyle()).run(spath, QStringLiteral("*.MDF"), sink);
+    search::FolderWalk(*enumerator, fs::hostStyle())
+        .run(searchFolder, QStringLiteral("*.MDF"), sink);
     const Times times{clock.nsecsElapsed() / 1e9, cpuOfProcess() - cpu};
     count = long(sink.rows.size());
     return times;
@@ -318,17 +320,18 @@ void waitForActivation(MainWindow& window, search::SearchController& controller)
 int memoryRun(const QString& dir, int rows) {
     test::RecordingPrompts prompts;
     NoServer credentials;
-    ServerAccess access(credentials);
+    ModalMoments moments;
+    ServerAccess access(credentials, moments);
     LongRuns runs;
     MainWindow window(access, prompts);
     auto tree = std::make_shared<MadeUpTree>(rows, 10, 114);
-    auto* controller = new search::SearchController(window.searchControls(), prompts, runs, tree,
-                                                    fs::PathStyle::Posix);
+    auto* controller = new search::SearchController(window.searchControls(), prompts, runs, moments,
+                                                    tree, fs::PathStyle::Posix);
     QObject::connect(&window, &MainWindow::firstActivated, controller,
                      &search::SearchController::startUp);
     waitForActivation(window, *controller);
     controller->folderList().setPath(QDir(dir).absolutePath());
-    tree->setRoot(controller->spath());  // before the walk's thread starts
+    tree->setRoot(controller->searchFolder());  // before the walk's thread starts
     const Memory before = memoryOfProcess();
     const GuiRun run = runSearch(*controller, [&] {
         controller->search();  // the pattern box says "*.MDF"
@@ -361,24 +364,25 @@ int main(int argc, char** argv) {
         QDir().mkpath(dir);
         if (!buildTree(root)) return 1;
     }
-    const QString spath = QDir(dir).absolutePath() + QLatin1Char('/');
+    const QString searchFolder = QDir(dir).absolutePath() + QLatin1Char('/');
 
     // The real main window, offscreen; its failing database list is recorded, not shown.
     test::RecordingPrompts prompts;
     NoServer credentials;
-    ServerAccess access(credentials);
-    auto* workspace = new Workspace(access, prompts);
+    ModalMoments moments;
+    ServerAccess access(credentials, moments);
+    auto* workspace = new Workspace(access, prompts, moments);
     search::SearchController& controller = workspace->search();
     waitForActivation(workspace->window(), controller);
     controller.folderList().setPath(QDir(dir).absolutePath());
-    auto* command1 = workspace->window().findChild<QPushButton*>("Command1");
-    auto* label3 = workspace->window().findChild<QLabel*>("Label3");
-    const auto clickSearch = [command1] { command1->click(); };
+    auto* searchButton = workspace->window().findChild<QPushButton*>("Command1");
+    auto* progressLabel = workspace->window().findChild<QLabel*>("Label3");
+    const auto clickSearch = [searchButton] { searchButton->click(); };
 
     // "walk" or "gui" after the folder: that part alone, once (for a profiler).
     if (argc > 2 && QByteArray(argv[2]) == "walk") {
         long rows = 0;
-        const Times t = timeWalk(spath, rows);
+        const Times t = timeWalk(searchFolder, rows);
         std::printf("core walk %.3f s (processor %.3f s), %ld rows\n", t.wall, t.cpu, rows);
         return 0;
     }
@@ -396,7 +400,7 @@ int main(int argc, char** argv) {
     const QByteArray loadBefore = loadAverage();
     long found = 0, walked = 0;
     timeFind(root, found);
-    timeWalk(spath, walked);
+    timeWalk(searchFolder, walked);
     std::vector<double> findWall, findCpu, walkWall, walkCpu, guiWall, guiCpu, windowCpu, gaps;
     std::vector<double> walkRatio, walkCpuRatio, guiRatio, guiCpuRatio;
     int guiRows = 0;
@@ -409,7 +413,7 @@ int main(int argc, char** argv) {
                     find = timeFind(root, found);
                     break;
                 case 1:
-                    walk = timeWalk(spath, walked);
+                    walk = timeWalk(searchFolder, walked);
                     break;
                 default:
                     gui = runSearch(controller, clickSearch);
@@ -450,7 +454,7 @@ int main(int argc, char** argv) {
                 spread(guiRatio, "%.2f").constData(), spread(guiCpuRatio, "%.2f").constData());
     std::printf("largest event-loop gap (5 ms timer) per search: %s ms, largest %.1f ms\n",
                 spread(gaps, "%.1f").constData(), *std::max_element(gaps.begin(), gaps.end()));
-    std::printf("totals text: %s\n", label3->text().toUtf8().constData());
+    std::printf("totals text: %s\n", progressLabel->text().toUtf8().constData());
     delete workspace;
 
     // Memory, each in a fresh process so nothing of the timing above counts.

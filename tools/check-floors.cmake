@@ -1,5 +1,5 @@
-# Checks that every include in src/ and app/ runs down the floors, never up or sideways, and
-# that no product code looks a control up by name:
+# Checks that every include in src/ runs down the floors, never up or sideways, and that no
+# product code (src/, app/) looks a control up by name:
 #   cmake -DROOT=<checkout> -P tools/check-floors.cmake
 # A floor may include itself and the folders named after it here.
 cmake_minimum_required(VERSION 3.25)

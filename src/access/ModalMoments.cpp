@@ -2,18 +2,12 @@
 
 namespace korvid {
 
-ModalMoments& ModalMoments::instance() {
-    static ModalMoments moments;
-    return moments;
-}
-
-ModalMoments::Scope::Scope() {
-    ++instance().depth_;
+ModalMoments::Scope::Scope(ModalMoments& moments) : moments_(moments) {
+    ++moments_.depth_;
 }
 
 ModalMoments::Scope::~Scope() {
-    ModalMoments& moments = instance();
-    if (--moments.depth_ == 0) emit moments.allClosed();
+    if (--moments_.depth_ == 0) emit moments_.allClosed();
 }
 
 }  // namespace korvid

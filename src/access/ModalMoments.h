@@ -1,8 +1,8 @@
 #pragma once
 // A modal moment: a popup menu, a message box, or a statement the window waits for. While one
 // is open, the long runs (the folder walk, auto attach) do not advance: what the person sees and
-// acts on stays as it was until the moment closes. One count for the whole program, since the
-// moments and the runs belong to different parts of it.
+// acts on stays as it was until the moment closes. One gate for the whole program, made by
+// whoever runs it and handed to the prompts, the server access and the long runs.
 
 #include <QObject>
 
@@ -11,17 +11,20 @@ namespace korvid {
 class ModalMoments : public QObject {
     Q_OBJECT
 public:
-    static ModalMoments& instance();
+    using QObject::QObject;
 
     bool isOpen() const { return depth_ > 0; }
 
     // Open for its lifetime.
     class Scope {
     public:
-        Scope();
+        explicit Scope(ModalMoments& moments);
         ~Scope();
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
+
+    private:
+        ModalMoments& moments_;
     };
 
 signals:
@@ -29,7 +32,6 @@ signals:
     void allClosed();
 
 private:
-    ModalMoments() = default;
     int depth_ = 0;
 };
 

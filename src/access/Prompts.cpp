@@ -1,5 +1,7 @@
 #include "access/Prompts.h"
 
+#include <optional>
+
 #include "access/FailureText.h"
 #include "access/ModalMoments.h"
 
@@ -11,12 +13,14 @@ QString defaultTitle() {
 
 void Prompts::message(const QString& text, MsgIcon icon, const QString& title,
                       const QString& detail) {
-    const ModalMoments::Scope moment;
+    std::optional<ModalMoments::Scope> moment;
+    if (moments_) moment.emplace(*moments_);
     show({text, icon, title.isEmpty() ? defaultTitle() : title, detail});
 }
 
 void Prompts::popup(QMenu& menu, const QPoint& at) {
-    const ModalMoments::Scope moment;
+    std::optional<ModalMoments::Scope> moment;
+    if (moments_) moment.emplace(*moments_);
     showPopup(menu, at);
 }
 

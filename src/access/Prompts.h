@@ -11,6 +11,8 @@ class QPoint;
 
 namespace korvid {
 
+class ModalMoments;
+
 enum class MsgIcon { Critical = 16, Exclamation = 48, Information = 64 };
 
 // The title of a box for which the system gives none: the application's own.
@@ -26,6 +28,10 @@ struct MessageRecord {
 class Prompts {
 public:
     virtual ~Prompts() = default;
+
+    // The gate whose moments the boxes and popups are, handed over by whoever runs the program;
+    // without one (a window on its own in a test) they hold nothing up.
+    void setModalMoments(ModalMoments* moments) { moments_ = moments; }
 
     // Shows the box and returns when it is closed. An empty title shows the application title.
     void message(const QString& text, MsgIcon icon, const QString& title = QString(),
@@ -43,6 +49,9 @@ protected:
     // Both are modal moments: the long runs wait while they are open.
     virtual void show(const MessageRecord& box) = 0;
     virtual void showPopup(QMenu& menu, const QPoint& at) = 0;
+
+private:
+    ModalMoments* moments_ = nullptr;
 };
 
 }  // namespace korvid

@@ -14,29 +14,35 @@ namespace {
 // driver keeps waiting past it.
 constexpr int kLoginLimitSeconds = db::Connection::kLoginTimeoutSeconds + 1;
 
-using SharedConnection = std::shared_ptr<db::Connection>;
+}  // namespace
+
+ServerAccess::ServerAccess(const Credentials& credentials, ModalMoments& moments)
+    : credentials_(credentials), moments_(moments), wait_(moments) {}
+
+db::Connection ServerAccess::open(const ConnectionShape& shape) const {
+    // The credentials are read here, in the window's thread, at the moment of the connection.
+    // The driver's string is made where the connection opens: making it may read freetds.conf
+    // and, the first time, ask the driver how it reads braces.
+    const QString server = credentials_.serverName();
+    const QString password = credentials_.password();
+    return wait_.result<db::Connection>(
+        [shape, server, password] {
+            return db::Connection::open(shape.odbcText(server, password));
+        },
+        kLoginLimitSeconds);
+}
 
 // Runs a batch on the connection; a read is given up after its time-out. The connection goes
 // with whichever of the wait and the job ends last.
-db::BatchResult run(const SharedConnection& connection, const QString& sql, int timeoutSeconds) {
-    return waitFor<db::BatchResult>(
+db::BatchResult ServerAccess::run(const std::shared_ptr<db::Connection>& connection,
+                                  const QString& sql, int timeoutSeconds) const {
+    return wait_.result<db::BatchResult>(
         [connection, sql, timeoutSeconds] { return connection->execute(sql, timeoutSeconds); },
         timeoutSeconds);
 }
 
-}  // namespace
-
-ServerAccess::ServerAccess(const Credentials& credentials) : credentials_(credentials) {}
-
-db::Connection ServerAccess::open(const ConnectionShape& shape) const {
-    // The credentials are read here, in the window's thread, at the moment of the connection.
-    const QString odbc = shape.odbcText(credentials_.serverName(), credentials_.password());
-    return waitFor<db::Connection>([odbc] { return db::Connection::open(odbc); },
-                                   kLoginLimitSeconds);
-}
-
 db::Connection ServerAccess::login(const QString& probe, db::BatchResult* rows) const {
-    const ModalMoments::Scope moment;  // one moment for the whole login
+    const ModalMoments::Scope moment(moments_);  // one moment for the whole login
     auto connection = std::make_shared<db::Connection>(open(ConnectionShape::login()));
     db::BatchResult batch = run(connection, probe, readTimeout_);
     if (rows) *rows = std::move(batch);
@@ -44,7 +50,7 @@ db::Connection ServerAccess::login(const QString& probe, db::BatchResult* rows) 
 }
 
 db::BatchResult ServerAccess::execute(const ConnectionShape& shape, const QString& sql) const {
-    const ModalMoments::Scope moment;
+    const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
     return run(connection, sql, 0);
 }
@@ -52,13 +58,13 @@ db::BatchResult ServerAccess::execute(const ConnectionShape& shape, const QStrin
 db::BatchResult ServerAccess::execute(
     const ConnectionShape& shape,
     const std::function<QString(int majorVersion)>& statementFor) const {
-    const ModalMoments::Scope moment;
+    const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
     return run(connection, statementFor(connection->serverMajorVersion()), 0);
 }
 
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {
-    const ModalMoments::Scope moment;
+    const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
     db::BatchResult batch = run(connection, sql, readTimeout_);
     if (batch.resultSets.isEmpty()) return db::ResultSet();

@@ -7,18 +7,23 @@
 #include <functional>
 
 #include "access/ConnectionShape.h"
+#include "access/ServerWait.h"
 #include "db/Connection.h"
 
 namespace korvid {
 
 class Credentials;
+class ModalMoments;
 
 class ServerAccess {
 public:
     // Statements that only read get this long; a header read takes milliseconds.
     static constexpr int kReadTimeoutSeconds = 30;
 
-    explicit ServerAccess(const Credentials& credentials);
+    // Every wait is a moment of the given gate.
+    ServerAccess(const Credentials& credentials, ModalMoments& moments);
+    ServerAccess(const ServerAccess&) = delete;
+    ServerAccess& operator=(const ServerAccess&) = delete;
 
     const Credentials& credentials() const { return credentials_; }
 
@@ -54,8 +59,13 @@ public:
     QString providerText(const ConnectionShape& shape) const;
 
 private:
+    db::BatchResult run(const std::shared_ptr<db::Connection>& connection, const QString& sql,
+                        int timeoutSeconds) const;
+
     const Credentials& credentials_;
+    ModalMoments& moments_;
     int readTimeout_ = kReadTimeoutSeconds;
+    mutable ServerWait wait_;  // the workers every call runs on
 };
 
 }  // namespace korvid

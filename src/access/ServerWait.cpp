@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "access/ModalMoments.h"
 #include "db/Connection.h"
@@ -22,6 +21,9 @@ namespace {
 // A call that ends within this long needs no loop of its own: nobody sees the window pause, and
 // turning the loop would only repaint it between the steps of every file of a run.
 constexpr std::chrono::milliseconds kQuickCall(20);
+// One worker serves the calls in turn; the others take over while a job a wait gave up on is
+// still ending.
+constexpr int kWorkers = 4;
 
 // What the job and the wait share; it lives as long as either of them.
 struct Shared {
@@ -52,17 +54,26 @@ struct WaitCursor {
 
 }  // namespace
 
-void waitOffThread(std::function<void()> job, int limitSeconds) {
+ServerWait::ServerWait(ModalMoments& moments) : moments_(moments) {
+    workers_.setExpiryTimeout(-1);
+    workers_.setMaxThreadCount(kWorkers);
+}
+
+ServerWait::~ServerWait() {
+    workers_.waitForDone();
+}
+
+void ServerWait::run(std::function<void()> job, int limitSeconds) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread()) {
         job();
         return;
     }
-    const ModalMoments::Scope moment;
+    const ModalMoments::Scope moment(moments_);
     QEventLoop loop;
     auto shared = std::make_shared<Shared>();
     shared->loop = &loop;
-    std::thread([shared, job = std::move(job)] {
+    workers_.start([shared, job = std::move(job)] {
         std::exception_ptr error;
         try {
             job();
@@ -75,7 +86,7 @@ void waitOffThread(std::function<void()> job, int limitSeconds) {
         shared->ended.notify_one();
         if (!shared->abandoned)
             QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
-    }).detach();
+    });
 
     bool timedOut = false;
     QTimer limit;

@@ -13,7 +13,7 @@
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "attach/AttachTexts.h"
-#include "attach/Mdir.h"
+#include "attach/MissingFolders.h"
 #include "search/ResultTable.h"
 #include "search/SearchController.h"
 
@@ -33,29 +33,31 @@ QString targetFolder() {
 }  // namespace
 
 AttachController::AttachController(const AttachControls& controls, search::SearchController& search,
-                                   const ServerAccess& access, Prompts& prompts, LongRuns& runs)
+                                   const ServerAccess& access, Prompts& prompts, LongRuns& runs,
+                                   ModalMoments& moments)
     : QObject(controls.window),
       c_(controls),
       search_(search),
       access_(access),
       prompts_(prompts),
       runs_(runs),
-      adodc2_(new QuerySource(access, this)),
-      inspector_(*adodc2_),
-      run_(new AutoAttachRun(*this, this)) {
+      inspectionSource_(new QuerySource(access, this)),
+      inspector_(*inspectionSource_),
+      run_(new AutoAttachRun(*this, moments, this)) {
     setObjectName(QStringLiteral("AttachController"));
-    adodc2_->setObjectName(QStringLiteral("Adodc2"));
+    inspectionSource_->setObjectName(QStringLiteral("Adodc2"));
 
-    connect(c_.command5, &QPushButton::clicked, this, &AttachController::attachAll);
-    connect(c_.fjdg, &QAction::triggered, this, &AttachController::attachSelected);
-    connect(c_.fjqb, &QAction::triggered, this, &AttachController::attachAll);
-    connect(c_.wldf, &QAction::triggered, this, &AttachController::attachWithoutLog);
+    connect(c_.autoAttachButton, &QPushButton::clicked, this, &AttachController::attachAll);
+    connect(c_.attachOneAction, &QAction::triggered, this, &AttachController::attachSelected);
+    connect(c_.attachAllAction, &QAction::triggered, this, &AttachController::attachAll);
+    connect(c_.attachWithoutLogAction, &QAction::triggered, this,
+            &AttachController::attachWithoutLog);
     // An item chosen from the popup acts on the row its caption named, whatever happens to the
     // selection meanwhile. The item runs after the menu has hidden, so the row is let go later.
-    connect(c_.mfile, &QMenu::aboutToShow, this, [this] {
+    connect(c_.attachMenu, &QMenu::aboutToShow, this, [this] {
         menuRow_ = InspectedFile{table().selectedFullPath(), table().selectedFolder()};
     });
-    connect(c_.mfile, &QMenu::aboutToHide, this,
+    connect(c_.attachMenu, &QMenu::aboutToHide, this,
             [this] { QTimer::singleShot(0, this, [this] { menuRow_.reset(); }); });
 
     connect(run_, &AutoAttachRun::finished, this, [this](AutoAttachRun::Outcome outcome) {
@@ -78,22 +80,23 @@ InspectedFile AttachController::chosenFile() const {
     return menuRow_ ? *menuRow_ : selectedFile();
 }
 
-void AttachController::proc3() {
+void AttachController::attachInspected() {
     const InspectionRecord& r = inspector_.record();
     // Painted when the window next gets its turn, between files, as the run yields.
-    c_.label3->setText(progressText(table().selectedIndex(), table().count(), r.databaseName));
+    c_.progressLabel->setText(
+        progressText(table().selectedIndex(), table().count(), r.databaseName));
     if (r.databaseName.isEmpty() && r.dataPath.isEmpty() && r.logPath.isEmpty()) return;
     access_.execute(ConnectionShape::server(),
                     attachWithLogStatement(r.databaseName, r.dataPath, r.logPath));
-    c_.adodc1->refresh();
+    c_.databaseList->refresh();
 }
 
 void AttachController::attachSelected() {
     try {
         const InspectedFile file = chosenFile();
         inspector_.readDatabaseName(file);
-        inspector_.proc4(file);
-        proc3();
+        inspector_.readLogPath(file);
+        attachInspected();
     } catch (const std::exception&) {
         // The popup's attach stops quietly; the inspection record keeps what it got.
     }
@@ -101,7 +104,7 @@ void AttachController::attachSelected() {
 
 void AttachController::attachWithoutLog() {
     try {
-        inspector_.proc2(chosenFile());
+        inspector_.inspect(chosenFile());
         const InspectionRecord& r = inspector_.record();
         if (!r.databaseName.isEmpty() && !r.dataPath.isEmpty()) {
             access_.execute(ConnectionShape::server(),
@@ -112,7 +115,7 @@ void AttachController::attachWithoutLog() {
             prompts_.message(noDataFilePathText(), MsgIcon::Critical,
                              QString::fromUtf16(kNoDataFilePathTitle));
         }
-        c_.adodc1->refresh();
+        c_.databaseList->refresh();
     } catch (const std::exception&) {
         // Silent, as the popup's attach.
     }
@@ -151,30 +154,30 @@ bool AttachController::fileExists(const QString& path) const {
 
 bool AttachController::prepareTarget() {
     const QString target = targetFolder();
-    mdir(target);
+    createMissingFolders(target);
     return !QDir(target)
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
                 .isEmpty();
 }
 
 void AttachController::inspectAndAttach() {
-    inspector_.proc2(selectedFile());
-    proc3();
+    inspector_.inspect(selectedFile());
+    attachInspected();
 }
 
 void AttachController::setRunning(bool running) {
     if (running) {
-        c_.fm->hide();
+        c_.commandFrame->hide();
         c_.window->unsetCursor();
         c_.window->repaint();
     } else {
         table().list().setVisible(true);
-        c_.fm->show();
+        c_.commandFrame->show();
     }
 }
 
 void AttachController::restoreTotals() {
-    c_.label3->setText(search_.totalsText());
+    c_.progressLabel->setText(search_.totalsText());
 }
 
 void AttachController::repaint() {

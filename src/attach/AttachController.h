@@ -12,6 +12,7 @@
 
 namespace korvid {
 class LongRuns;
+class ModalMoments;
 class Prompts;
 class QuerySource;
 class ServerAccess;
@@ -28,12 +29,13 @@ class AttachController : public QObject, private AutoAttachSteps {
 public:
     // Every control of the set must be there. The result table and its totals are the search's.
     AttachController(const AttachControls& controls, search::SearchController& search,
-                     const ServerAccess& access, Prompts& prompts, LongRuns& runs);
+                     const ServerAccess& access, Prompts& prompts, LongRuns& runs,
+                     ModalMoments& moments);
     ~AttachController() override;
 
     // Text2..Text7 and the source of the inspection (Adodc2).
     const InspectionRecord& inspection() const { return inspector_.record(); }
-    QuerySource& inspectionSource() const { return *adodc2_; }
+    QuerySource& inspectionSource() const { return *inspectionSource_; }
     bool isRunning() const { return run_->isRunning(); }
 
     void attachSelected();    // FjDG: silent on failure
@@ -41,7 +43,7 @@ public:
     void attachAll();         // Command5 and Fjqb
 
     // The attach step of one inspected file: progress text, sp_attach_db, database list reload.
-    void proc3();
+    void attachInspected();  // proc3
 
 signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
@@ -72,7 +74,7 @@ private:
     const ServerAccess& access_;
     Prompts& prompts_;
     LongRuns& runs_;
-    QuerySource* adodc2_;
+    QuerySource* inspectionSource_;
     Inspector inspector_;
     AutoAttachRun* run_;
 };

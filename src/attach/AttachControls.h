@@ -1,5 +1,6 @@
 #pragma once
-// The main window's controls that the attach subsystem gives its behaviour to.
+// The main window's controls that the attach subsystem gives its behaviour to (their system
+// names are at their declarations in MainWindow.h).
 
 class QAction;
 class QLabel;
@@ -14,15 +15,15 @@ class QuerySource;
 namespace korvid::attach {
 
 struct AttachControls {
-    QWidget* window = nullptr;  // form2: its pointer and repaints during a run
-    QWidget* fm = nullptr;      // the command buttons, out of reach during a run
-    QPushButton* command5 = nullptr;
-    QLabel* label3 = nullptr;  // progress and totals
-    QMenu* mfile = nullptr;    // the attach popup and its items
-    QAction* fjdg = nullptr;
-    QAction* fjqb = nullptr;
-    QAction* wldf = nullptr;
-    QuerySource* adodc1 = nullptr;  // the database list, reloaded after every attach
+    QWidget* window = nullptr;        // its pointer and repaints during a run
+    QWidget* commandFrame = nullptr;  // the command buttons, out of reach during a run
+    QPushButton* autoAttachButton = nullptr;
+    QLabel* progressLabel = nullptr;  // progress and totals
+    QMenu* attachMenu = nullptr;      // the result list's popup and its items
+    QAction* attachOneAction = nullptr;
+    QAction* attachAllAction = nullptr;
+    QAction* attachWithoutLogAction = nullptr;
+    QuerySource* databaseList = nullptr;  // reloaded after every attach
 };
 
 }  // namespace korvid::attach

@@ -8,8 +8,8 @@
 
 namespace korvid::attach {
 
-AutoAttachRun::AutoAttachRun(AutoAttachSteps& steps, QObject* parent)
-    : QObject(parent), steps_(steps) {}
+AutoAttachRun::AutoAttachRun(AutoAttachSteps& steps, ModalMoments& moments, QObject* parent)
+    : QObject(parent), steps_(steps), moments_(moments) {}
 
 bool AutoAttachRun::start() {
     if (running_) return false;
@@ -60,12 +60,11 @@ void AutoAttachRun::processSelected() {
 void AutoAttachRun::next() {
     // While a menu, a box or another operation's statement is open, the run holds still: the
     // person acts on the list as they see it. It goes on when the last of them closes.
-    ModalMoments& moments = ModalMoments::instance();
-    if (moments.isOpen()) {
+    if (moments_.isOpen()) {
         if (!waiting_) {
             waiting_ = true;
             connect(
-                &moments, &ModalMoments::allClosed, this,
+                &moments_, &ModalMoments::allClosed, this,
                 [this] {
                     waiting_ = false;
                     next();

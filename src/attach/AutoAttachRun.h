@@ -7,6 +7,10 @@
 
 #include "access/Prompts.h"
 
+namespace korvid {
+class ModalMoments;
+}
+
 namespace korvid::attach {
 
 // What the run needs of the window, the result table and the server.
@@ -19,8 +23,8 @@ public:
     virtual QString selectedPath() const = 0;
     virtual bool fileExists(const QString& path) const = 0;
     virtual bool prepareTarget() = 0;           // false: the target folder is not there
-    virtual void inspectAndAttach() = 0;        // proc2 then proc3 on the selected row; throws
-    virtual void setRunning(bool running) = 0;  // fm hidden during the run; fm, List3 shown after
+    virtual void inspectAndAttach() = 0;        // the selected row inspected and attached; throws
+    virtual void setRunning(bool running) = 0;  // the buttons hidden while it runs
     virtual void restoreTotals() = 0;
     virtual void repaint() = 0;
     virtual void message(const QString& text, MsgIcon icon, const QString& title,
@@ -33,7 +37,8 @@ public:
     enum class Outcome { Completed, Failed, NothingToAttach, InvalidTarget, PreparationFailed };
     Q_ENUM(Outcome)
 
-    explicit AutoAttachRun(AutoAttachSteps& steps, QObject* parent = nullptr);
+    // While a moment of the gate is open, the run holds still between files.
+    AutoAttachRun(AutoAttachSteps& steps, ModalMoments& moments, QObject* parent = nullptr);
 
     // Starts the run; it goes on from the event loop. False when one is already running.
     bool start();
@@ -51,6 +56,7 @@ private:
     void finish(Outcome outcome);
 
     AutoAttachSteps& steps_;
+    ModalMoments& moments_;
     bool running_ = false;
     bool waiting_ = false;  // for the open modal moments to close
     int index_ = 0;

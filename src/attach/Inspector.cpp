@@ -6,13 +6,13 @@
 
 namespace korvid::attach {
 
-Inspector::Inspector(QuerySource& adodc2) : adodc2_(adodc2) {}
+Inspector::Inspector(QuerySource& inspectionSource) : inspectionSource_(inspectionSource) {}
 
 const db::ResultSet& Inspector::run(const QString& statement) {
-    adodc2_.setConnectionShape(ConnectionShape::server());
-    adodc2_.setRecordSource(statement);
-    adodc2_.refresh();
-    return adodc2_.rows();
+    inspectionSource_.setConnectionShape(ConnectionShape::server());
+    inspectionSource_.setRecordSource(statement);
+    inspectionSource_.refresh();
+    return inspectionSource_.rows();
 }
 
 void Inspector::readDatabaseName(const InspectedFile& file) {
@@ -21,7 +21,7 @@ void Inspector::readDatabaseName(const InspectedFile& file) {
         attach::readDatabaseName(run(checkPrimaryFileStatement(record_.dataPath, 2)));
 }
 
-void Inspector::proc4(const InspectedFile& file) {
+void Inspector::readLogPath(const InspectedFile& file) {
     record_.dataPath = file.fullPath;
     const RecordedFiles recorded =
         readRecordedFiles(run(checkPrimaryFileStatement(record_.dataPath, 3)));

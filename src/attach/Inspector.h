@@ -1,5 +1,5 @@
 #pragma once
-// The primary-file inspection (proc2, proc4): the server reads the found file's header; the
+// The primary-file inspection: the server reads the found file's header; the
 // database name and the log path to attach with are kept in the inspection record.
 
 #include "attach/Inspection.h"
@@ -12,24 +12,25 @@ namespace korvid::attach {
 
 class Inspector {
 public:
-    explicit Inspector(QuerySource& adodc2);
+    explicit Inspector(QuerySource& inspectionSource);
 
     const InspectionRecord& record() const { return record_; }
     InspectionRecord& record() { return record_; }
 
-    // proc2 without its call of proc4: Text2 and Text4.
+    // The database name alone: Text2 and Text4.
     void readDatabaseName(const InspectedFile& file);
-    // proc4: Text2 again, the recorded paths, Text5..Text7 and Text3.
-    void proc4(const InspectedFile& file);
-    void proc2(const InspectedFile& file) {
+    // Text2 again, the recorded paths, Text5..Text7 and Text3.
+    void readLogPath(const InspectedFile& file);  // proc4
+    // Both: the database name, then the log path.
+    void inspect(const InspectedFile& file) {  // proc2
         readDatabaseName(file);
-        proc4(file);
+        readLogPath(file);
     }
 
 private:
     const db::ResultSet& run(const QString& statement);
 
-    QuerySource& adodc2_;
+    QuerySource& inspectionSource_;
     InspectionRecord record_;
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// The path rules of the search, in one place: how the search folder spath, the rows' columns and
+// The path rules of the search, in one place: how the search folder (spath), the rows' columns and
 // the drive mark of a message are formed from the folder list and the enumerated names. Pure
 // functions over strings, so both styles can be checked on any host.
 

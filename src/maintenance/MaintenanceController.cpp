@@ -15,18 +15,19 @@ namespace korvid::maintenance {
 
 MaintenanceController::MaintenanceController(const MaintenanceControls& controls,
                                              const ServerAccess& access, Prompts& prompts)
-    : QObject(controls.dataGrid1), c_(controls), access_(access), prompts_(prompts) {
+    : QObject(controls.databaseGrid), c_(controls), access_(access), prompts_(prompts) {
     setObjectName(QStringLiteral("MaintenanceController"));
-    connect(c_.flsj, &QAction::triggered, this, &MaintenanceController::detach);
-    connect(c_.ssrz, &QAction::triggered, this, &MaintenanceController::shrinkLog);
-    connect(c_.sssjk, &QAction::triggered, this, &MaintenanceController::shrinkDatabase);
-    c_.dataGrid1->installEventFilter(this);
-    c_.dataGrid1->viewport()->installEventFilter(this);
+    connect(c_.detachAction, &QAction::triggered, this, &MaintenanceController::detach);
+    connect(c_.shrinkLogAction, &QAction::triggered, this, &MaintenanceController::shrinkLog);
+    connect(c_.shrinkDatabaseAction, &QAction::triggered, this,
+            &MaintenanceController::shrinkDatabase);
+    c_.databaseGrid->installEventFilter(this);
+    c_.databaseGrid->viewport()->installEventFilter(this);
 }
 
 QString MaintenanceController::selectedDatabase() const {
     // An item chosen from the popup acts on the database its caption named.
-    return chosen_ ? *chosen_ : c_.text8->text();
+    return chosen_ ? *chosen_ : c_.selectedDatabaseBox->text();
 }
 
 bool MaintenanceController::eventFilter(QObject* watched, QEvent* event) {
@@ -45,12 +46,13 @@ void MaintenanceController::databaseListPressed(Qt::MouseButton button, const QP
     if (button != Qt::RightButton) return;
     const QString name = selectedDatabase();
     const bool enabled = !name.isEmpty();
-    for (QAction* a : {c_.flsj, c_.ssrz, c_.sssjk}) a->setEnabled(enabled);
-    c_.flsj->setText(detachCaption(name));
-    c_.ssrz->setText(shrinkLogCaption(name));
-    c_.sssjk->setText(shrinkDatabaseCaption(name));
+    for (QAction* a : {c_.detachAction, c_.shrinkLogAction, c_.shrinkDatabaseAction})
+        a->setEnabled(enabled);
+    c_.detachAction->setText(detachCaption(name));
+    c_.shrinkLogAction->setText(shrinkLogCaption(name));
+    c_.shrinkDatabaseAction->setText(shrinkDatabaseCaption(name));
     chosen_ = name;
-    prompts_.popup(*c_.fj, globalPos);
+    prompts_.popup(*c_.databaseMenu, globalPos);
     chosen_.reset();
 }
 
@@ -66,7 +68,7 @@ void MaintenanceController::detach() {
     }
     prompts_.message(detachDoneText(name), MsgIcon::Information, QString::fromUtf16(kDoneTitle));
     try {
-        c_.adodc1->refresh();
+        c_.databaseList->refresh();
     } catch (const std::exception& e) {
         prompts_.failure(e);
     }
@@ -86,7 +88,7 @@ void MaintenanceController::shrink(ShrinkKind kind) {
                          QString::fromUtf16(kNoSelectionTitle));
         return;
     }
-    QString& box = kind == ShrinkKind::Log ? text9_ : text10_;
+    QString& box = kind == ShrinkKind::Log ? logLogicalName_ : dataLogicalName_;
     try {
         // The lookup's connection is closed before the statement's opens.
         const db::ResultSet files =

@@ -25,8 +25,8 @@ public:
                           Prompts& prompts);
 
     // Text9 and Text10: the logical names of the last shrinks' files.
-    QString logLogicalName() const { return text9_; }
-    QString dataLogicalName() const { return text10_; }
+    QString logLogicalName() const { return logLogicalName_; }
+    QString dataLogicalName() const { return dataLogicalName_; }
 
     // A mouse-down on DataGrid1: the right button opens FJ naming the selected database.
     void databaseListPressed(Qt::MouseButton button, const QPoint& globalPos);
@@ -46,8 +46,8 @@ private:
     std::optional<QString> chosen_;  // the database the open popup names
     const ServerAccess& access_;
     Prompts& prompts_;
-    QString text9_;
-    QString text10_;
+    QString logLogicalName_;
+    QString dataLogicalName_;
 };
 
 }  // namespace korvid::maintenance

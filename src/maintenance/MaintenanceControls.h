@@ -1,5 +1,6 @@
 #pragma once
-// The main window's controls that the maintenance subsystem gives its behaviour to.
+// The main window's controls that the maintenance subsystem gives its behaviour to (their system
+// names are at their declarations in MainWindow.h).
 
 class QAbstractItemView;
 class QAction;
@@ -13,13 +14,13 @@ class QuerySource;
 namespace korvid::maintenance {
 
 struct MaintenanceControls {
-    QAbstractItemView* dataGrid1 = nullptr;  // the database list
-    QMenu* fj = nullptr;                     // its popup and the three items
-    QAction* flsj = nullptr;
-    QAction* ssrz = nullptr;
-    QAction* sssjk = nullptr;
-    QLineEdit* text8 = nullptr;     // the selected database
-    QuerySource* adodc1 = nullptr;  // the database list, reloaded after a detach
+    QAbstractItemView* databaseGrid = nullptr;  // the database list as shown
+    QMenu* databaseMenu = nullptr;              // its popup and the three items
+    QAction* detachAction = nullptr;
+    QAction* shrinkLogAction = nullptr;
+    QAction* shrinkDatabaseAction = nullptr;
+    QLineEdit* selectedDatabaseBox = nullptr;  // the name of the list's current row
+    QuerySource* databaseList = nullptr;       // reloaded after a detach
 };
 
 }  // namespace korvid::maintenance

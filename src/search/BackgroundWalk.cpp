@@ -13,12 +13,12 @@ constexpr unsigned kEntriesPerHandOver = 512;
 }  // namespace
 
 BackgroundWalk::BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator,
-                               fs::PathStyle style, QString sdn, QString ff) {
+                               fs::PathStyle style, QString folder, QString pattern) {
     try {
-        thread_ = std::thread(&BackgroundWalk::walk, this, enumerator, style, sdn, ff);
+        thread_ = std::thread(&BackgroundWalk::walk, this, enumerator, style, folder, pattern);
     } catch (const std::system_error&) {
         // No thread to be had: the walk runs here, the window waiting, and still lists it all.
-        walk(std::move(enumerator), style, std::move(sdn), std::move(ff));
+        walk(std::move(enumerator), style, std::move(folder), std::move(pattern));
     }
 }
 
@@ -27,9 +27,9 @@ BackgroundWalk::~BackgroundWalk() {
 }
 
 void BackgroundWalk::walk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style,
-                          QString sdn, QString ff) {
+                          QString folder, QString pattern) {
     try {
-        FolderWalk(*enumerator, style).run(sdn, ff, *this);
+        FolderWalk(*enumerator, style).run(folder, pattern, *this);
     } catch (...) {
         // Out of memory partway: the rows made so far stand, as for a folder that failed.
     }

@@ -23,9 +23,9 @@ namespace korvid::search {
 class BackgroundWalk final : public QObject, private WalkSink {
     Q_OBJECT
 public:
-    // Starts walking sdn for the pattern ff at once.
+    // Starts walking folder for files matching pattern at once.
     BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style,
-                   QString sdn, QString ff);
+                   QString folder, QString pattern);
     // Stops the walk and waits for its thread.
     ~BackgroundWalk() override;
     BackgroundWalk(const BackgroundWalk&) = delete;
@@ -49,8 +49,8 @@ signals:
     void ended();
 
 private:
-    void walk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style, QString sdn,
-              QString ff);
+    void walk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style,
+              QString folder, QString pattern);
     // The walk's side, on its thread.
     void enterFolder(const QString& folder) override;
     bool addRow(FoundFile&& row) override;

@@ -33,14 +33,14 @@ constexpr int kHeldParents = 64;
 FolderWalk::FolderWalk(fs::DirectoryEnumerator& enumerator, fs::PathStyle style)
     : enumerator_(enumerator), style_(style) {}
 
-bool FolderWalk::run(const QString& sdn, const QString& ff, WalkSink& sink) {
+bool FolderWalk::run(const QString& folder, const QString& pattern, WalkSink& sink) {
     total_ = 0;
-    const fs::WildcardPattern pattern(ff);
+    const fs::WildcardPattern wildcard(pattern);
     QSet<fs::FolderId> walked;
     // Pending subfolders of every folder on the way down, the next to walk on top; this keeps
     // the depth-first order of a recursive walk without its depth limit.
     std::vector<PendingFolder> pending;
-    pending.push_back({sdn, sdn.size(), 0, 0});
+    pending.push_back({folder, folder.size(), 0, 0});
     // held[d]: the open folder at depth d on the way to the folder walked now, while any of its
     // subfolders is pending, so each is opened by its name there.
     HeldFolders held;
@@ -70,7 +70,7 @@ bool FolderWalk::run(const QString& sdn, const QString& ff, WalkSink& sink) {
         QString name;
         fs::EntryKind kind;
         while (reader->next(name, kind)) {
-            if (kind == fs::EntryKind::File && pattern.matches(name)) {
+            if (kind == fs::EntryKind::File && wildcard.matches(name)) {
                 if (!addRow(*reader, current.path, name, sink)) {
                     failed = true;
                     break;

@@ -30,8 +30,9 @@ class FolderWalk {
 public:
     FolderWalk(fs::DirectoryEnumerator& enumerator, fs::PathStyle style);
 
-    // Walks sdn (ending in the separator) for the pattern ff. False when the sink stopped it.
-    bool run(const QString& sdn, const QString& ff, WalkSink& sink);
+    // Walks folder (ending in the separator) for files matching pattern. False when the sink
+    // stopped it.
+    bool run(const QString& folder, const QString& pattern, WalkSink& sink);
 
     // The sizes of the rows made by run, added up.
     qint64 total() const { return total_; }

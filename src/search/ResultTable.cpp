@@ -6,17 +6,17 @@
 
 namespace korvid::search {
 
-ResultTable::ResultTable(QListView& list3, fs::PathStyle style, QObject* parent)
-    : QAbstractListModel(parent), list3_(list3), style_(style) {
-    list3_.setModel(this);
-    list3_.setSelectionMode(QAbstractItemView::SingleSelection);
-    list3_.setUniformItemSizes(true);
+ResultTable::ResultTable(QListView& resultList, fs::PathStyle style, QObject* parent)
+    : QAbstractListModel(parent), resultList_(resultList), style_(style) {
+    resultList_.setModel(this);
+    resultList_.setSelectionMode(QAbstractItemView::SingleSelection);
+    resultList_.setUniformItemSizes(true);
     // A long list is laid out a batch of rows per turn of the event loop, so rows added during a
     // search never hold the window up for long.
-    list3_.setLayoutMode(QListView::Batched);
-    list3_.setBatchSize(2000);
-    list3_.setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QItemSelectionModel* selection = list3_.selectionModel();
+    resultList_.setLayoutMode(QListView::Batched);
+    resultList_.setBatchSize(2000);
+    resultList_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QItemSelectionModel* selection = resultList_.selectionModel();
     connect(selection, &QItemSelectionModel::selectionChanged, this, &ResultTable::syncSelection);
     connect(selection, &QItemSelectionModel::currentChanged, this, &ResultTable::syncSelection);
 }
@@ -40,14 +40,14 @@ const FoundFile* ResultTable::row(int i) const {
 }
 
 int ResultTable::selectedIndex() const {
-    const QModelIndex current = list3_.currentIndex();
-    if (!current.isValid() || !list3_.selectionModel()->isSelected(current)) return -1;
+    const QModelIndex current = resultList_.currentIndex();
+    if (!current.isValid() || !resultList_.selectionModel()->isSelected(current)) return -1;
     return current.row();
 }
 
 bool ResultTable::select(int index) {
     if (index < -1 || index >= count()) return false;
-    QItemSelectionModel* selection = list3_.selectionModel();
+    QItemSelectionModel* selection = resultList_.selectionModel();
     if (index < 0) {
         selection->clearSelection();
         selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
@@ -109,7 +109,7 @@ void ResultTable::append(std::vector<FoundFile>&& rows) {
 
 void ResultTable::clear() {
     {
-        const QSignalBlocker blocker(list3_.selectionModel());
+        const QSignalBlocker blocker(resultList_.selectionModel());
         beginResetModel();
         rows_ = QList<FoundFile>();  // the memory goes too
         endResetModel();
@@ -124,7 +124,7 @@ void ResultTable::removeSelected() {
     // that is only half removed.
     select(-1);
     {
-        QItemSelectionModel* selection = list3_.selectionModel();
+        QItemSelectionModel* selection = resultList_.selectionModel();
         const QSignalBlocker blocker(selection);
         beginRemoveRows(QModelIndex(), removed, removed);
         rows_.removeAt(removed);

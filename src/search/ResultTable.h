@@ -23,7 +23,7 @@ namespace korvid::search {
 class ResultTable : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit ResultTable(QListView& list3, fs::PathStyle style = fs::hostStyle(),
+    explicit ResultTable(QListView& resultList, fs::PathStyle style = fs::hostStyle(),
                          QObject* parent = nullptr);
 
     int count() const;
@@ -51,7 +51,7 @@ public:
     // selected. Nothing happens when none is.
     void removeSelected();
 
-    QListView& list() const { return list3_; }
+    QListView& list() const { return resultList_; }
 
     // The model List3 shows.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -61,7 +61,7 @@ private:
     void syncSelection();  // the click handling
     const FoundFile* row(int i) const;
 
-    QListView& list3_;
+    QListView& resultList_;
     fs::PathStyle style_;
     QList<FoundFile> rows_;    // grows in place: a million rows are not copied to add more
     int companionIndex_ = -1;  // the selected row of List1, List2, List4 and List5

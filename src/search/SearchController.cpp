@@ -51,25 +51,27 @@ QString escapeMnemonic(QString text) {
 }  // namespace
 
 SearchController::SearchController(const SearchControls& controls, Prompts& prompts, LongRuns& runs,
+                                   ModalMoments& moments,
                                    std::shared_ptr<fs::DirectoryEnumerator> enumerator,
                                    fs::PathStyle style)
     : QObject(controls.window),
       c_(controls),
       prompts_(prompts),
       runs_(&runs),
+      moments_(moments),
       enumerator_(enumerator ? std::move(enumerator) : fs::makeNativeEnumerator()),
       style_(style) {
-    table_ = new ResultTable(*c_.list3, style_, this);
+    table_ = new ResultTable(*c_.resultList, style_, this);
     takeTimer_ = new QTimer(this);
     takeTimer_->setInterval(kTakeIntervalMs);
     connect(takeTimer_, &QTimer::timeout, this, &SearchController::takeProgress);
     // The rows held back while a box or menu was open are shown as soon as it closes.
-    connect(&ModalMoments::instance(), &ModalMoments::allClosed, this, [this] {
+    connect(&moments_, &ModalMoments::allClosed, this, [this] {
         if (walk_) takeProgress();
     });
-    list3Viewport_ = c_.list3->viewport();
-    c_.list3->viewport()->installEventFilter(this);
-    folderList_ = new FolderList(*c_.dir1, style_, this);
+    resultListViewport_ = c_.resultList->viewport();
+    c_.resultList->viewport()->installEventFilter(this);
+    folderList_ = new FolderList(*c_.folderView, style_, this);
     c_.window->installEventFilter(this);
 
     refreshRoots();
@@ -77,16 +79,16 @@ SearchController::SearchController(const SearchControls& controls, Prompts& prom
     // The platform's current folder is where the lists start.
     folderList_->setPath(QDir::toNativeSeparators(QDir::currentPath()));
     {
-        const QSignalBlocker blocker(c_.drive);
-        c_.drive->setCurrentIndex(rootIndexOf(folderList_->path()));
+        const QSignalBlocker blocker(c_.driveBox);
+        c_.driveBox->setCurrentIndex(rootIndexOf(folderList_->path()));
     }
 
     connect(folderList_, &FolderList::pathChanged, this, &SearchController::folderChange);
-    connect(c_.drive, &QComboBox::currentIndexChanged, this, &SearchController::driveChange);
-    c_.drive->installEventFilter(this);
-    connect(c_.text1, &QLineEdit::textChanged, this, &SearchController::patternChange);
-    c_.text1->installEventFilter(this);
-    connect(c_.command1, &QPushButton::clicked, this, &SearchController::search);
+    connect(c_.driveBox, &QComboBox::currentIndexChanged, this, &SearchController::driveChange);
+    c_.driveBox->installEventFilter(this);
+    connect(c_.patternBox, &QLineEdit::textChanged, this, &SearchController::patternChange);
+    c_.patternBox->installEventFilter(this);
+    connect(c_.searchButton, &QPushButton::clicked, this, &SearchController::search);
 }
 
 SearchController::~SearchController() {
@@ -108,11 +110,11 @@ void SearchController::refreshRoots() {
 
 void SearchController::setRoots(const QStringList& paths, const QStringList& labels) {
     rootPaths_ = paths;
-    const QSignalBlocker blocker(c_.drive);
-    c_.drive->clear();
+    const QSignalBlocker blocker(c_.driveBox);
+    c_.driveBox->clear();
     for (int i = 0; i < paths.size(); ++i)
-        c_.drive->addItem(labels.value(i, paths.at(i)), paths.at(i));
-    c_.drive->setCurrentIndex(rootIndexOf(folderList_->path()));
+        c_.driveBox->addItem(labels.value(i, paths.at(i)), paths.at(i));
+    c_.driveBox->setCurrentIndex(rootIndexOf(folderList_->path()));
 }
 
 int SearchController::rootIndexOf(const QString& path) const {
@@ -120,34 +122,34 @@ int SearchController::rootIndexOf(const QString& path) const {
 }
 
 QString SearchController::totalsText() const {
-    return search::totalsText(table_->count(), tsize_);
+    return search::totalsText(table_->count(), totalSize_);
 }
 
 void SearchController::startUp() {
-    c_.text1->setText(QStringLiteral("*.MDF"));
-    spath_ = fs::normaliseFolder(folderList_->path(), style_);
-    c_.fm1->setTitle(QStringLiteral("搜索: "));
+    c_.patternBox->setText(QStringLiteral("*.MDF"));
+    searchFolder_ = fs::normaliseFolder(folderList_->path(), style_);
+    c_.searchFrame->setTitle(QStringLiteral("搜索: "));
 }
 
 void SearchController::captionRule() {
-    c_.fm1->setTitle(QStringLiteral("搜索: ") + spath_ + c_.text1->text());
+    c_.searchFrame->setTitle(QStringLiteral("搜索: ") + searchFolder_ + c_.patternBox->text());
 }
 
 void SearchController::folderChange() {
-    spath_ = fs::normaliseFolder(folderList_->path(), style_);
+    searchFolder_ = fs::normaliseFolder(folderList_->path(), style_);
     const QString root = fs::rootOf(folderList_->path(), rootPaths_, style_);
     if (!root.isEmpty()) lastFolderOfRoot_.insert(root, folderList_->path());
     captionRule();
 }
 
 void SearchController::driveChange() {
-    if (c_.drive->currentIndex() < 0) return;
+    if (c_.driveBox->currentIndex() < 0) return;
     // Setting the drive back after a failure is itself a drive change; two levels are enough.
     if (driveChangeDepth_ >= 2) return;
     ++driveChangeDepth_;
-    const QString root = c_.drive->currentData().toString();
-    const QString value = c_.drive->currentText();
-    c_.text1->setFocus();
+    const QString root = c_.driveBox->currentData().toString();
+    const QString value = c_.driveBox->currentText();
+    c_.patternBox->setFocus();
     if (fs::folderReadable(root)) {
         // A drive opens at its current folder: the one last open on it, while it is there.
         const QString last = lastFolderOfRoot_.value(root);
@@ -160,13 +162,13 @@ void SearchController::driveChange() {
                              QStringLiteral("：  "),
                          MsgIcon::Critical);
         const int back = rootIndexOf(folderList_->path());
-        if (back >= 0) c_.drive->setCurrentIndex(back);
+        if (back >= 0) c_.driveBox->setCurrentIndex(back);
     }
     --driveChangeDepth_;
 }
 
 void SearchController::patternChange() {
-    c_.command1->setEnabled(!c_.text1->text().isEmpty());
+    c_.searchButton->setEnabled(!c_.patternBox->text().isEmpty());
     captionRule();
 }
 
@@ -183,26 +185,26 @@ void SearchController::search() {
     searching_ = true;
     stopRequested_ = false;
     c_.window->repaint();
-    c_.fm->hide();
+    c_.commandFrame->hide();
     table_->clear();
-    tsize_ = 0;
+    totalSize_ = 0;
     c_.window->repaint();
-    c_.text1->setFocus();
+    c_.patternBox->setFocus();
 
     // The walk works on its own copies: a change of folder or pattern meanwhile is for the next
     // search.
-    const QString sdn = spath_;
-    const QString ff = c_.text1->text();
-    showProgress(sdn);
+    const QString folder = searchFolder_;
+    const QString pattern = c_.patternBox->text();
+    showProgress(folder);
     sinceShown_.start();
-    walk_ = std::make_unique<BackgroundWalk>(enumerator_, style_, sdn, ff);
+    walk_ = std::make_unique<BackgroundWalk>(enumerator_, style_, folder, pattern);
     connect(walk_.get(), &BackgroundWalk::ended, this, &SearchController::takeProgress,
             Qt::QueuedConnection);
     takeTimer_->start();
 }
 
 void SearchController::showProgress(const QString& folder) {
-    QLabel* label = c_.label3;
+    QLabel* label = c_.progressLabel;
     label->setText(QStringLiteral("正在搜索：") + folder);
     // The window fits Label3 to its text on the layout request the new text posts; that runs
     // first, so the forced paint shows the text whole.
@@ -217,7 +219,7 @@ void SearchController::takeProgress() {
         return;
     }
     // What the person looks at does not change under an open box or menu; the walk waits.
-    const bool held = ModalMoments::instance().isOpen();
+    const bool held = moments_.isOpen();
     walk_->hold(held);
     if (held) return;
     BackgroundWalk::Progress progress = walk_->take();
@@ -237,14 +239,14 @@ void SearchController::takeProgress() {
     }
     if (progress.folder != shownFolder_) {
         shownFolder_ = progress.folder;
-        c_.label3->setText(QStringLiteral("正在搜索：") + shownFolder_);
+        c_.progressLabel->setText(QStringLiteral("正在搜索：") + shownFolder_);
     }
 }
 
 bool SearchController::listHasRoom() const {
     // Room below the last row: rows added now are seen at once.
-    const QWidget* viewport = c_.list3->viewport();
-    return !c_.list3->indexAt(QPoint(1, viewport->height() - 1)).isValid();
+    const QWidget* viewport = c_.resultList->viewport();
+    return !c_.resultList->indexAt(QPoint(1, viewport->height() - 1)).isValid();
 }
 
 bool SearchController::showSomeRows() {
@@ -260,7 +262,7 @@ bool SearchController::showSomeRows() {
             rows.assign(std::make_move_iterator(from),
                         std::make_move_iterator(from + qsizetype(count)));
         }
-        for (const FoundFile& row : rows) tsize_ += row.size;
+        for (const FoundFile& row : rows) totalSize_ += row.size;
         table_->append(std::move(rows));
         room -= count;
         unshownFrom_ += count;
@@ -282,9 +284,9 @@ void SearchController::endSearch(bool completed) {
     shownFolder_.clear();
     searching_ = false;
     if (completed) {
-        c_.label3->setText(totalsText());
-        c_.fm->show();
-        c_.list3->show();
+        c_.progressLabel->setText(totalsText());
+        c_.commandFrame->show();
+        c_.resultList->show();
     }
     if (runs_) runs_->end();
     emit searchFinished();
@@ -292,12 +294,13 @@ void SearchController::endSearch(bool completed) {
 
 void SearchController::popup(const QPoint& at) {
     const bool selected = !table_->selectedFullPath().isEmpty();
-    for (QAction* action : {c_.fjdg, c_.fjqb, c_.wldf}) action->setEnabled(selected);
+    for (QAction* action : {c_.attachOneAction, c_.attachAllAction, c_.attachWithoutLogAction})
+        action->setEnabled(selected);
     // A file name may hold "&", which a menu would take for a shortcut mark.
     const QString name = escapeMnemonic(table_->selectedFileName());
-    c_.fjdg->setText(QStringLiteral("附加：") + name);
-    c_.wldf->setText(QStringLiteral("无LDF附加：") + name);
-    prompts_.popup(*c_.mfile, at);
+    c_.attachOneAction->setText(QStringLiteral("附加：") + name);
+    c_.attachWithoutLogAction->setText(QStringLiteral("无LDF附加：") + name);
+    prompts_.popup(*c_.attachMenu, at);
 }
 
 bool SearchController::eventFilter(QObject* watched, QEvent* event) {
@@ -305,21 +308,21 @@ bool SearchController::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::Close) stopRequested_ = true;
         return false;
     }
-    if (watched == c_.drive) {
+    if (watched == c_.driveBox) {
         // A medium put in or a file system mounted since: the list is read again as it opens.
         if (event->type() == QEvent::MouseButtonPress) refreshRoots();
         return false;
     }
-    if (watched == c_.text1) {
+    if (watched == c_.patternBox) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && c_.command1->isEnabled())
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && c_.searchButton->isEnabled())
                 search();
         }
         return false;  // the key goes on to the box in every case
     }
     // Compared by address: while the window goes, List3 may be half gone before this.
-    if (watched == list3Viewport_) return listEvent(event);
+    if (watched == resultListViewport_) return listEvent(event);
     return false;
 }
 
@@ -339,7 +342,7 @@ bool SearchController::listEvent(QEvent* event) {
         return true;
     }
     // A click below the last row keeps the selection, as a list box does.
-    return !c_.list3->indexAt(mouse->position().toPoint()).isValid();
+    return !c_.resultList->indexAt(mouse->position().toPoint()).isValid();
 }
 
 }  // namespace korvid::search

@@ -22,6 +22,7 @@
 
 namespace korvid {
 class LongRuns;
+class ModalMoments;
 class Prompts;
 }  // namespace korvid
 
@@ -35,21 +36,23 @@ class FolderList;
 class SearchController : public QObject {
     Q_OBJECT
 public:
-    // Every control of the set must be there. The enumerator is the platform's when empty.
+    // Every control of the set must be there. While a moment of the gate is open, the walk holds
+    // still. The enumerator is the platform's when empty.
     SearchController(const SearchControls& controls, Prompts& prompts, LongRuns& runs,
+                     ModalMoments& moments,
                      std::shared_ptr<fs::DirectoryEnumerator> enumerator = nullptr,
                      fs::PathStyle style = fs::hostStyle());
     ~SearchController() override;
 
     ResultTable& table() { return *table_; }
-    qint64 tsize() const { return tsize_; }
-    QString totalsText() const;  // from table().count() and tsize()
+    qint64 totalSize() const { return totalSize_; }  // tsize
+    QString totalsText() const;                      // from table().count() and totalSize()
     bool isSearching() const { return searching_; }
     // The Command1 click: starts the search, which goes on while the window works and ends
     // with searchFinished.
     void search();
 
-    QString spath() const { return spath_; }
+    QString searchFolder() const { return searchFolder_; }  // spath
     FolderList& folderList() { return *folderList_; }
 
     // Window activation: the start-up settings.
@@ -83,16 +86,17 @@ private:
     bool listEvent(QEvent* event);
 
     SearchControls c_;
-    const QObject* list3Viewport_ = nullptr;
+    const QObject* resultListViewport_ = nullptr;
     Prompts& prompts_;
     QPointer<LongRuns> runs_;  // may go before the window it is shared with
+    ModalMoments& moments_;
     std::shared_ptr<fs::DirectoryEnumerator> enumerator_;
     fs::PathStyle style_;
     ResultTable* table_ = nullptr;
     FolderList* folderList_ = nullptr;
 
-    QString spath_;
-    qint64 tsize_ = 0;
+    QString searchFolder_;
+    qint64 totalSize_ = 0;
     bool searching_ = false;
     bool stopRequested_ = false;
     std::unique_ptr<BackgroundWalk> walk_;

@@ -1,5 +1,6 @@
 #pragma once
-// The main window's controls that the search subsystem gives its behaviour to.
+// The main window's controls that the search subsystem gives its behaviour to (their system
+// names are at their declarations in MainWindow.h).
 
 class QAction;
 class QComboBox;
@@ -15,19 +16,19 @@ class QWidget;
 namespace korvid::search {
 
 struct SearchControls {
-    QWidget* window = nullptr;  // form2: repainted around a search; closing it stops the walk
-    QGroupBox* fm1 = nullptr;   // its caption tells what the next search does
-    QWidget* fm = nullptr;      // the command buttons, out of reach during a search
-    QComboBox* drive = nullptr;
-    QListWidget* dir1 = nullptr;
-    QLineEdit* text1 = nullptr;  // the pattern
-    QPushButton* command1 = nullptr;
-    QLabel* label3 = nullptr;  // progress and totals
-    QListView* list3 = nullptr;
-    QMenu* mfile = nullptr;  // the attach popup and its three items
-    QAction* fjdg = nullptr;
-    QAction* fjqb = nullptr;
-    QAction* wldf = nullptr;
+    QWidget* window = nullptr;         // repainted around a search; closing it stops the walk
+    QGroupBox* searchFrame = nullptr;  // its caption tells what the next search does
+    QWidget* commandFrame = nullptr;   // the command buttons, out of reach during a search
+    QComboBox* driveBox = nullptr;
+    QListWidget* folderView = nullptr;
+    QLineEdit* patternBox = nullptr;
+    QPushButton* searchButton = nullptr;
+    QLabel* progressLabel = nullptr;  // progress and totals
+    QListView* resultList = nullptr;
+    QMenu* attachMenu = nullptr;  // the result list's popup and its three items
+    QAction* attachOneAction = nullptr;
+    QAction* attachAllAction = nullptr;
+    QAction* attachWithoutLogAction = nullptr;
 };
 
 }  // namespace korvid::search

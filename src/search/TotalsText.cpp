@@ -2,13 +2,13 @@
 
 namespace korvid::search {
 
-QString totalsText(int rowCount, qint64 tsize) {
-    const qint64 unit = tsize <= 1048576 ? 1024 : 1048576;
-    const QString unitText = tsize <= 1048576 ? QStringLiteral(" Kb") : QStringLiteral(" Mb");
-    const qint64 whole = tsize / unit;
+QString totalsText(int rowCount, qint64 totalSize) {
+    const qint64 unit = totalSize <= 1048576 ? 1024 : 1048576;
+    const QString unitText = totalSize <= 1048576 ? QStringLiteral(" Kb") : QStringLiteral(" Mb");
+    const qint64 whole = totalSize / unit;
     // The fraction is rest / unit with unit a power of two, so its decimals are worked out
     // exactly from the rest; a double of the whole total would lose them above 2^53 bytes.
-    const qint64 rest = tsize % unit;
+    const qint64 rest = totalSize % unit;
     QString decimals;
     if (rest != 0) {
         if ((rest * 10) % unit == 0)

@@ -11,8 +11,6 @@
 #include <QStandardItemModel>
 #include <QTableView>
 
-#include "access/FailureText.h"
-#include "access/Prompts.h"
 #include "ui/AppInfo.h"
 #include "ui/Artwork.h"
 #include "ui/Fonts.h"
@@ -23,8 +21,6 @@ namespace korvid {
 
 namespace {
 
-const char* const kProbe = "SELECT * FROM sysdatabases WHERE (name >= N'u')";
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -33,8 +29,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 
 }  // namespace
 
-LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
-    : QDialog(parent), prompts_(prompts), access_(*this) {
+LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("登陆"));
     setWindowIcon(loginIcon());
@@ -44,62 +39,62 @@ LoginDialog::LoginDialog(Prompts& prompts, QWidget* parent)
     setFixedSize(twipsSize(5460, 3225));
 
     // Picture1 covers the whole client area and holds every other control.
-    picture1_ = new QLabel(this);
-    picture1_->setObjectName(QStringLiteral("Picture1"));
-    picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture1_->setPixmap(loginBanner());
-    placeTwips(picture1_, 0, 0, 6495, 4095);
+    banner_ = new QLabel(this);
+    banner_->setObjectName(QStringLiteral("Picture1"));
+    banner_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    banner_->setPixmap(loginBanner());
+    placeTwips(banner_, 0, 0, 6495, 4095);
 
     // The version keeps a label's default colours: no box of its own over the banner.
-    QLabel* label2 = makeLabel(picture1_, "Label2", versionLabel());
-    placeTwips(label2, 4920, 240, 360, 180);
+    QLabel* version = makeLabel(banner_, "Label2", versionLabel());
+    placeTwips(version, 4920, 240, 360, 180);
 
     buildCredentialBoxes();
 
-    command1_ = new QPushButton(QStringLiteral("确定"), picture1_);
-    command1_->setObjectName(QStringLiteral("Command1"));
-    placeTwips(command1_, 2640, 2400, 975, 375);
-    command1_->setDefault(true);  // Enter in either box logs in
-    command1_->setAutoDefault(true);
+    loginButton_ = new QPushButton(QStringLiteral("确定"), banner_);
+    loginButton_->setObjectName(QStringLiteral("Command1"));
+    placeTwips(loginButton_, 2640, 2400, 975, 375);
+    loginButton_->setDefault(true);  // Enter in either box logs in
+    loginButton_->setAutoDefault(true);
 
-    command2_ = new QPushButton(QStringLiteral("退出"), picture1_);
-    command2_->setObjectName(QStringLiteral("Command2"));
-    placeTwips(command2_, 3960, 2400, 975, 375);
-    command2_->setAutoDefault(true);  // Enter on the focused 退出 presses 退出, as buttons do
+    exitButton_ = new QPushButton(QStringLiteral("退出"), banner_);
+    exitButton_->setObjectName(QStringLiteral("Command2"));
+    placeTwips(exitButton_, 3960, 2400, 975, 375);
+    exitButton_->setAutoDefault(true);  // Enter on the focused 退出 presses 退出, as buttons do
 
     probeRows_ = new QStandardItemModel(this);
-    probeGrid_ = new QTableView(picture1_);
+    probeGrid_ = new QTableView(banner_);
     probeGrid_->setObjectName(QStringLiteral("DataGrid1"));
     placeTwips(probeGrid_, 600, 2760, 135, 135);
     probeGrid_->setModel(probeRows_);
     probeGrid_->setFocusPolicy(Qt::NoFocus);
     probeGrid_->setVisible(false);
 
-    setTabOrder(fwq_, mm_);
-    setTabOrder(mm_, command1_);
-    setTabOrder(command1_, command2_);
+    setTabOrder(serverBox_, passwordBox_);
+    setTabOrder(passwordBox_, loginButton_);
+    setTabOrder(loginButton_, exitButton_);
 
-    connect(command1_, &QPushButton::clicked, this, &LoginDialog::attemptLogin);
-    connect(command2_, &QPushButton::clicked, this, [] { endProgram(); });
+    connect(loginButton_, &QPushButton::clicked, this, &LoginDialog::loginRequested);
+    connect(exitButton_, &QPushButton::clicked, this, [] { endProgram(); });
 
     // Opened centred, with the focus (and the whole text) in the server box.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-    fwq_->setFocus();
-    fwq_->selectAll();
+    serverBox_->setFocus();
+    serverBox_->selectAll();
 }
 
 LoginDialog::~LoginDialog() = default;
 
 // The two credential boxes and their captions.
 void LoginDialog::buildCredentialBoxes() {
-    QLabel* label1 = makeLabel(picture1_, "Label1", QStringLiteral("服务器："));
-    placeTwips(label1, 2400, 870, 720, 180);
-    QLabel* label3 = makeLabel(picture1_, "Label3", QStringLiteral("SA密码："));
-    placeTwips(label3, 2400, 1590, 720, 180);
-    for (QLabel* label : {label1, label3}) {
+    QLabel* serverCaption = makeLabel(banner_, "Label1", QStringLiteral("服务器："));
+    placeTwips(serverCaption, 2400, 870, 720, 180);
+    QLabel* passwordCaption = makeLabel(banner_, "Label3", QStringLiteral("SA密码："));
+    placeTwips(passwordCaption, 2400, 1590, 720, 180);
+    for (QLabel* label : {serverCaption, passwordCaption}) {
         // The window background and window text colours of the system.
         QPalette pal = label->palette();
         pal.setColor(QPalette::Window, pal.color(QPalette::Base));
@@ -108,16 +103,17 @@ void LoginDialog::buildCredentialBoxes() {
         label->setAutoFillBackground(true);
     }
 
-    fwq_ = new QLineEdit(QStringLiteral("(local)"), picture1_);
-    fwq_->setObjectName(QStringLiteral("fwq"));
-    placeTwips(fwq_, 3120, 840, 1935, 270);
+    serverBox_ = new QLineEdit(QStringLiteral("(local)"), banner_);
+    serverBox_->setObjectName(QStringLiteral("fwq"));
+    placeTwips(serverBox_, 3120, 840, 1935, 270);
 
-    mm_ = new QLineEdit(picture1_);
-    mm_->setObjectName(QStringLiteral("mm"));
-    mm_->setEchoMode(QLineEdit::Password);
-    mm_->setStyleSheet(QStringLiteral("QLineEdit#mm { lineedit-password-character: 42; }"));
-    placeTwips(mm_, 3120, 1560, 1935, 270);
-    for (QLineEdit* box : {fwq_, mm_}) {
+    passwordBox_ = new QLineEdit(banner_);
+    passwordBox_->setObjectName(QStringLiteral("mm"));
+    passwordBox_->setEchoMode(QLineEdit::Password);
+    passwordBox_->setStyleSheet(
+        QStringLiteral("QLineEdit#mm { lineedit-password-character: 42; }"));
+    placeTwips(passwordBox_, 3120, 1560, 1935, 270);
+    for (QLineEdit* box : {serverBox_, passwordBox_}) {
         QPalette pal = box->palette();
         pal.setColor(QPalette::Base, Qt::white);
         box->setPalette(pal);
@@ -125,47 +121,33 @@ void LoginDialog::buildCredentialBoxes() {
     }
 
     // A screen reader names the boxes; each caption points at its box.
-    label1->setBuddy(fwq_);
-    label3->setBuddy(mm_);
-    fwq_->setAccessibleName(QStringLiteral("服务器"));
-    fwq_->setAccessibleDescription(QStringLiteral("要登录的 SQL Server 服务器名称"));
-    mm_->setAccessibleName(QStringLiteral("SA密码"));
-    mm_->setAccessibleDescription(QStringLiteral("sa 登录的密码"));
+    serverCaption->setBuddy(serverBox_);
+    passwordCaption->setBuddy(passwordBox_);
+    serverBox_->setAccessibleName(QStringLiteral("服务器"));
+    serverBox_->setAccessibleDescription(QStringLiteral("要登录的 SQL Server 服务器名称"));
+    passwordBox_->setAccessibleName(QStringLiteral("SA密码"));
+    passwordBox_->setAccessibleDescription(QStringLiteral("sa 登录的密码"));
 }
 
 QString LoginDialog::serverName() const {
-    return fwq_->text();
+    return serverBox_->text();
 }
 QString LoginDialog::password() const {
-    return mm_->text();
+    return passwordBox_->text();
 }
 
-void LoginDialog::attemptLogin() {
-    if (loggedIn_) return;  // logged in already: the dialog is hidden for good
-    try {
-        // A new connection and result for each attempt; kept only when the login succeeds.
-        db::BatchResult probe;
-        db::Connection connection = access_.login(QString::fromUtf8(kProbe), &probe);
-        probeRows_->clear();
-        if (!probe.resultSets.isEmpty()) {
-            const db::ResultSet& set = probe.resultSets.first();
-            probeRows_->setHorizontalHeaderLabels(set.columns);
-            for (const QStringList& row : set.rows) {
-                QList<QStandardItem*> items;
-                for (const QString& cell : row) items.append(new QStandardItem(cell));
-                probeRows_->appendRow(items);
-            }
-        }
-        probeConnection_ = std::move(connection);
-    } catch (const std::exception& error) {
-        prompts_.message(QStringLiteral("数据库连接失败，请检查登陆信息！"), MsgIcon::Critical,
-                         QStringLiteral("错误提示:"), failureText(error).reason);
-        return;
-    }
+LoginControls LoginDialog::controls() const {
+    return {serverBox_, passwordBox_, loginButton_, exitButton_};
+}
 
-    loggedIn_ = true;
-    hide();
-    emit loggedIn();
+void LoginDialog::holdProbeRows(const db::ResultSet& rows) {
+    probeRows_->clear();
+    probeRows_->setHorizontalHeaderLabels(rows.columns);
+    for (const QStringList& row : rows.rows) {
+        QList<QStandardItem*> items;
+        for (const QString& cell : row) items.append(new QStandardItem(cell));
+        probeRows_->appendRow(items);
+    }
 }
 
 void LoginDialog::closeEvent(QCloseEvent* event) {
@@ -176,7 +158,7 @@ void LoginDialog::closeEvent(QCloseEvent* event) {
 void LoginDialog::reject() {}
 
 bool LoginDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == fwq_ || watched == mm_)) {
+    if (event->type() == QEvent::FocusIn && (watched == serverBox_ || watched == passwordBox_)) {
         // Queued, so that a mouse click placing the caret does not undo the selection.
         auto* box = static_cast<QLineEdit*>(watched);
         QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);

@@ -1,12 +1,11 @@
 #pragma once
-// The login dialog Form1: server name and sa password, proved by a probe query. After the
-// first good login it hides, stays alive for the whole run and its two boxes remain the
-// credentials every later connection reads.
+// The login dialog Form1: server name and sa password. It is the run's credentials: its two
+// boxes are read by every connection, from the login on. Whoever runs the program logs in when
+// it asks, and after the first good login hides it for the rest of the run.
 
 #include <QDialog>
 
 #include "access/Credentials.h"
-#include "access/ServerAccess.h"
 #include "db/Connection.h"
 
 class QLabel;
@@ -17,30 +16,31 @@ class QTableView;
 
 namespace korvid {
 
-class Prompts;
+// The dialog's controls, for whoever drives it.
+struct LoginControls {
+    QLineEdit* serverBox = nullptr;
+    QLineEdit* passwordBox = nullptr;
+    QPushButton* loginButton = nullptr;
+    QPushButton* exitButton = nullptr;
+};
 
 class LoginDialog : public QDialog, public Credentials {
     Q_OBJECT
 public:
-    explicit LoginDialog(Prompts& prompts, QWidget* parent = nullptr);
+    explicit LoginDialog(QWidget* parent = nullptr);
     ~LoginDialog() override;
 
-    QString serverName() const override;  // fwq, as typed
-    QString password() const override;    // mm, as typed
+    QString serverName() const override;  // the server box, as typed
+    QString password() const override;    // the password box, as typed
 
-    // Every connection of the run, reading this dialog's two boxes when it connects.
-    const ServerAccess& serverAccess() const { return access_; }
+    LoginControls controls() const;
 
-    bool isLoggedIn() const { return loggedIn_; }
-    // The login's own connection, kept open for the run once the login succeeded.
-    const db::Connection& loginConnection() const { return probeConnection_; }
-
-    // Command1: connects with shape A, runs the probe and on success hides the dialog and says
-    // so; whoever started the program then opens the main window.
-    void attemptLogin();
+    // The probe's rows, held by the hidden grid of the dialog.
+    void holdProbeRows(const db::ResultSet& rows);
 
 signals:
-    void loggedIn();
+    // 确定 was pressed, or Enter in either box.
+    void loginRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,17 +54,13 @@ public slots:
 private:
     void buildCredentialBoxes();
 
-    QLabel* picture1_;
-    QLineEdit* fwq_;
-    QLineEdit* mm_;
-    QPushButton* command1_;
-    QPushButton* command2_;
-    QTableView* probeGrid_;  // DataGrid1: holds the probe's rows, never shown
+    QLabel* banner_;            // Picture1
+    QLineEdit* serverBox_;      // fwq
+    QLineEdit* passwordBox_;    // mm
+    QPushButton* loginButton_;  // Command1
+    QPushButton* exitButton_;   // Command2
+    QTableView* probeGrid_;     // DataGrid1: holds the probe's rows, never shown
     QStandardItemModel* probeRows_;
-    Prompts& prompts_;
-    ServerAccess access_;
-    db::Connection probeConnection_;  // the login connection, open for the whole run
-    bool loggedIn_ = false;
 };
 
 }  // namespace korvid

@@ -40,19 +40,21 @@ public:
     attach::AttachControls attachControls() const;
     maintenance::MaintenanceControls maintenanceControls() const;
 
-    // Adodc1: the source of the database list.
-    QuerySource* databaseList() const { return adodc1_; }
-    // Text8: the database name of the list's current row; empty when none.
+    // The source of the database list.
+    QuerySource* databaseList() const { return databaseList_; }
+    // The database name of the list's current row; empty when none.
     QString selectedDatabase() const;
 
-    QMenu* fileMenu() const { return mfile_; }   // mfile
-    QMenu* databaseMenu() const { return fj_; }  // FJ
+    QMenu* attachMenu() const { return attachMenu_; }
+    QMenu* databaseMenu() const { return databaseMenu_; }
+    // 退出程序: the window's own, it ends the program.
+    QPushButton* exitButton() const { return exitButton_; }
 
     // Applies the resize rules to the given outer size in twips (also used by tests).
     void applyResizeRules(int outerWidthTwips, int outerHeightTwips);
 
-    // Window load: points Adodc1 at the server (shape B) and lists the databases. A failure
-    // shows the server's message; the window stays usable with an empty list.
+    // Window load: points the database list at the server (shape B) and lists the databases. A
+    // failure shows the server's message; the window stays usable with an empty list.
     void loadDatabaseList();
 
     void setVisible(bool visible) override;
@@ -76,33 +78,34 @@ private:
     void buildMenus();
     void runActivation();
     void applyResizeRulesToOuterSize();
-    void fitLabel3();
+    void fitProgressLabel();
 
     const ServerAccess& access_;
     Prompts& prompts_;
-    QTableView* dataGrid1_ = nullptr;
-    QGroupBox* fm1_ = nullptr;
-    QComboBox* drive_ = nullptr;
-    QLineEdit* text1_ = nullptr;
-    QListWidget* dir1_ = nullptr;
-    QGroupBox* fm_ = nullptr;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command5_ = nullptr;
-    QPushButton* command2_ = nullptr;
-    QListView* list3_ = nullptr;
-    QLabel* label3_ = nullptr;
-    static constexpr int kLabel3WidthTwips = 1260;
+    // Each control's system name is its objectName, given here.
+    QTableView* databaseGrid_ = nullptr;       // DataGrid1
+    QGroupBox* searchFrame_ = nullptr;         // fm1
+    QComboBox* driveBox_ = nullptr;            // drive
+    QLineEdit* patternBox_ = nullptr;          // Text1
+    QListWidget* folderView_ = nullptr;        // Dir1
+    QGroupBox* commandFrame_ = nullptr;        // fm
+    QPushButton* searchButton_ = nullptr;      // Command1
+    QPushButton* autoAttachButton_ = nullptr;  // Command5
+    QPushButton* exitButton_ = nullptr;        // Command2
+    QListView* resultList_ = nullptr;          // List3
+    QLabel* progressLabel_ = nullptr;          // Label3
+    static constexpr int kProgressLabelWidthTwips = 1260;
     bool loaded_ = false;
-    QuerySource* adodc1_ = nullptr;
-    QLineEdit* text8_ = nullptr;
-    QMenu* mfile_ = nullptr;
-    QAction* fjdg_ = nullptr;
-    QAction* fjqb_ = nullptr;
-    QAction* wldf_ = nullptr;
-    QMenu* fj_ = nullptr;
-    QAction* flsj_ = nullptr;
-    QAction* ssrz_ = nullptr;
-    QAction* sssjk_ = nullptr;
+    QuerySource* databaseList_ = nullptr;        // Adodc1
+    QLineEdit* selectedDatabaseBox_ = nullptr;   // Text8, in the hidden frame Frame1
+    QMenu* attachMenu_ = nullptr;                // mfile
+    QAction* attachOneAction_ = nullptr;         // FjDG
+    QAction* attachAllAction_ = nullptr;         // Fjqb
+    QAction* attachWithoutLogAction_ = nullptr;  // WLDF
+    QMenu* databaseMenu_ = nullptr;              // FJ
+    QAction* detachAction_ = nullptr;            // FLSJ
+    QAction* shrinkLogAction_ = nullptr;         // SSRZ
+    QAction* shrinkDatabaseAction_ = nullptr;    // SSSJK
     bool activated_ = false;
     QSize rulesOuterSize_;  // the outer size the resize rules last ran with
 };

@@ -61,7 +61,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
         auto* panel = new Panel(p.text, p.widthTwips, strip);
         panel->setObjectName(QString::fromLatin1(p.name));
         row->addWidget(panel);
-        if (QLatin1String(p.name) == QLatin1String("Panel4")) panel4_ = panel;
+        if (QLatin1String(p.name) == QLatin1String("Panel4")) datePanel_ = panel;
     }
     row->addStretch(1);
     addWidget(strip, 1);
@@ -89,7 +89,7 @@ int StatusBar::nextDateCheckMs(const QTime& now) {
 void StatusBar::showToday() {
     const QDateTime now = QDateTime::currentDateTime();
     const QString today = dateText(now.date());
-    if (panel4_->text() != today) panel4_->setText(today);
+    if (datePanel_->text() != today) datePanel_->setText(today);
     dateTimer_->start(nextDateCheckMs(now.time()));
 }
 

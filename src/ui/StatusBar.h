@@ -27,7 +27,7 @@ public:
 private:
     void showToday();
 
-    QLabel* panel4_ = nullptr;
+    QLabel* datePanel_ = nullptr;
     QTimer* dateTimer_ = nullptr;
 };
 

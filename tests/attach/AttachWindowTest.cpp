@@ -3,13 +3,10 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "Harness.h"
+#include "ServerWindowTest.h"
 #include "Workspace.h"
 #include "access/QuerySource.h"
 #include "attach/AttachController.h"
@@ -18,32 +15,14 @@
 #include "ui/Twips.h"
 
 using namespace korvid;
+using korvid::test::choose;
 using Outcome = attach::AutoAttachRun::Outcome;
 
-class AttachWindowTest : public QObject {
+class AttachWindowTest : public test::ServerWindowTest {
     Q_OBJECT
 
-private:
-    std::unique_ptr<test::Harness> s_;
-    std::unique_ptr<QTemporaryDir> dir_;
-
-    QString folder(const QString& sub = QStringLiteral("found")) {
-        return dir_->path() + QLatin1Char('/') + sub + QLatin1Char('/');
-    }
-    search::ResultTable& table() { return s_->search().table(); }
-    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
-    bool frameVisible() {
-        return !s_->window().findChild<QWidget*>(QStringLiteral("fm"))->isHidden();
-    }
-    void trigger(const char* action) {
-        for (QAction* a : s_->window().fileMenu()->actions())
-            if (a->objectName() == QLatin1String(action)) {
-                a->setEnabled(true);
-                a->trigger();
-                return;
-            }
-        QFAIL("no such action");
-    }
+    attach::AttachControls c() { return s_->window().attachControls(); }
+    bool frameVisible() { return !c().commandFrame->isHidden(); }
     Outcome runAutoAttach() { return s_->runAutoAttach(); }
     // The database name behind row i: each file is named after its database.
     QString nameOfRow(int i) {
@@ -52,29 +31,19 @@ private:
     }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        s_ = std::make_unique<test::Harness>();
-        QVERIFY(s_->start());
-    }
-    void cleanup() {
-        s_.reset();
-        dir_.reset();
-    }
-
     void attachWithLogFromThePopupThenTheSameNameAgain() {
         QVERIFY(!s_->createDatabase(QStringLiteral("shop"), folder()).isEmpty());
         QCOMPARE(s_->searchFolder(folder()), 1);
         QVERIFY(table().select(0));
-        trigger("FjDG");
+        choose(c().attachOneAction);
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("shop")));
-        QCOMPARE(label3(), QStringLiteral("正在附加：［1/1］－shop"));
+        QCOMPARE(progressText(), QStringLiteral("正在附加：［1/1］－shop"));
         QCOMPARE(s_->attach().inspection().logPath, folder() + QStringLiteral("shop_log.ldf"));
         QVERIFY(s_->takeMessages().isEmpty());
 
         // Already attached: the popup stops without a word, the run names the file.
         const int listed = int(s_->listedDatabases().size());
-        trigger("FjDG");
+        choose(c().attachOneAction);
         QVERIFY(s_->takeMessages().isEmpty());
         QCOMPARE(s_->listedDatabases().size(), listed);
         QCOMPARE(runAutoAttach(), Outcome::Failed);
@@ -83,7 +52,7 @@ private slots:
         QVERIFY(m[0].text.contains(QStringLiteral("无法附加：") + table().fullPath(0)));
         QVERIFY(!m[0].detail.isEmpty());  // the server's own reason: the file is in use
         QCOMPARE(m[0].icon, MsgIcon::Critical);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressText(), s_->search().totalsText());
         QVERIFY(frameVisible());
     }
 
@@ -91,12 +60,12 @@ private slots:
         const QString name = QStringLiteral("二零零三年度华东区销售明细与库存核对_archive_copy");
         QVERIFY(!s_->createDatabase(name, folder()).isEmpty());
         QCOMPARE(s_->searchFolder(folder()), 1);
-        auto* label = s_->window().findChild<QLabel*>(QStringLiteral("Label3"));
+        QLabel* label = c().progressLabel;
         const QPoint place = label->pos();
         QVERIFY(table().select(0));
-        trigger("FjDG");
+        choose(c().attachOneAction);
         const QString text = QStringLiteral("正在附加：［1/1］－") + name;
-        QCOMPARE(label3(), text);
+        QCOMPARE(progressText(), text);
         QTRY_VERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
         QCOMPARE(label->pos(), place);
 
@@ -111,7 +80,7 @@ private slots:
         QVERIFY(QFile::remove(s_->logFileOf(QStringLiteral("nolog"), folder())));
         QCOMPARE(s_->searchFolder(folder()), 1);
         QVERIFY(table().select(0));
-        trigger("FjDG");
+        choose(c().attachOneAction);
         QVERIFY(s_->takeMessages().isEmpty());
         QVERIFY(!s_->listedDatabases().contains(QStringLiteral("nolog")));
         QCOMPARE(runAutoAttach(), Outcome::Failed);
@@ -126,7 +95,7 @@ private slots:
         QVERIFY(QFile::remove(table().fullPath(5)));  // the sixth row's file goes
         QStringList progress;
         connect(s_->window().databaseList(), &QuerySource::refreshed, this,
-                [&] { progress << label3(); });
+                [&] { progress << progressText(); });
         QVERIFY(table().select(3));
         QCOMPARE(runAutoAttach(), Outcome::Completed);
 
@@ -138,7 +107,7 @@ private slots:
         const QStringList listed = s_->listedDatabases();
         for (int i = 0; i < 10; ++i) QCOMPARE(listed.contains(nameOfRow(i)), i >= 3 && i != 5);
         QCOMPARE(table().selectedIndex(), 0);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressText(), s_->search().totalsText());
         QVERIFY(frameVisible());
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
@@ -163,7 +132,7 @@ private slots:
         QVERIFY(listed.contains(nameOfRow(0)) && listed.contains(nameOfRow(1)));
         QVERIFY(!listed.contains(nameOfRow(3)) && !listed.contains(nameOfRow(4)));
         QCOMPARE(table().selectedIndex(), 2);
-        QCOMPARE(label3(), s_->search().totalsText());
+        QCOMPARE(progressText(), s_->search().totalsText());
         QVERIFY(frameVisible());
     }
 
@@ -174,7 +143,7 @@ private slots:
         QVERIFY(table().select(-1));
         // Inside a running search (or another long run) the button does nothing at all.
         QVERIFY(s_->workspace().longRuns().begin());
-        s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+        c().autoAttachButton->click();
         QVERIFY(!s_->attach().isRunning());
         QVERIFY(s_->takeMessages().isEmpty());
         s_->workspace().longRuns().end();
@@ -188,7 +157,7 @@ private slots:
         QVERIFY(QFile::remove(s_->logFileOf(QStringLiteral("solo"), folder())));
         QCOMPARE(s_->searchFolder(folder()), 1);
         QVERIFY(table().select(0));
-        trigger("WLDF");
+        choose(c().attachWithoutLogAction);
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
         QCOMPARE(m[0].text, QStringLiteral("附加 solo 完成！"));
@@ -219,7 +188,7 @@ private slots:
         QVERIFY(QFile::remove(s_->logFileOf(single, other)));
         QCOMPARE(s_->searchFolder(other), 1);
         QVERIFY(table().select(0));
-        trigger("WLDF");
+        choose(c().attachWithoutLogAction);
         QCOMPARE(s_->takeMessages().size(), 2);  // the run's end, then this attach
         QVERIFY(s_->listedDatabases().contains(single));
     }

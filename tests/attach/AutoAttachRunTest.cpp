@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include "access/ModalMoments.h"
 #include "attach/AutoAttachRun.h"
 #include "db/Connection.h"
 
@@ -66,7 +67,8 @@ QStringList paths(int n) {
 }
 
 Outcome runToEnd(FakeWindow& w) {
-    AutoAttachRun run(w);
+    ModalMoments moments;
+    AutoAttachRun run(w, moments);
     Outcome outcome{};
     bool done = false;
     QObject::connect(&run, &AutoAttachRun::finished, [&](Outcome o) {
@@ -78,7 +80,7 @@ Outcome runToEnd(FakeWindow& w) {
     t.start();
     while (!done && t.elapsed() < 5000) QCoreApplication::processEvents();
     EXPECT_TRUE(done);
-    EXPECT_FALSE(w.running) << "fm must be shown again at every ending";
+    EXPECT_FALSE(w.running) << "the buttons must be shown again at every ending";
     return outcome;
 }
 

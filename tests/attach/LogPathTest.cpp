@@ -3,7 +3,7 @@
 
 #include "attach/Inspection.h"
 #include "attach/LogPath.h"
-#include "attach/Mdir.h"
+#include "attach/MissingFolders.h"
 
 using namespace korvid::attach;
 
@@ -26,35 +26,34 @@ TEST(LogPath, WorkedExampleAndItsIntermediates) {
     EXPECT_EQ(d->recordedLogLength, 61);
 }
 
-TEST(LogPath, BlanksCaseAndLengthsOfTheRecordedLogAreKept) {
-    // A blank in the log's name stays: the file on disk has it.
-    EXPECT_EQ(logFor("C:\\Data\\shop.mdf", "C:\\Data\\shop log.ldf", "E:\\BAK\\"),
-              QStringLiteral("E:\\BAK\\shop log.ldf"));
-    // The found name differs in length from the recorded one: the cut does not shift.
-    EXPECT_EQ(logFor("C:\\Data\\a.mdf", "C:\\Data\\Sales_Log.LDF", "E:\\Found Here\\"),
-              QStringLiteral("E:\\Found Here\\Sales_Log.LDF"));
-    // Below the data file's folder: the part below it is kept, separators those of the finding.
-    EXPECT_EQ(logFor("C:\\Data\\x.mdf", "c:\\data\\logs\\x_log.ldf", "/srv/found/"),
-              QStringLiteral("/srv/found/logs/x_log.ldf"));
-    EXPECT_EQ(logFor("/var/db/x.mdf", "/var/db/x_log.ldf", "/mnt/old disk/"),
-              QStringLiteral("/mnt/old disk/x_log.ldf"));
-}
-
-TEST(LogPath, LogElsewhereGivesItsFileNameInTheFoundFolder) {
-    EXPECT_EQ(logFor("D:\\A\\x.mdf", "E:\\LOGS\\x_log.ldf", "F:\\"),
-              QStringLiteral("F:\\x_log.ldf"));
-    // Shorter than the data file's folder: once a failure, now just its name.
-    EXPECT_EQ(logFor("D:\\very\\long\\folder\\x.mdf", "D:\\l.ldf", "F:\\"),
-              QStringLiteral("F:\\l.ldf"));
-    // A POSIX recording compares with case: /DB/ is another folder than /db/.
-    EXPECT_EQ(logFor("/db/x.mdf", "/DB/sub/x.ldf", "/f/"), QStringLiteral("/f/x.ldf"));
-    EXPECT_EQ(logFor("x.mdf", "x_log.ldf", "/f/"), QStringLiteral("/f/x_log.ldf"));
-}
-
-TEST(LogPath, NoFileNameIsNoLogPath) {
-    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "", "E:\\"));
-    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "C:\\Data\\", "E:\\"));
-    EXPECT_FALSE(deriveLogPath("C:\\Data\\x.mdf", "D:\\logs\\", "E:\\"));
+TEST(LogPath, TheRecordedLogMovesIntoTheFoundFolder) {
+    struct Case {
+        const char *data, *log, *folder, *expected;  // "<none>": no log path
+    };
+    const Case cases[] = {
+        // A blank in the log's name stays: the file on disk has it.
+        {"C:\\Data\\shop.mdf", "C:\\Data\\shop log.ldf", "E:\\BAK\\", "E:\\BAK\\shop log.ldf"},
+        // The found name differs in length from the recorded one: the cut does not shift.
+        {"C:\\Data\\a.mdf", "C:\\Data\\Sales_Log.LDF", "E:\\Found Here\\",
+         "E:\\Found Here\\Sales_Log.LDF"},
+        // Below the data file's folder: the part below it is kept, separators the finding's.
+        {"C:\\Data\\x.mdf", "c:\\data\\logs\\x_log.ldf", "/srv/found/",
+         "/srv/found/logs/x_log.ldf"},
+        {"/var/db/x.mdf", "/var/db/x_log.ldf", "/mnt/old disk/", "/mnt/old disk/x_log.ldf"},
+        // Elsewhere: its file name in the found folder.
+        {"D:\\A\\x.mdf", "E:\\LOGS\\x_log.ldf", "F:\\", "F:\\x_log.ldf"},
+        // Shorter than the data file's folder: once a failure, now just its name.
+        {"D:\\very\\long\\folder\\x.mdf", "D:\\l.ldf", "F:\\", "F:\\l.ldf"},
+        // A POSIX recording compares with case: /DB/ is another folder than /db/.
+        {"/db/x.mdf", "/DB/sub/x.ldf", "/f/", "/f/x.ldf"},
+        {"x.mdf", "x_log.ldf", "/f/", "/f/x_log.ldf"},
+        // No file name, no log path.
+        {"C:\\Data\\x.mdf", "", "E:\\", "<none>"},
+        {"C:\\Data\\x.mdf", "C:\\Data\\", "E:\\", "<none>"},
+        {"C:\\Data\\x.mdf", "D:\\logs\\", "E:\\", "<none>"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(logFor(c.data, c.log, c.folder), QString::fromUtf8(c.expected)) << c.log;
 }
 
 TEST(InspectionReaders, AbsentCellsAreFailuresAndPaddingIsTrimmed) {
@@ -76,7 +75,7 @@ TEST(InspectionReaders, AbsentCellsAreFailuresAndPaddingIsTrimmed) {
     EXPECT_EQ(files.logPath, QStringLiteral("C:\\Program Files\\shop log.ldf"));
 }
 
-TEST(Mdir, CreatesEachMissingFolderAfterTheRoot) {
+TEST(MissingFolders, CreatesEachMissingFolderAfterTheRoot) {
     QStringList created;
     QStringList plainFiles = {"c:\\file"};
     const FolderOps ops{[&](const QString& p) { return plainFiles.contains(p); },
@@ -84,18 +83,18 @@ TEST(Mdir, CreatesEachMissingFolderAfterTheRoot) {
                             created << p;
                             return true;
                         }};
-    mdir("c:\\", ops);
-    mdir("/", ops);
+    createMissingFolders("c:\\", ops);
+    createMissingFolders("/", ops);
     EXPECT_TRUE(created.isEmpty());
-    mdir("c:\\a\\b\\", ops);
+    createMissingFolders("c:\\a\\b\\", ops);
     EXPECT_EQ(created, QStringList({"c:\\a", "c:\\a\\b"}));
     created.clear();
-    mdir("c:\\a\\b", ops);
+    createMissingFolders("c:\\a\\b", ops);
     EXPECT_EQ(created, QStringList({"c:\\a"}));
     created.clear();
-    mdir("c:\\file\\x\\", ops);  // a plain file of that name is left alone
+    createMissingFolders("c:\\file\\x\\", ops);  // a plain file of that name is left alone
     EXPECT_EQ(created, QStringList({"c:\\file\\x"}));
     created.clear();
-    mdir("/srv/a\\b/", ops);  // on a POSIX path a backslash is part of a name
+    createMissingFolders("/srv/a\\b/", ops);  // on a POSIX path a backslash is part of a name
     EXPECT_EQ(created, QStringList({"/srv", "/srv/a\\b"}));
 }

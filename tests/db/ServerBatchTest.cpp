@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QThread>
+#include <atomic>
 
 #include "NoServer.h"
 #include "StandinProcess.h"
+#include "access/ModalMoments.h"
 #include "access/ServerAccess.h"
 #include "db/Connection.h"
 
@@ -15,6 +18,11 @@ using korvid::test::GivenCredentials;
 using korvid::test::StandinProcess;
 
 namespace {
+
+ModalMoments& moments() {
+    static ModalMoments gate;
+    return gate;
+}
 
 class ServerBatch : public ::testing::Test {
 protected:
@@ -28,7 +36,7 @@ protected:
         delete server_;
         server_ = nullptr;
     }
-    static ServerAccess access() { return ServerAccess(*login_); }
+    static ServerAccess access() { return ServerAccess(*login_, moments()); }
     static db::Connection open() { return access().open(ConnectionShape::server()); }
     static StandinProcess* server_;
     static GivenCredentials* login_;
@@ -107,9 +115,9 @@ TEST_F(ServerBatch, WaysOneAndThreeOpenTheirOwnConnection) {
     ASSERT_EQ(r.infos.size(), 1);
     EXPECT_EQ(r.infos[0].text, QStringLiteral("done"));
     const GivenCredentials wrong(server_->server(), QStringLiteral("wrong"));
-    EXPECT_THROW(
-        ServerAccess(wrong).execute(ConnectionShape::server(), QStringLiteral("PRINT 'x'")),
-        db::DbError);
+    EXPECT_THROW(ServerAccess(wrong, moments())
+                     .execute(ConnectionShape::server(), QStringLiteral("PRINT 'x'")),
+                 db::DbError);
 }
 
 TEST(ServerLogin, AwkwardPasswordsLogIn) {
@@ -119,23 +127,37 @@ TEST(ServerLogin, AwkwardPasswordsLogIn) {
         StandinProcess server(password);
         ASSERT_TRUE(server.start());
         GivenCredentials login(server.server(), password);
-        const db::ResultSet r = ServerAccess(login).query(
-            ConnectionShape::login(),
-            QStringLiteral("SELECT * FROM sysdatabases WHERE (name >= N'u')"));
+        const db::ResultSet r =
+            ServerAccess(login, moments())
+                .query(ConnectionShape::login(),
+                       QStringLiteral("SELECT * FROM sysdatabases WHERE (name >= N'u')"));
         EXPECT_FALSE(r.columns.isEmpty());
         try {
             const QString near = password.trimmed() != password
                                      ? password.trimmed()
                                      : password.left(password.size() - 1);
             GivenCredentials nearLogin(server.server(), near);
-            ServerAccess(nearLogin).query(ConnectionShape::login(),
-                                          QStringLiteral("SELECT N'x' AS x"));
+            ServerAccess(nearLogin, moments())
+                .query(ConnectionShape::login(), QStringLiteral("SELECT N'x' AS x"));
             ADD_FAILURE() << "a changed password logged in";
         } catch (const db::DbError& e) {
             EXPECT_EQ(e.number(), 18456);
             EXPECT_EQ(e.serverText(), QStringLiteral("Login failed for user 'sa'."));
         }
     }
+}
+
+// A wait that gave up leaves its job running; the job is waited for when the workers go, so no
+// thread outlives what it was given.
+TEST(ServerWait, AJobGivenUpOnIsWaitedForWhenTheWorkersGo) {
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    {
+        ServerWait wait(moments());
+        EXPECT_THROW(wait.run([ended] { QThread::msleep(1300), ended->store(true); }, 1),
+                     db::DbError);
+        EXPECT_FALSE(ended->load());
+    }
+    EXPECT_TRUE(ended->load());
 }
 
 int main(int argc, char** argv) {

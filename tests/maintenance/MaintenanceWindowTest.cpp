@@ -4,29 +4,20 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "Harness.h"
+#include "ServerWindowTest.h"
 #include "access/QuerySource.h"
 #include "maintenance/MaintenanceController.h"
 #include "ui/MainWindow.h"
 
 using namespace korvid;
+using korvid::test::choose;
 
-class MaintenanceWindowTest : public QObject {
+class MaintenanceWindowTest : public test::ServerWindowTest {
     Q_OBJECT
 
-private:
-    std::unique_ptr<test::Harness> s_;
-    std::unique_ptr<QTemporaryDir> dir_;
-
-    QString folder() { return dir_->path() + QStringLiteral("/db/"); }
-    QAction* action(const char* name) {
-        for (QAction* a : s_->window().databaseMenu()->actions())
-            if (a->objectName() == QLatin1String(name)) return a;
-        return nullptr;
-    }
+    maintenance::MaintenanceControls c() { return s_->window().maintenanceControls(); }
     struct Shown {
         int count = 0;
         QStringList captions;
@@ -37,34 +28,19 @@ private:
         Shown shown;
         s_->prompts().setOnPopup([&](QMenu&) {
             ++shown.count;
-            for (const char* n : {"FLSJ", "SSRZ", "SSSJK"}) {
-                shown.captions << action(n)->text();
-                shown.enabled << action(n)->isEnabled();
+            for (QAction* a : {c().detachAction, c().shrinkLogAction, c().shrinkDatabaseAction}) {
+                shown.captions << a->text();
+                shown.enabled << a->isEnabled();
             }
         });
-        auto* grid = s_->window().findChild<QAbstractItemView*>(QStringLiteral("DataGrid1"));
-        QTest::mousePress(grid->viewport(), button, {}, QPoint(20, 10));
-        QTest::mouseRelease(grid->viewport(), button, {}, QPoint(20, 10));
+        QWidget* grid = c().databaseGrid->viewport();
+        QTest::mousePress(grid, button, {}, QPoint(20, 10));
+        QTest::mouseRelease(grid, button, {}, QPoint(20, 10));
         return shown;
     }
     qint64 sizeOf(const QString& path) { return QFileInfo(path).size(); }
-    void shrink(const char* which) {
-        QAction* a = action(which);
-        a->setEnabled(true);
-        a->trigger();
-    }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        s_ = std::make_unique<test::Harness>();
-        QVERIFY(s_->start());
-    }
-    void cleanup() {
-        s_.reset();
-        dir_.reset();
-    }
-
     void popupNamesTheSelectedDatabaseOnTheRightButtonOnly() {
         QVERIFY(s_->selectDatabase(QStringLiteral("msdb")));
         QCOMPARE(press(Qt::LeftButton).count, 0);
@@ -96,10 +72,10 @@ private slots:
     }
 
     void detachThenTheFirstRowIsCurrent() {
-        QVERIFY(!s_->createDatabase(QStringLiteral("gone"), folder(), false).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("gone"), folder("db"), false).isEmpty());
         s_->window().databaseList()->refresh();
         QVERIFY(s_->selectDatabase(QStringLiteral("gone")));
-        action("FLSJ")->trigger();
+        c().detachAction->trigger();
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
         QCOMPARE(m[0].text, QStringLiteral("分离数据库 gone 成功！"));
@@ -111,13 +87,13 @@ private slots:
     }
 
     void detachOfADatabaseInUseFailsAndKeepsTheList() {
-        QVERIFY(!s_->createDatabase(QStringLiteral("busy"), folder(), false).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("busy"), folder("db"), false).isEmpty());
         s_->window().databaseList()->refresh();
         const auto user = s_->stayInside(QStringLiteral("busy"));
         QVERIFY(user);
         QVERIFY(s_->selectDatabase(QStringLiteral("busy")));
         const QStringList before = s_->listedDatabases();
-        action("FLSJ")->trigger();
+        c().detachAction->trigger();
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
         QCOMPARE(m[0].icon, MsgIcon::Critical);
@@ -130,16 +106,16 @@ private slots:
         const QString names[] = {QStringLiteral("my db"), QStringLiteral("O'Brien]x"),
                                  QStringLiteral("销售库")};
         for (const QString& name : names)
-            QVERIFY(!s_->createDatabase(name, folder(), false).isEmpty());
+            QVERIFY(!s_->createDatabase(name, folder("db"), false).isEmpty());
         s_->window().databaseList()->refresh();
         for (const QString& name : names) {
-            const QString data = folder() + name + QStringLiteral(".mdf");
-            const QString log = s_->logFileOf(name, folder());
+            const QString data = folder("db") + name + QStringLiteral(".mdf");
+            const QString log = s_->logFileOf(name, folder("db"));
             const qint64 dataBefore = sizeOf(data), logBefore = sizeOf(log);
             QVERIFY(s_->selectDatabase(name));
-            shrink("SSRZ");
+            choose(c().shrinkLogAction);
             QVERIFY(sizeOf(log) < logBefore);
-            shrink("SSSJK");
+            choose(c().shrinkDatabaseAction);
             QVERIFY(sizeOf(data) < dataBefore);
             QCOMPARE(s_->maintenance().logLogicalName(), name + QStringLiteral("_log"));
             QCOMPARE(s_->maintenance().dataLogicalName(), name);
@@ -148,7 +124,7 @@ private slots:
             QCOMPARE(m[0].text, QStringLiteral("日志文件收缩成功！"));
             QCOMPARE(m[1].text, QStringLiteral("数据库收缩成功！"));
             // No connection of Korvid's own is left inside the database.
-            action("FLSJ")->trigger();
+            c().detachAction->trigger();
             const QList<MessageRecord> d = s_->takeMessages();
             QCOMPARE(d.size(), 1);
             QCOMPARE(d[0].text, QStringLiteral("分离数据库 ") + name + QStringLiteral(" 成功！"));
@@ -160,7 +136,7 @@ private slots:
     // failed, and saying it succeeded would hide the server's refusal.
     void aShrinkOfMastersLogIsItsFailure() {
         QVERIFY(s_->selectDatabase(QStringLiteral("master")));
-        shrink("SSRZ");
+        choose(c().shrinkLogAction);
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
         QCOMPARE(m[0].icon, MsgIcon::Critical);
@@ -172,13 +148,13 @@ private slots:
     }
 
     void aDatabaseDroppedBehindKorvidsBackIsAnError() {
-        QVERIFY(!s_->createDatabase(QStringLiteral("vanish"), folder(), false).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("vanish"), folder("db"), false).isEmpty());
         s_->window().databaseList()->refresh();
         QVERIFY(s_->selectDatabase(QStringLiteral("vanish")));
         QVERIFY(s_->execute(QStringLiteral("master"),
                             QStringLiteral("EXEC sp_detach_db @dbname = N'vanish'")));
-        shrink("SSRZ");
-        action("FLSJ")->trigger();
+        choose(c().shrinkLogAction);
+        c().detachAction->trigger();
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 2);
         QCOMPARE(m[0].icon, MsgIcon::Critical);

@@ -20,6 +20,7 @@
 #include "NoServer.h"
 #include "RecordingPrompts.h"
 #include "Workspace.h"
+#include "access/ModalMoments.h"
 #include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/SearchController.h"
@@ -62,8 +63,9 @@ private slots:
             f.write("12345");
         }
 
-        ServerAccess access(credentials_);
-        Workspace workspace(access, prompts_);
+        ModalMoments moments;
+        ServerAccess access(credentials_, moments);
+        Workspace workspace(access, prompts_, moments);
         MainWindow& window = workspace.window();
         search::SearchController* controller = &workspace.search();
         LongRuns& runs = workspace.longRuns();
@@ -73,28 +75,28 @@ private slots:
         QTRY_COMPARE(activated.count(), 1);
         prompts_.takeMessages();  // the database list without a server
 
-        auto* text1 = window.findChild<QLineEdit*>("Text1");
-        auto* fm1 = window.findChild<QGroupBox*>("fm1");
-        auto* label3 = window.findChild<QLabel*>("Label3");
-        QCOMPARE(text1->text(), QStringLiteral("*.MDF"));
-        QCOMPARE(fm1->title(), QStringLiteral("搜索: "));
-        QVERIFY(controller->spath().endsWith(QLatin1Char('/')));
+        const search::SearchControls c = window.searchControls();
+        QCOMPARE(c.patternBox->text(), QStringLiteral("*.MDF"));
+        QCOMPARE(c.searchFrame->title(), QStringLiteral("搜索: "));
+        QVERIFY(controller->searchFolder().endsWith(QLatin1Char('/')));
 
         // Enter in the pattern box searches; the window's long run ends with it.
         QVERIFY(controller->folderList().setPath(tree_.path()));
         QSignalSpy finished(controller, &search::SearchController::searchFinished);
-        QTest::keyClick(text1, Qt::Key_Return);
+        QTest::keyClick(c.patternBox, Qt::Key_Return);
         QVERIFY(finished.wait(20000));
         QCOMPARE(controller->table().count(), 2);
-        QCOMPARE(label3->text(), QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
-        QTRY_VERIFY(label3->width() >= label3->sizeHint().width());  // seen whole, not cut off
+        QCOMPARE(c.progressLabel->text(),
+                 QStringLiteral("搜索结果列表：2 个文件，占用磁盘空间：0.00 Kb"));
+        QTRY_VERIFY(c.progressLabel->width() >=
+                    c.progressLabel->sizeHint().width());  // seen whole, not cut off
         QCOMPARE(controller->table().fullPath(0), tree_.path() + "/a.mdf");
         QVERIFY(!runs.active());
 
         // Inside an auto-attach run (the window's long run) the search is refused quietly.
         QVERIFY(runs.begin());
         controller->table().select(0);
-        QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(c.searchButton, Qt::LeftButton);
         QCOMPARE(controller->table().count(), 2);
         QCOMPARE(controller->table().selectedIndex(), 0);
         runs.end();
@@ -111,17 +113,15 @@ private slots:
         QCOMPARE(controller->table().count(), 32736);
 
         // The window's own attach menu pops up at a right press, naming the selected row.
-        auto* list3 = window.findChild<QListView*>("List3");
         controller->table().select(1);
         QStringList seen;
         QTimer::singleShot(50, [&] {
-            for (const char* name : {"FjDG", "Fjqb", "WLDF"}) {
-                const QAction* action = window.fileMenu()->findChild<QAction*>(name);
-                if (action) seen.append(action->text() + (action->isEnabled() ? "+" : "-"));
-            }
+            for (const QAction* action :
+                 {c.attachOneAction, c.attachAllAction, c.attachWithoutLogAction})
+                seen.append(action->text() + (action->isEnabled() ? "+" : "-"));
             if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
         });
-        QTest::mousePress(list3->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(c.resultList->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(seen, (QStringList{"附加：B.MDF+", "附加：全部数据库+", "无LDF附加：B.MDF+"}));
     }
 };

@@ -14,8 +14,8 @@ using fs::PathStyle;
 
 namespace {
 
-QString sizePart(qint64 tsize) {
-    const QString text = search::totalsText(1, tsize);
+QString sizePart(qint64 totalSize) {
+    const QString text = search::totalsText(1, totalSize);
     return text.mid(text.indexOf(QStringLiteral("占用磁盘空间：")) + 7);
 }
 
@@ -30,7 +30,7 @@ TEST(TotalsText, WholeTextForNoneAndOneMegabyte) {
 
 TEST(TotalsText, DecimalsAreTruncatedNotRounded) {
     const struct {
-        qint64 tsize;
+        qint64 totalSize;
         const char* end;
     } cases[] = {
         {1100, "1.07 Kb"},
@@ -50,7 +50,8 @@ TEST(TotalsText, DecimalsAreTruncatedNotRounded) {
         {5368709120LL + 524288, "5120.5 Mb"},
         {(qint64(1) << 62) + 1048575, "4398046511104.99 Mb"},
     };
-    for (const auto& c : cases) EXPECT_EQ(sizePart(c.tsize), QString::fromUtf8(c.end)) << c.tsize;
+    for (const auto& c : cases)
+        EXPECT_EQ(sizePart(c.totalSize), QString::fromUtf8(c.end)) << c.totalSize;
 }
 
 TEST(PathRules, WindowsStyle) {

@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "access/LongRuns.h"
+#include "access/ModalMoments.h"
 #include "access/Prompts.h"
 #include "fs/PathRules.h"
 #include "search/FolderList.h"
@@ -40,40 +41,23 @@ class TestWindow : public QWidget {
 public:
     TestWindow() {
         c.window = this;
-        c.fm1 = new QGroupBox(QStringLiteral("文件搜索设置"), this);
-        c.fm1->setObjectName("fm1");
-        c.drive = new QComboBox(c.fm1);
-        c.drive->setObjectName("drive");
-        c.dir1 = new QListWidget(c.fm1);
-        c.dir1->setObjectName("Dir1");
-        c.text1 = new QLineEdit(QStringLiteral("Text1"), c.fm1);
-        c.text1->setObjectName("Text1");
-        fm = new QGroupBox(QStringLiteral("操作选项"), this);
-        fm->setObjectName("fm");
-        c.fm = fm;
-        c.command1 = new QPushButton(fm);
-        c.command1->setObjectName("Command1");
-        c.label3 = new QLabel(QStringLiteral("搜索结果列表："), this);
-        c.label3->setObjectName("Label3");
-        c.list3 = new QListView(this);
-        c.list3->setObjectName("List3");
-        c.list3->setGeometry(0, 200, 400, 300);
-        mfile = new QMenu(QStringLiteral("File"), this);
-        mfile->setObjectName("mfile");
-        c.mfile = mfile;
-        c.fjdg = mfile->addAction(QStringLiteral("FjDG"));
-        c.fjqb = mfile->addAction(QStringLiteral("Fjqb"));
-        mfile->addSeparator();
-        c.wldf = mfile->addAction(QStringLiteral("WLDF"));
+        c.searchFrame = new QGroupBox(QStringLiteral("文件搜索设置"), this);
+        c.driveBox = new QComboBox(c.searchFrame);
+        c.folderView = new QListWidget(c.searchFrame);
+        c.patternBox = new QLineEdit(QStringLiteral("Text1"), c.searchFrame);
+        c.commandFrame = new QGroupBox(QStringLiteral("操作选项"), this);
+        c.searchButton = new QPushButton(c.commandFrame);
+        c.progressLabel = new QLabel(QStringLiteral("搜索结果列表："), this);
+        c.resultList = new QListView(this);
+        c.resultList->setGeometry(0, 200, 400, 300);
+        c.attachMenu = new QMenu(QStringLiteral("File"), this);
+        c.attachOneAction = c.attachMenu->addAction(QStringLiteral("FjDG"));
+        c.attachAllAction = c.attachMenu->addAction(QStringLiteral("Fjqb"));
+        c.attachMenu->addSeparator();
+        c.attachWithoutLogAction = c.attachMenu->addAction(QStringLiteral("WLDF"));
         resize(500, 520);
     }
-    template <typename T>
-    T* get(const char* name) {
-        return findChild<T*>(QLatin1String(name));
-    }
     search::SearchControls c;
-    QGroupBox* fm;
-    QMenu* mfile;
 };
 
 struct MenuShown {
@@ -97,8 +81,9 @@ protected:
         }
         const search::SearchControls& c = window->c;
         MenuShown shown;
-        for (QAction* a : {c.fjdg, c.fjqb, c.wldf}) shown.enabled.append(a->isEnabled());
-        shown.captions = {c.fjdg->text(), c.wldf->text()};
+        for (QAction* a : {c.attachOneAction, c.attachAllAction, c.attachWithoutLogAction})
+            shown.enabled.append(a->isEnabled());
+        shown.captions = {c.attachOneAction->text(), c.attachWithoutLogAction->text()};
         menus.append(shown);
     }
     void show(const MessageRecord& box) override { errors.append(box.text); }
@@ -183,6 +168,7 @@ private:
     SearchController* controller_ = nullptr;
     std::unique_ptr<LongRuns> runs_;
     int runsBegun_ = 0;
+    ModalMoments moments_;
     TestPrompts prompts_;
     QStringList& errors_ = prompts_.errors;
     QList<MenuShown>& menus_ = prompts_.menus;
@@ -199,10 +185,11 @@ private:
     void make(std::shared_ptr<fs::DirectoryEnumerator> enumerator = nullptr) {
         window_ = std::make_unique<TestWindow>();
         prompts_.window = window_.get();
+        prompts_.setModalMoments(&moments_);
         runs_ = std::make_unique<LongRuns>();
         connect(runs_.get(), &LongRuns::begun, [this] { ++runsBegun_; });
-        controller_ = new SearchController(window_->c, prompts_, *runs_, std::move(enumerator),
-                                           fs::PathStyle::Posix);
+        controller_ = new SearchController(window_->c, prompts_, *runs_, moments_,
+                                           std::move(enumerator), fs::PathStyle::Posix);
         window_->show();
         controller_->startUp();
         errors_.clear();
@@ -210,9 +197,12 @@ private:
         runsBegun_ = 0;
     }
 
-    QString label3() { return window_->get<QLabel>("Label3")->text(); }
-    QListView* list3() { return window_->get<QListView>("List3"); }
-    QRect rowRect(int row) { return list3()->visualRect(list3()->model()->index(row, 0)); }
+    const search::SearchControls& c() const { return window_->c; }
+    QString progressText() { return c().progressLabel->text(); }
+    QListView* resultList() { return c().resultList; }
+    QRect rowRect(int row) {
+        return resultList()->visualRect(resultList()->model()->index(row, 0));
+    }
 
     // Starts the search and waits for it to end.
     bool search() {
@@ -244,48 +234,49 @@ private slots:
 
     void startUpAndSearchLocation() {
         make();
-        auto* text1 = window_->get<QLineEdit>("Text1");
-        auto* fm1 = window_->get<QGroupBox>("fm1");
-        auto* command1 = window_->get<QPushButton>("Command1");
-        QCOMPARE(text1->text(), QStringLiteral("*.MDF"));
-        QCOMPARE(controller_->spath(),
+        QLineEdit* patternBox = c().patternBox;
+        QGroupBox* searchFrame = c().searchFrame;
+        QPushButton* searchButton = c().searchButton;
+        QCOMPARE(patternBox->text(), QStringLiteral("*.MDF"));
+        QCOMPARE(controller_->searchFolder(),
                  fs::normaliseFolder(QDir::currentPath(), fs::PathStyle::Posix));
-        QCOMPARE(fm1->title(), QStringLiteral("搜索: "));
+        QCOMPARE(searchFrame->title(), QStringLiteral("搜索: "));
 
         openFolder(tree_.path() + "/Data");
-        QCOMPARE(controller_->spath(), root() + "Data/");
-        QCOMPARE(fm1->title(), QStringLiteral("搜索: ") + root() + "Data/*.MDF");
+        QCOMPARE(controller_->searchFolder(), root() + "Data/");
+        QCOMPARE(searchFrame->title(), QStringLiteral("搜索: ") + root() + "Data/*.MDF");
         // The folder list shows the way down, then the subfolders; Enter opens one.
-        auto* dir1 = window_->get<QListWidget>("Dir1");
-        QCOMPARE(dir1->item(dir1->count() - 1)->text().trimmed(), QStringLiteral("Deep"));
-        dir1->setCurrentRow(dir1->count() - 1);
-        QTest::keyClick(dir1, Qt::Key_Return);
-        QCOMPARE(controller_->spath(), root() + "Data/Deep/");
+        QListWidget* folderView = c().folderView;
+        QCOMPARE(folderView->item(folderView->count() - 1)->text().trimmed(),
+                 QStringLiteral("Deep"));
+        folderView->setCurrentRow(folderView->count() - 1);
+        QTest::keyClick(folderView, Qt::Key_Return);
+        QCOMPARE(controller_->searchFolder(), root() + "Data/Deep/");
         // Typing a folder's first letter finds it, as in any list of names.
         QVERIFY(QDir().mkpath(root() + "Data/Deep/kept"));
         QVERIFY(QDir().mkpath(root() + "Data/Deep/other"));
         openFolder(tree_.path() + "/Data/Deep");
-        QTest::keyClicks(dir1, QStringLiteral("o"));
-        QCOMPARE(dir1->currentItem()->text(), QStringLiteral("other"));
+        QTest::keyClicks(folderView, QStringLiteral("o"));
+        QCOMPARE(folderView->currentItem()->text(), QStringLiteral("other"));
 
         // An empty pattern disables the search, and Enter then does nothing.
-        text1->clear();
-        QVERIFY(!command1->isEnabled());
-        QCOMPARE(fm1->title(), QStringLiteral("搜索: ") + root() + "Data/Deep/");
-        QTest::keyClick(text1, Qt::Key_Return);
+        patternBox->clear();
+        QVERIFY(!searchButton->isEnabled());
+        QCOMPARE(searchFrame->title(), QStringLiteral("搜索: ") + root() + "Data/Deep/");
+        QTest::keyClick(patternBox, Qt::Key_Return);
         QCOMPARE(runsBegun_, 0);
         // One blank is a pattern: Enter searches.
-        QTest::keyClick(text1, Qt::Key_Space);
-        QVERIFY(command1->isEnabled());
+        QTest::keyClick(patternBox, Qt::Key_Space);
+        QVERIFY(searchButton->isEnabled());
         QSignalSpy finished(controller_, &SearchController::searchFinished);
-        QTest::keyClick(text1, Qt::Key_Return);
+        QTest::keyClick(patternBox, Qt::Key_Return);
         QCOMPARE(runsBegun_, 1);
         QVERIFY(finished.wait(20000));
-        QCOMPARE(text1->text(), QStringLiteral(" "));  // the key is not swallowed
+        QCOMPARE(patternBox->text(), QStringLiteral(" "));  // the key is not swallowed
 
         // The search folder of the next search follows; the root of the folder keeps "/" alone.
         openFolder("/");
-        QCOMPARE(controller_->spath(), QStringLiteral("/"));
+        QCOMPARE(controller_->searchFolder(), QStringLiteral("/"));
     }
 
     void driveThatCannotBeReadGoesBack() {
@@ -293,7 +284,7 @@ private slots:
         QDir().mkpath(root() + "good/inner");
         const QString missing = root() + "gone/";
         controller_->setRoots({root() + "good/", missing}, {root() + "good", "/gone"});
-        auto* drive = window_->get<QComboBox>("drive");
+        QComboBox* drive = c().driveBox;
         drive->setCurrentIndex(0);
         QCOMPARE(controller_->folderList().path(), root() + "good");
         openFolder(root() + "good/inner");
@@ -303,38 +294,37 @@ private slots:
         // Back to the drive of the folder still open, which opens that folder again.
         QCOMPARE(drive->currentIndex(), 0);
         QCOMPARE(controller_->folderList().path(), root() + "good/inner");
-        QCOMPARE(controller_->spath(), root() + "good/inner/");
-        QCOMPARE(window_->get<QGroupBox>("fm1")->title(),
-                 QStringLiteral("搜索: ") + root() + "good/inner/*.MDF");
+        QCOMPARE(controller_->searchFolder(), root() + "good/inner/");
+        QCOMPARE(c().searchFrame->title(), QStringLiteral("搜索: ") + root() + "good/inner/*.MDF");
     }
 
     void searchFillsTheTableAndWritesTheTotals() {
         make();
         openFolder(tree_.path());
         QSignalSpy finished(controller_, &SearchController::searchFinished);
-        QTest::mouseClick(window_->get<QPushButton>("Command1"), Qt::LeftButton);
+        QTest::mouseClick(c().searchButton, Qt::LeftButton);
         QVERIFY(finished.wait(20000));
         auto& table = controller_->table();
         QCOMPARE(table.count(), 44);
-        QCOMPARE(controller_->tsize(), qint64(1536 + 1048576 + 100 + 40));
-        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
-        QCOMPARE(label3(), controller_->totalsText());
+        QCOMPARE(controller_->totalSize(), qint64(1536 + 1048576 + 100 + 40));
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QCOMPARE(progressText(), controller_->totalsText());
         QCOMPARE(table.fullPath(0), root() + "b.mdf");
-        QCOMPARE(list3()->model()->rowCount(), 44);
+        QCOMPARE(resultList()->model()->rowCount(), 44);
         for (int i = 0; i < table.count(); ++i) {
             QCOMPARE(table.fullPath(i), table.folder(i) + QFileInfo(table.fullPath(i)).fileName());
             QCOMPARE(table.fileName(i), QFileInfo(table.fullPath(i)).fileName().toUpper());
             QCOMPARE(table.folderWithoutDrive(i), table.folder(i));
             QCOMPARE(table.size(i), QFileInfo(table.fullPath(i)).size());
         }
-        QVERIFY(window_->fm->isVisible());
+        QVERIFY(c().commandFrame->isVisible());
         QVERIFY(!runs_->active());
         QVERIFY(!controller_->isSearching());
 
         // Nothing found.
-        window_->get<QLineEdit>("Text1")->setText("*.nothing");
+        c().patternBox->setText("*.nothing");
         QVERIFY(search());
-        QCOMPARE(label3(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
+        QCOMPARE(progressText(), QStringLiteral("搜索结果列表：0 个文件，占用磁盘空间：0. Kb"));
     }
 
     void windowStaysLiveAndASecondSearchIsRefused() {
@@ -348,21 +338,21 @@ private slots:
         connect(&timer, &QTimer::timeout, [&] {
             if (!controller_->isSearching()) return;
             sawRunning = true;
-            QVERIFY(!window_->fm->isVisible());
+            QVERIFY(!c().commandFrame->isVisible());
             QVERIFY(runs_->active());
-            progress.append(label3());
+            progress.append(progressText());
             counts.append(controller_->table().count());
             // Enter in the pattern box while searching: refused, the running search goes on;
             // an attach run is refused too.
-            QTest::keyClick(window_->get<QLineEdit>("Text1"), Qt::Key_Return);
+            QTest::keyClick(c().patternBox, Qt::Key_Return);
             controller_->search();
             QVERIFY(!runs_->begin());
             // A change of folder or pattern is for the next search only.
-            window_->get<QLineEdit>("Text1")->setText("*.txt");
+            c().patternBox->setText("*.txt");
             controller_->folderList().setPath(tree_.path() + "/Data");
         });
         timer.start(5);
-        window_->get<QLineEdit>("Text1")->setText("*.mdf");
+        c().patternBox->setText("*.mdf");
         QVERIFY(search());
         timer.stop();
         QVERIFY(sawRunning);
@@ -374,8 +364,8 @@ private slots:
         // Rows appear while the walk runs, not all at its end.
         QVERIFY(std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n > 0 && n < 44; }));
         QCOMPARE(controller_->table().count(), 44);
-        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
-        QVERIFY(window_->fm->isVisible());
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QVERIFY(c().commandFrame->isVisible());
     }
 
     void anOpenMenuHoldsTheListUntilItCloses() {
@@ -385,11 +375,11 @@ private slots:
         bool checked = false;
         prompts_.whilePopupOpen = [&] {
             const int rows = controller_->table().count();
-            const QString label = label3();
+            const QString label = progressText();
             const int opened = slow->opened;
             QTest::qWait(300);  // some 25 folders' time
             QCOMPARE(controller_->table().count(), rows);
-            QCOMPARE(label3(), label);
+            QCOMPARE(progressText(), label);
             QVERIFY(slow->opened - opened <= 3);  // the walk waits too
             QVERIFY(controller_->isSearching());
             checked = true;
@@ -397,12 +387,12 @@ private slots:
         QSignalSpy finished(controller_, &SearchController::searchFinished);
         controller_->search();
         QTRY_VERIFY(controller_->table().count() > 0);
-        QTest::mousePress(list3()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(resultList()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         prompts_.whilePopupOpen = nullptr;
         QVERIFY(checked);
         QVERIFY(finished.wait(20000));
         QCOMPARE(controller_->table().count(), 44);
-        QCOMPARE(label3(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
+        QCOMPARE(progressText(), search::totalsText(44, 1536 + 1048576 + 100 + 40));
     }
 
     void closingOrDeletingTheWindowStopsTheSearch() {
@@ -412,7 +402,7 @@ private slots:
         QTimer::singleShot(30, window_.get(), [this] { window_->close(); });
         QVERIFY(search());
         QVERIFY(controller_->table().count() < 44);
-        QVERIFY(label3().startsWith(QStringLiteral("正在搜索：")));
+        QVERIFY(progressText().startsWith(QStringLiteral("正在搜索：")));
         QVERIFY(!runs_->active());
         QVERIFY(!controller_->isSearching());
         // The walk's thread is gone and opens nothing more.
@@ -453,8 +443,8 @@ private slots:
         }
         QCOMPARE(table.fullPath(rows - 1),
                  root() + QString::number(folders - 1) + QStringLiteral("/r%1.mdf").arg(rows - 1));
-        QCOMPARE(controller_->tsize(), qint64(rows) * (rows - 1) / 2);
-        QCOMPARE(label3(), controller_->totalsText());
+        QCOMPARE(controller_->totalSize(), qint64(rows) * (rows - 1) / 2);
+        QCOMPARE(progressText(), controller_->totalsText());
     }
 
     void rowLimitAndLongRuns() {
@@ -496,24 +486,24 @@ private slots:
         QVERIFY(!table.select(4));
         QVERIFY(!table.select(-2));
         QCOMPARE(table.selectedIndex(), 1);
-        list3()->setFocus();
-        QTest::keyClick(list3(), Qt::Key_Down);
+        resultList()->setFocus();
+        QTest::keyClick(resultList(), Qt::Key_Down);
         QCOMPARE(table.selectedIndex(), 2);
         QCOMPARE(table.selectedFileName(), QStringLiteral("F2.MDF"));
         QCOMPARE(table.selectedFolder(), QStringLiteral("/d/"));
         const QRect first = rowRect(0);
-        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, first.center());
+        QTest::mouseClick(resultList()->viewport(), Qt::LeftButton, {}, first.center());
         QCOMPARE(table.selectedFileName(), QStringLiteral("F0.MDF"));
         // A click below the last row keeps the selected row.
-        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
+        QTest::mouseClick(resultList()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
         QCOMPARE(table.selectedIndex(), 0);
 
         // A double click takes the row out of all five columns; then no row is selected.
-        const QString totals = label3();
+        const QString totals = progressText();
         const QRect third = rowRect(2);
         // The gesture's first press selects the row, then the double click comes.
-        QTest::mouseClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
-        QTest::mouseDClick(list3()->viewport(), Qt::LeftButton, {}, third.center());
+        QTest::mouseClick(resultList()->viewport(), Qt::LeftButton, {}, third.center());
+        QTest::mouseDClick(resultList()->viewport(), Qt::LeftButton, {}, third.center());
         QCOMPARE(table.count(), 3);
         QCOMPARE(table.selectedIndex(), -1);
         QCOMPARE(table.selectedFileName(), QString());
@@ -523,22 +513,22 @@ private slots:
             QCOMPARE(table.fullPath(i), QStringLiteral("/d/") + left.at(i));
             QCOMPARE(table.size(i), qint64(left.at(i).mid(1, 1).toInt()));
         }
-        QCOMPARE(label3(), totals);
+        QCOMPARE(progressText(), totals);
         // With nothing selected a double click on the free area removes nothing.
-        QTest::mouseDClick(list3()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
+        QTest::mouseDClick(resultList()->viewport(), Qt::LeftButton, {}, QPoint(5, 290));
         QCOMPARE(table.count(), 3);
 
         QVERIFY(table.select(2));
         QVERIFY(table.select(-1));
         QCOMPARE(table.selectedFileName(), QString());
-        QCOMPARE(list3()->selectionModel()->selectedIndexes().size(), 0);
+        QCOMPARE(resultList()->selectionModel()->selectedIndexes().size(), 0);
     }
 
     void popupNamesTheSelectedRow() {
         make();
         fillTable(2);
         controller_->table().append({"/d/", "A&B.MDF", 1});
-        auto* viewport = list3()->viewport();
+        auto* viewport = resultList()->viewport();
         // Nothing selected: all three greyed out, bare captions.
         QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(menus_.size(), 1);

@@ -1,5 +1,6 @@
 #include "Harness.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +30,11 @@ QString identifier(QString v) {
 }
 }  // namespace
 
+void choose(QAction* item) {
+    item->setEnabled(true);
+    item->trigger();
+}
+
 Harness::Harness(QString saPassword)
     : server_(std::move(saPassword)), ends_(std::make_shared<int>(0)) {
     std::shared_ptr<int> ends = ends_;
@@ -36,10 +42,13 @@ Harness::Harness(QString saPassword)
 }
 
 Harness::~Harness() {
-    workspace_.reset();
-    program_.reset();  // the dialog closes the main window with it
+    // The server goes first: a statement it never answered ends, and the workers waiting on it
+    // are free to go with the server access.
     proxy_.reset();
     server_.stop();
+    workspace_.reset();
+    program_.reset();  // the dialog closes the main window with it
+    access_.reset();
     setProgramEndHandler(nullptr);
 }
 
@@ -57,10 +66,10 @@ MainWindow* Harness::loginAs(const QString& serverName, const QString& password)
         program_->start();
         if (!QTest::qWaitForWindowExposed(&program_->loginDialog(), 5000)) return nullptr;
     }
-    LoginDialog& dialog = program_->loginDialog();
-    dialog.findChild<QLineEdit*>(QStringLiteral("fwq"))->setText(serverName);
-    dialog.findChild<QLineEdit*>(QStringLiteral("mm"))->setText(password);
-    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    const LoginControls controls = program_->loginDialog().controls();
+    controls.serverBox->setText(serverName);
+    controls.passwordBox->setText(password);
+    QTest::mouseClick(controls.loginButton, Qt::LeftButton);
     if (!program_->workspace()) return nullptr;
     MainWindow* w = &program_->workspace()->window();
     if (!QTest::qWaitForWindowExposed(w, 5000)) qWarning("the main window was never shown");
@@ -78,13 +87,17 @@ bool Harness::start(bool throughProxy) {
         proxy_ = std::make_unique<TcpProxy>(server_.port());
         if (!proxy_->start()) return false;
     }
-    access_ = std::make_unique<ServerAccess>(*this);
-    workspace_ = std::make_unique<Workspace>(*access_, prompts_);
+    access_ = std::make_unique<ServerAccess>(*this, moments_);
+    prompts_.setModalMoments(&moments_);
+    workspace_ = std::make_unique<Workspace>(*access_, prompts_, moments_);
     window().show();
-    auto* pattern = window().findChild<QLineEdit*>(QStringLiteral("Text1"));
-    if (pattern && pattern->text() != QStringLiteral("*.MDF"))
-        pattern->setText(QStringLiteral("*.MDF"));
+    QLineEdit* pattern = window().searchControls().patternBox;
+    if (pattern->text() != QStringLiteral("*.MDF")) pattern->setText(QStringLiteral("*.MDF"));
     return window().databaseList()->rowCount() > 0;
+}
+
+ServerAccess& Harness::serverAccess() {
+    return access_ ? *access_ : program_->serverAccess();
 }
 
 Workspace& Harness::workspace() const {
@@ -160,7 +173,7 @@ int Harness::searchFolder(const QString& folder) {
 
 attach::AutoAttachRun::Outcome Harness::runAutoAttach() {
     QSignalSpy done(&attach(), &attach::AttachController::runFinished);
-    window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+    window().attachControls().autoAttachButton->click();
     if (done.isEmpty() && !done.wait(120000))
         return attach::AutoAttachRun::Outcome::PreparationFailed;
     return done.first().first().value<attach::AutoAttachRun::Outcome>();

@@ -11,8 +11,11 @@
 #include "StandinProcess.h"
 #include "TcpProxy.h"
 #include "access/Credentials.h"
+#include "access/ModalMoments.h"
 #include "attach/AutoAttachRun.h"
 #include "db/Connection.h"
+
+class QAction;
 
 namespace korvid {
 class LoginDialog;
@@ -33,6 +36,9 @@ class MaintenanceController;
 
 namespace korvid::test {
 
+// Chooses a popup's item, as the person would while its menu shows it enabled.
+void choose(QAction* item);
+
 class Harness : public Credentials {
 public:
     explicit Harness(QString saPassword = QStringLiteral("pw"));
@@ -49,13 +55,14 @@ public:
     MainWindow* login(const QString& password = QString());
     MainWindow* loginAs(const QString& serverName, const QString& password);
     LoginDialog* dialog() const;
+    Program* program() const { return program_.get(); }
 
     // The direct road: starts the server and opens the main window with its credentials, the
     // pattern set to "*.MDF". False when either fails or the list stays empty. Through a proxy,
     // the window reaches the server by way of a TcpProxy the test can slow down or silence.
     bool start(bool throughProxy = false);
     TcpProxy& proxy() { return *proxy_; }
-    ServerAccess& serverAccess() { return *access_; }
+    ServerAccess& serverAccess();
 
     // The credentials of the direct road.
     QString serverName() const override { return proxy_ ? proxy_->server() : server_.server(); }
@@ -99,6 +106,7 @@ private:
     RecordingPrompts prompts_;
     std::shared_ptr<int> ends_;
     std::unique_ptr<TcpProxy> proxy_;
+    ModalMoments moments_;                  // the direct road's
     std::unique_ptr<ServerAccess> access_;  // the direct road's
     std::unique_ptr<Workspace> workspace_;  // the direct road's
     std::unique_ptr<Program> program_;      // the login road's

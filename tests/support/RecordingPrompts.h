@@ -12,7 +12,7 @@
 namespace korvid::test {
 
 struct MenuRecord {
-    QString menu;          // the menu's name: mfile or FJ
+    QString menu;          // the menu's name: attachMenu or FJ
     QStringList captions;  // every item that is not a separator, in order
     QList<bool> enabled;
 };

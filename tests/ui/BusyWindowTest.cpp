@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "Harness.h"
+#include "ServerWindowTest.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "attach/AttachController.h"
@@ -25,12 +25,6 @@ using namespace korvid;
 using Outcome = attach::AutoAttachRun::Outcome;
 
 namespace {
-
-QAction* item(QMenu& menu, const char* name) {
-    for (QAction* a : menu.actions())
-        if (a->objectName() == QLatin1String(name)) return a;
-    return nullptr;
-}
 
 // Counts the turns of the window's event loop while something waits.
 struct Ticks {
@@ -50,18 +44,16 @@ struct Ticks {
 
 }  // namespace
 
-class BusyWindowTest : public QObject {
+class BusyWindowTest : public test::ServerWindowTest {
     Q_OBJECT
 
+public:
+    BusyWindowTest() : ServerWindowTest(true) {}
+
 private:
-    std::unique_ptr<test::Harness> s_;
-    std::unique_ptr<QTemporaryDir> dir_;
-
-    QString label3() { return s_->window().findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
-
     // Two files in the folder itself, then forty in a subfolder: the search lists the two first.
     void makeFilesAndSearch() {
-        const QString root = dir_->path() + QStringLiteral("/found/");
+        const QString root = folder();
         for (const char* name : {"pre_a", "pre_b"})
             QVERIFY(!s_->createDatabase(QString::fromLatin1(name), root).isEmpty());
         for (int i = 0; i < 40; ++i)
@@ -69,20 +61,20 @@ private:
                                         root + QStringLiteral("sub/"))
                          .isEmpty());
         for (const char* name : {"aaa_first", "zz_target"})
-            QVERIFY(!s_->createDatabase(QString::fromLatin1(name), dir_->path() + "/kept/", false)
-                         .isEmpty());
+            QVERIFY(
+                !s_->createDatabase(QString::fromLatin1(name), folder("kept"), false).isEmpty());
         s_->window().databaseList()->refresh();
         QCOMPARE(s_->searchFolder(root), 42);
-        QVERIFY(s_->search().table().fullPath(0).contains(QStringLiteral("pre_")));
-        QVERIFY(s_->search().table().fullPath(2).contains(QStringLiteral("/sub/run_")));
+        QVERIFY(table().fullPath(0).contains(QStringLiteral("pre_")));
+        QVERIFY(table().fullPath(2).contains(QStringLiteral("/sub/run_")));
     }
 
     // Starts auto attach from the third row with every statement slowed down.
     void startSlowRun() {
         s_->proxy().setSpared(2);
         s_->proxy().setDelayMs(15);
-        QVERIFY(s_->search().table().select(2));
-        s_->window().findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+        QVERIFY(table().select(2));
+        s_->window().attachControls().autoAttachButton->click();
         QVERIFY(s_->attach().isRunning());
         QTest::qWait(300);
         QVERIFY2(s_->attach().isRunning(), "the run ended too soon to overlap");
@@ -90,64 +82,55 @@ private:
 
     // Presses the right button on the database list with zz_target current; while the menu is
     // open the person hesitates and the list reloads; then the item is chosen.
-    void chooseForZzTarget(const char* itemName, QStringList* caption) {
+    void chooseForZzTarget(QAction* item, QStringList* caption) {
         QVERIFY(s_->selectDatabase(QStringLiteral("zz_target")));
-        s_->prompts().setOnPopup([&](QMenu& menu) {
-            *caption << item(menu, itemName)->text();
-            const QString progress = label3();
+        s_->prompts().setOnPopup([&](QMenu&) {
+            *caption << item->text();
+            const QString progress = progressText();
             const QStringList listed = s_->listedDatabases();
             QTest::qWait(400);  // the run must hold still meanwhile
-            QCOMPARE(label3(), progress);
+            QCOMPARE(progressText(), progress);
             QCOMPARE(s_->listedDatabases(), listed);
             s_->window().databaseList()->refresh();  // first row current now
-            item(menu, itemName)->trigger();
+            item->trigger();
         });
         s_->maintenance().databaseListPressed(Qt::RightButton, QPoint(10, 10));
         s_->prompts().setOnPopup(nullptr);
     }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        s_ = std::make_unique<test::Harness>();
-        QVERIFY(s_->start(true));
-    }
-    void cleanup() {
-        s_.reset();
-        dir_.reset();
-    }
-
     void popupDuringARunActsOnTheNamedDatabase() {
         makeFilesAndSearch();
         QSignalSpy done(&s_->attach(), &attach::AttachController::runFinished);
         startSlowRun();
 
         QStringList captions;
-        chooseForZzTarget("FLSJ", &captions);
+        const maintenance::MaintenanceControls database = s_->window().maintenanceControls();
+        chooseForZzTarget(database.detachAction, &captions);
         QCOMPARE(captions, QStringList{QStringLiteral("分离数据库：zz_target")});
         QVERIFY(!s_->listedDatabases().contains(QStringLiteral("zz_target")));
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("aaa_first")));
         QVERIFY(s_->execute(QStringLiteral("master"), QStringLiteral("CREATE DATABASE zz_target")));
         s_->window().databaseList()->refresh();
 
-        chooseForZzTarget("SSRZ", &captions);
+        chooseForZzTarget(database.shrinkLogAction, &captions);
         QCOMPARE(captions.last(), QStringLiteral("收缩日志：zz_target"));
         QCOMPARE(s_->maintenance().logLogicalName(), QStringLiteral("zz_target_log"));
 
         // The attach popup too: the row it named, though the selection moved meanwhile.
-        s_->prompts().setOnPopup([&](QMenu& menu) {
-            s_->search().table().select(1);
-            item(menu, "FjDG")->trigger();
+        const attach::AttachControls attach = s_->window().attachControls();
+        s_->prompts().setOnPopup([&](QMenu&) {
+            table().select(1);
+            attach.attachOneAction->trigger();
         });
-        QVERIFY(s_->search().table().select(0));
-        emit s_->window().attachControls().mfile->aboutToShow();  // as the real menu does
-        s_->prompts().popup(*s_->window().attachControls().mfile, QPoint());
-        emit s_->window().attachControls().mfile->aboutToHide();
+        QVERIFY(table().select(0));
+        emit attach.attachMenu->aboutToShow();  // as the real menu does
+        s_->prompts().popup(*attach.attachMenu, QPoint());
+        emit attach.attachMenu->aboutToHide();
         s_->prompts().setOnPopup(nullptr);
         QVERIFY(s_->listedDatabases().contains(QStringLiteral("pre_a")) ||
                 s_->listedDatabases().contains(QStringLiteral("pre_b")));
-        const QString named =
-            s_->search().table().fullPath(0).contains("pre_a") ? "pre_a" : "pre_b";
+        const QString named = table().fullPath(0).contains("pre_a") ? "pre_a" : "pre_b";
         const QString other = named == QLatin1String("pre_a") ? "pre_b" : "pre_a";
         QVERIFY(s_->listedDatabases().contains(named));
         QVERIFY(!s_->listedDatabases().contains(other));

@@ -1,11 +1,11 @@
-// The login dialog without a server: refused logins keep the dialog as it was, Enter in either
-// box logs in, focus selects the whole text, and every way out ends the program.
+// The login without a server: refused logins keep the dialog as it was, Enter in either box
+// logs in, focus selects the whole text, and every way out ends the program.
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "NoServer.h"
+#include "Program.h"
 #include "RecordingPrompts.h"
 #include "ui/LoginDialog.h"
 #include "ui/ProgramEnd.h"
@@ -17,42 +17,47 @@ class LoginDialogTest : public QObject {
     Q_OBJECT
     int ends_ = 0;
     test::RecordingPrompts prompts_;
+    std::unique_ptr<Program> program_;
+    LoginDialog* dialog_ = nullptr;
+    LoginControls c_;
 
 private slots:
     void init() {
         ends_ = 0;
         setProgramEndHandler([this] { ++ends_; });
+        program_ = std::make_unique<Program>(prompts_);
+        program_->start();
+        dialog_ = &program_->loginDialog();
+        c_ = dialog_->controls();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog_));
+    }
+    void cleanup() {
+        program_.reset();
+        setProgramEndHandler(nullptr);
         prompts_.takeMessages();
     }
-    void cleanup() { setProgramEndHandler(nullptr); }
 
     void opensWithTheServerBoxSelectedAndTabSelectsThePassword() {
-        LoginDialog dialog(prompts_);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto* fwq = dialog.findChild<QLineEdit*>(QStringLiteral("fwq"));
-        auto* mm = dialog.findChild<QLineEdit*>(QStringLiteral("mm"));
-        QVERIFY(fwq && mm);
-        QTRY_COMPARE(QApplication::focusWidget(), fwq);
-        QTRY_COMPARE(fwq->selectedText(), QStringLiteral("(local)"));
-        QCOMPARE(mm->echoMode(), QLineEdit::Password);
+        QTRY_COMPARE(QApplication::focusWidget(), c_.serverBox);
+        QTRY_COMPARE(c_.serverBox->selectedText(), QStringLiteral("(local)"));
+        QCOMPARE(c_.passwordBox->echoMode(), QLineEdit::Password);
 
-        mm->setText(QStringLiteral("old secret"));
-        QTest::keyClick(fwq, Qt::Key_Tab);
-        QTRY_COMPARE(QApplication::focusWidget(), mm);
-        QTRY_COMPARE(mm->selectedText(), QStringLiteral("old secret"));
-        QTest::keyClicks(mm, QStringLiteral("new"));
-        QCOMPARE(dialog.password(), QStringLiteral("new"));  // typing replaced the whole text
-        QCOMPARE(dialog.serverName(), QStringLiteral("(local)"));
+        c_.passwordBox->setText(QStringLiteral("old secret"));
+        QTest::keyClick(c_.serverBox, Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), c_.passwordBox);
+        QTRY_COMPARE(c_.passwordBox->selectedText(), QStringLiteral("old secret"));
+        QTest::keyClicks(c_.passwordBox, QStringLiteral("new"));
+        QCOMPARE(dialog_->password(), QStringLiteral("new"));  // typing replaced the whole text
+        QCOMPARE(dialog_->serverName(), QStringLiteral("(local)"));
 
         // The rest of the round: the two buttons, then back to the server box, selected again.
-        QStringList walk;
+        QList<QWidget*> walk;
         for (int i = 0; i < 3; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            walk.append(QApplication::focusWidget()->objectName());
+            walk.append(QApplication::focusWidget());
         }
-        QCOMPARE(walk, (QStringList{"Command1", "Command2", "fwq"}));
-        QTRY_COMPARE(fwq->selectedText(), QStringLiteral("(local)"));
+        QCOMPARE(walk, (QList<QWidget*>{c_.loginButton, c_.exitButton, c_.serverBox}));
+        QTRY_COMPARE(c_.serverBox->selectedText(), QStringLiteral("(local)"));
     }
 
     void refusedLoginsKeepTheDialogAsItWas_data() {
@@ -65,15 +70,10 @@ private slots:
     void refusedLoginsKeepTheDialogAsItWas() {
         QFETCH(QString, server);
         QFETCH(QString, password);
-        LoginDialog dialog(prompts_);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.findChild<QLineEdit*>(QStringLiteral("fwq"))->setText(server);
-        dialog.findChild<QLineEdit*>(QStringLiteral("mm"))->setText(password);
-        QSignalSpy loggedIn(&dialog, &LoginDialog::loggedIn);
+        c_.serverBox->setText(server);
+        c_.passwordBox->setText(password);
 
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")),
-                          Qt::LeftButton);
+        QTest::mouseClick(c_.loginButton, Qt::LeftButton);
 
         const auto records = prompts_.takeMessages();
         QCOMPARE(records.size(), 1);
@@ -82,57 +82,38 @@ private slots:
         QCOMPARE(records[0].icon, MsgIcon::Critical);
         QVERIFY(!records[0].detail.isEmpty());
         if (!password.isEmpty()) QVERIFY(!records[0].detail.contains(password));
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.serverName(), server);
-        QCOMPARE(dialog.password(), password);
-        QCOMPARE(loggedIn.count(), 0);
-        QVERIFY(!dialog.isLoggedIn());
+        QVERIFY(dialog_->isVisible());
+        QCOMPARE(dialog_->serverName(), server);
+        QCOMPARE(dialog_->password(), password);
+        QVERIFY(!program_->isLoggedIn());
+        QVERIFY(!program_->workspace());
         QCOMPARE(ends_, 0);
     }
 
     void enterInEitherBoxLogsIn() {
-        LoginDialog dialog(prompts_);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto* fwq = dialog.findChild<QLineEdit*>(QStringLiteral("fwq"));
-        auto* mm = dialog.findChild<QLineEdit*>(QStringLiteral("mm"));
-        fwq->setText(QStringLiteral("127.0.0.1,%1").arg(closedPort()));
-        for (QLineEdit* box : {fwq, mm}) {
+        c_.serverBox->setText(QStringLiteral("127.0.0.1,%1").arg(closedPort()));
+        for (QLineEdit* box : {c_.serverBox, c_.passwordBox}) {
             box->setFocus();
             QTest::keyClick(box, Qt::Key_Return);
             QCOMPARE(prompts_.takeMessages().size(), 1);
         }
-        QTest::keyClick(mm, Qt::Key_Enter);  // the keypad's Enter as well
+        QTest::keyClick(c_.passwordBox, Qt::Key_Enter);  // the keypad's Enter as well
         QCOMPARE(prompts_.takeMessages().size(), 1);
     }
 
     void everyWayOutEndsTheProgram() {
-        {
-            LoginDialog dialog(prompts_);
-            dialog.show();
-            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command2")),
-                              Qt::LeftButton);
-            QCOMPARE(ends_, 1);
-        }
-        {
-            LoginDialog dialog(prompts_);
-            dialog.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            dialog.close();
-            QCOMPARE(ends_, 2);
-        }
-        {
-            LoginDialog dialog(prompts_);
-            dialog.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            QTest::keyClick(&dialog, Qt::Key_Escape);  // no cancel button: nothing happens
-            QCOMPARE(ends_, 2);
-            QVERIFY(dialog.isVisible());
-            auto* exitButton = dialog.findChild<QPushButton*>(QStringLiteral("Command2"));
-            exitButton->setFocus();
-            QTest::keyClick(exitButton, Qt::Key_Return);
-            QCOMPARE(ends_, 3);
-        }
+        QTest::mouseClick(c_.exitButton, Qt::LeftButton);
+        QCOMPARE(ends_, 1);
+        dialog_->close();
+        QCOMPARE(ends_, 2);
+        dialog_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog_));
+        QTest::keyClick(dialog_, Qt::Key_Escape);  // no cancel button: nothing happens
+        QCOMPARE(ends_, 2);
+        QVERIFY(dialog_->isVisible());
+        c_.exitButton->setFocus();
+        QTest::keyClick(c_.exitButton, Qt::Key_Return);
+        QCOMPARE(ends_, 3);
         QVERIFY(prompts_.takeMessages().isEmpty());  // no prompt anywhere
     }
 };

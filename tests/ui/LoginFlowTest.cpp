@@ -1,12 +1,13 @@
 // Korvid against tds-standin: the login opens the main window with the database list loaded,
 // sorted and its first row current; the selected database follows the grid; a refused login
 // can be corrected; a failing operation without a trap reports and leaves everything running.
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTest>
 
 #include "Harness.h"
+#include "Program.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "ui/LoginDialog.h"
@@ -17,7 +18,7 @@ using AppHarness = korvid::test::Harness;
 
 namespace {
 
-QStringList gridColumn(const QTableView* grid) {
+QStringList gridColumn(const QAbstractItemView* grid) {
     QStringList out;
     for (int r = 0; r < grid->model()->rowCount(); ++r)
         out.append(grid->model()->index(r, 0).data().toString());
@@ -39,10 +40,9 @@ private slots:
         QVERIFY(window->isVisible());
         QCOMPARE(window->objectName(), QStringLiteral("form2"));
         QVERIFY(app.takeMessages().isEmpty());
-        QVERIFY(app.dialog()->loginConnection().isOpen());
+        QVERIFY(app.program()->loginConnection().isOpen());
 
-        auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
-        QVERIFY(grid);
+        QAbstractItemView* grid = window->maintenanceControls().databaseGrid;
         const QStringList names = gridColumn(grid);
         QCOMPARE(names, (QStringList{"master", "model", "msdb", "tempdb"}));
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(),
@@ -51,9 +51,9 @@ private slots:
         QCOMPARE(window->selectedDatabase(), QStringLiteral("master"));
 
         // Text8 carries the current row's name for the operations on the selected database.
-        auto* text8 = window->findChild<QLineEdit*>(QStringLiteral("Text8"));
-        QVERIFY(text8 && !text8->isVisible());
-        QCOMPARE(text8->text(), QStringLiteral("master"));
+        QLineEdit* selectedDatabaseBox = window->maintenanceControls().selectedDatabaseBox;
+        QVERIFY(!selectedDatabaseBox->isVisible());
+        QCOMPARE(selectedDatabaseBox->text(), QStringLiteral("master"));
 
         // A click makes a row current; the keyboard moves it too.
         const QModelIndex third = grid->model()->index(2, 0);
@@ -62,7 +62,7 @@ private slots:
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("tempdb"));
-        QCOMPARE(text8->text(), QStringLiteral("tempdb"));
+        QCOMPARE(selectedDatabaseBox->text(), QStringLiteral("tempdb"));
         QTest::keyClick(grid, Qt::Key_Up);
         QCOMPARE(window->selectedDatabase(), QStringLiteral("msdb"));
         // Tab leaves the grid for the next control; it does not walk the rows.
@@ -93,7 +93,7 @@ private slots:
                            QStringLiteral("CREATE DATABASE [%1]").arg(name));
         window->databaseList()->refresh();
 
-        auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QAbstractItemView* grid = window->maintenanceControls().databaseGrid;
         const QStringList names = gridColumn(grid);
         QCOMPARE(names.size(), 7);
         QCOMPARE(names.first(), QStringLiteral("Alpha"));  // sorted, first row current
@@ -113,7 +113,7 @@ private slots:
         AppHarness app;
         QVERIFY(app.startServer());
         QVERIFY(app.login(QStringLiteral("not the password")) == nullptr);
-        QVERIFY(!app.dialog()->loginConnection().isOpen());
+        QVERIFY(!app.program()->loginConnection().isOpen());
         auto records = app.takeMessages();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].text, QStringLiteral("数据库连接失败，请检查登陆信息！"));

@@ -144,8 +144,7 @@ private slots:
     }
 
     void loginDialogAsItsTwipsSay() {
-        test::RecordingPrompts prompts;
-        LoginDialog dialog(prompts);
+        LoginDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.size(), twipsSize(5460, 3225));
@@ -153,11 +152,11 @@ private slots:
         saveScreenshot(dialog, QStringLiteral("login.png"));
 
         // The version shows on the banner itself, with no box of its own round it.
-        auto* label2 = dialog.findChild<QLabel*>(QStringLiteral("Label2"));
-        QCOMPARE(label2->text(), QStringLiteral("V3.0"));
+        auto* version = dialog.findChild<QLabel*>(QStringLiteral("Label2"));
+        QCOMPARE(version->text(), QStringLiteral("V3.0"));
         const QImage shown = dialog.grab().toImage();
         const QImage banner = loginBanner().toImage();
-        for (const QPoint corner : {label2->geometry().topLeft(), label2->geometry().topRight()})
+        for (const QPoint corner : {version->geometry().topLeft(), version->geometry().topRight()})
             QCOMPARE(shown.pixelColor(corner), banner.pixelColor(corner));
 
         checkAccessibleNames(dialog, {{"fwq", QStringLiteral("服务器")},
@@ -221,7 +220,7 @@ private slots:
         QVERIFY(app.startServer());
         MainWindow* window = app.login();
         QVERIFY(window);
-        auto* list3 = window->findChild<QListView*>(QStringLiteral("List3"));
+        auto* resultList = window->findChild<QListView*>(QStringLiteral("List3"));
         auto* grid = window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
 
         // With room to spare every panel keeps its twips.
@@ -235,16 +234,16 @@ private slots:
         window->resize(600, 380);
         QTRY_COMPARE(window->size(), QSize(600, 380));
         QVERIFY(panelsWidth(*window) <= window->statusBar()->width());
-        QCOMPARE(list3->width(), twipsToPixels(outerTwips(*window).width() - 2900));
-        QCOMPARE(list3->height(), twipsToPixels(outerTwips(*window).height() - 3700));
+        QCOMPARE(resultList->width(), twipsToPixels(outerTwips(*window).width() - 2900));
+        QCOMPARE(resultList->height(), twipsToPixels(outerTwips(*window).height() - 3700));
         QCOMPARE(grid->height(), twipsToPixels(outerTwips(*window).height() - 1000));
         saveScreenshot(*window, QStringLiteral("main-600x380.png"));
 
         // Too small for List3: it keeps its last size, while the grid still follows.
-        const QSize lastList = list3->size();
+        const QSize lastList = resultList->size();
         window->resize(150, 220);
         QTRY_COMPARE(window->size(), QSize(150, 220));
-        QCOMPARE(list3->size(), lastList);
+        QCOMPARE(resultList->size(), lastList);
         QCOMPARE(grid->height(), twipsToPixels(outerTwips(*window).height() - 1000));
         QVERIFY(app.takeMessages().isEmpty());
         QCOMPARE(app.programEnds(), 0);

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -33,12 +32,6 @@ bool makeCertificate(const QString& certificate, const QString& key) {
         {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=korvid test",
          "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate});
     return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
-}
-
-QAction* item(QMenu* menu, const char* name) {
-    for (QAction* a : menu->actions())
-        if (a->objectName() == QLatin1String(name)) return a;
-    return nullptr;
 }
 
 }  // namespace
@@ -69,9 +62,9 @@ class ServerRoadsTest : public QObject {
         QVERIFY(h.autoAttachAll());
         QVERIFY(h.listedDatabases().contains(QStringLiteral("road_a")));
         QVERIFY(h.selectDatabase(QStringLiteral("road_b")));
-        item(h.window().maintenanceControls().fj, "SSRZ")->trigger();
+        h.window().maintenanceControls().shrinkLogAction->trigger();
         QVERIFY(h.selectDatabase(QStringLiteral("road_a")));
-        item(h.window().maintenanceControls().fj, "FLSJ")->trigger();
+        h.window().maintenanceControls().detachAction->trigger();
         QVERIFY(!h.listedDatabases().contains(QStringLiteral("road_a")));
         QStringList texts;
         for (const MessageRecord& m : h.takeMessages()) texts << m.text;

@@ -3,7 +3,6 @@
 // fails), and attach failures that reach the person with the server's own number.
 #include <QAction>
 #include <QFileInfo>
-#include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -14,16 +13,9 @@
 #include "ui/MainWindow.h"
 
 using namespace korvid;
+using korvid::test::choose;
 
 namespace {
-
-void trigger(test::Harness& h, const char* name) {
-    for (QAction* a : h.window().maintenanceControls().fj->actions())
-        if (a->objectName() == QLatin1String(name)) {
-            a->setEnabled(true);
-            a->trigger();
-        }
-}
 
 QString recovery(test::Harness& h, const QString& database) {
     db::BatchResult r;
@@ -82,13 +74,13 @@ private slots:
         QVERIFY(h.selectDatabase(QStringLiteral("road")));
         const QString model = recovery(h, QStringLiteral("road"));
         const qint64 logBefore = sizeOf(log), dataBefore = sizeOf(data);
-        trigger(h, "SSRZ");
-        trigger(h, "SSSJK");
+        choose(h.window().maintenanceControls().shrinkLogAction);
+        choose(h.window().maintenanceControls().shrinkDatabaseAction);
         QVERIFY2(sizeOf(log) < logBefore, qPrintable(QString::number(sizeOf(log))));
         QVERIFY2(sizeOf(data) < dataBefore, qPrintable(QString::number(sizeOf(data))));
         QCOMPARE(recovery(h, QStringLiteral("road")), model);  // FULL stays FULL
         QCOMPARE(model, QStringLiteral("FULL"));
-        trigger(h, "FLSJ");
+        choose(h.window().maintenanceControls().detachAction);
         QVERIFY(!h.listedDatabases().contains(QStringLiteral("road")));
         QStringList texts;
         for (const MessageRecord& m : h.takeMessages()) texts << m.text;
@@ -102,7 +94,7 @@ private slots:
         QVERIFY(!h.createDatabase(QStringLiteral("stuck"), folder("stuck"), false).isEmpty());
         h.window().databaseList()->refresh();
         QVERIFY(h.selectDatabase(QStringLiteral("stuck")));
-        trigger(h, "SSRZ");
+        choose(h.window().maintenanceControls().shrinkLogAction);
         const auto boxes = h.takeMessages();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, MsgIcon::Critical);  // the server's reason, no success

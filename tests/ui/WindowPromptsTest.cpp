@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "Program.h"
 #include "StandinProcess.h"
 #include "db/Connection.h"
 #include "ui/LoginDialog.h"
@@ -72,16 +73,16 @@ private slots:
         setProgramEndHandler([&ends] { ++ends; });
         test::StandinProcess server;
         QVERIFY(server.start());
-        LoginDialog dialog(prompts_);
-        dialog.show();
+        Program program(prompts_);
+        program.start();
+        LoginDialog& dialog = program.loginDialog();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.findChild<QLineEdit*>(QStringLiteral("fwq"))->setText(server.server());
-        dialog.findChild<QLineEdit*>(QStringLiteral("mm"))->setText(QStringLiteral("wrong"));
+        dialog.controls().serverBox->setText(server.server());
+        dialog.controls().passwordBox->setText(QStringLiteral("wrong"));
 
         SeenBox seen;
         closeNextBox(&seen, QStringLiteral("box-login-failure.png"));
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")),
-                          Qt::LeftButton);
+        QTest::mouseClick(dialog.controls().loginButton, Qt::LeftButton);
 
         QVERIFY(seen.shown);
         QCOMPARE(seen.text, QStringLiteral("数据库连接失败，请检查登陆信息！"));

@@ -1,4 +1,4 @@
-#include "attach/Mdir.h"
+#include "attach/MissingFolders.h"
 
 #include <QFileInfo>
 
@@ -27,7 +27,7 @@ FolderOps systemFolderOps() {
     return {&plainFileExists, &fs::createFolder};
 }
 
-void mdir(const QString& path, const FolderOps& ops) {
+void createMissingFolders(const QString& path, const FolderOps& ops) {
     // A drive path also takes "/" as a separator; a POSIX name may hold a backslash.
     const bool drive = hasDrive(path);
     const qsizetype root = drive ? 3 : (path.startsWith(QLatin1Char('/')) ? 1 : 0);

@@ -1,5 +1,5 @@
 #pragma once
-// mdir: creates every missing folder along a path; never fails, reports nothing.
+// Creating every missing folder along a path; never fails, reports nothing.
 
 #include <QString>
 #include <functional>
@@ -17,8 +17,9 @@ FolderOps systemFolderOps();
 // A plain file at the path: no folder, and on Windows neither hidden nor system files.
 bool plainFileExists(const QString& path);
 
-// For every separator after the root ("c:\" or "/"), the prefix before it is created unless a
-// plain file of that name exists. A last component without a trailing separator is not created.
-void mdir(const QString& path, const FolderOps& ops = systemFolderOps());
+// mdir: for every separator after the root ("c:\" or "/"), the prefix before it is created
+// unless a plain file of that name exists. A last component without a trailing separator is not
+// created.
+void createMissingFolders(const QString& path, const FolderOps& ops = systemFolderOps());
 
 }  // namespace korvid::attach
