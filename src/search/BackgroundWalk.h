@@ -17,6 +17,7 @@
 #include "fs/FolderReader.h"
 #include "fs/PathRules.h"
 #include "search/FolderWalk.h"
+#include "search/ReadAhead.h"
 
 namespace korvid::search {
 
@@ -71,6 +72,8 @@ private:
     bool held_ = false;
 
     std::atomic<bool> stop_{false};
+    // The walk's folders are read ahead of it; stopped with the walk.
+    std::shared_ptr<ReadAhead> readAhead_;
     std::thread thread_;
 };
 
