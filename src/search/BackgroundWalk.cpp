@@ -13,8 +13,9 @@ constexpr unsigned kEntriesPerHandOver = 512;
 }  // namespace
 
 BackgroundWalk::BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator,
-                               fs::PathStyle style, QString sdn, QString ff)
-    : readAhead_(std::make_shared<ReadAhead>(std::move(enumerator), style, ff)) {
+                               fs::PathStyle style, QString sdn, QString ff,
+                               ReadAhead::Limits limits)
+    : readAhead_(std::make_shared<ReadAhead>(std::move(enumerator), style, ff, limits)) {
     try {
         thread_ = std::thread(&BackgroundWalk::walk, this, readAhead_, style, sdn, ff);
     } catch (const std::system_error&) {

@@ -24,9 +24,9 @@ namespace korvid::search {
 class BackgroundWalk final : public QObject, private WalkSink {
     Q_OBJECT
 public:
-    // Starts walking sdn for the pattern ff at once.
+    // Starts walking sdn for the pattern ff at once, reading ahead within limits.
     BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style,
-                   QString sdn, QString ff);
+                   QString sdn, QString ff, ReadAhead::Limits limits = {});
     // Stops the walk and waits for its thread.
     ~BackgroundWalk() override;
     BackgroundWalk(const BackgroundWalk&) = delete;

@@ -10,18 +10,21 @@ namespace korvid::search {
 // subfolders, in enumeration order, and how many entries of no use to the walk lie between.
 struct ReadAhead::Listing {
     struct Entry {
-        QString name;
         fs::EntryKind kind;
+        quint32 skippedBefore;  // entries of no use to the walk just before this one
+        qsizetype nameAt;       // in names
+        qsizetype nameLength;
         std::optional<qint64> size;  // of a match
-        quint32 skippedBefore;       // entries of no use to the walk just before this one
     };
+    QString names;  // one string for the folder's names, the readers' one allocation
     std::vector<Entry> entries;
     quint32 skippedAtEnd = 0;
     bool opened = false;
     fs::FolderId id;
-    bool failed = false;       // the enumeration failed partway
+    bool failed = false;         // the enumeration failed partway
     bool lengthMissing = false;  // the listing ends at a match whose length could not be read
-    bool pseudo = false;         // asked only where the walk asks: the search folder, a new device
+    bool pseudo = false;  // asked only where the walk asks: the search folder, a new device
+    std::vector<FolderPtr> subfolders;  // to read next, made by the reader
 
     // The walk enters the subfolders of this folder only.
     bool walkedBelow() const { return opened && !failed && !lengthMissing && !pseudo; }
@@ -42,10 +45,37 @@ struct ReadAhead::Folder {
 
 namespace {
 
-// A walk waiting this long on a read is waiting on the disk: another reader may help.
-constexpr auto kSlowRead = std::chrono::milliseconds(2);
+// A read that takes this long comes from the disk, where the platform does not count the blocks
+// a thread reads: a folder in the cache reads in tens of microseconds.
+constexpr qint64 kDiskReadUs = 200;
+// A walk waiting this long on a reader, while reads come from the disk: another reader may help.
+constexpr auto kLongWait = std::chrono::milliseconds(2);
 // Open folders kept for their subfolders to be opened by name, at most.
 constexpr int kMostKeptHandles = 256;
+
+// Whether one folder read waited on the disk. One read in four is looked at: counting the blocks
+// read costs a system call.
+class ReadWatch {
+public:
+    ReadWatch() {
+        thread_local unsigned reads = 0;
+        if (reads++ % 4 != 0) return;
+        watched_ = true;
+        blocks_ = fs::blocksReadByThisThread();
+        began_ = std::chrono::steady_clock::now();
+    }
+    std::optional<bool> fromDisk() const {
+        if (!watched_) return std::nullopt;
+        if (blocks_) return fs::blocksReadByThisThread().value_or(0) > *blocks_;
+        const auto took = std::chrono::steady_clock::now() - began_;
+        return std::chrono::duration_cast<std::chrono::microseconds>(took).count() >= kDiskReadUs;
+    }
+
+private:
+    bool watched_ = false;
+    std::optional<quint64> blocks_;
+    std::chrono::steady_clock::time_point began_;
+};
 
 // A folder as the walk reads it, from its listing: every entry of no use to the walk comes as a
 // nameless Other, so the walk yields once per entry as it does over the folder itself.
@@ -58,13 +88,14 @@ public:
         last_ = nullptr;
         if (skipsLeft_ > 0) {
             --skipsLeft_;
-            name.clear();
+            name.resize(0);
             kind = fs::EntryKind::Other;
             return true;
         }
         if (at_ >= listing_->entries.size()) return false;
         last_ = &listing_->entries[at_++];
-        name = last_->name;
+        // Into the walk's own string, as the platform's enumeration does.
+        name.setUnicode(listing_->names.constData() + last_->nameAt, last_->nameLength);
         kind = last_->kind;
         skipsLeft_ = skipsBefore(at_);
         return true;
@@ -96,7 +127,10 @@ bool ReadAhead::EarlierInWalk::operator()(const FolderPtr& a, const FolderPtr& b
 
 ReadAhead::ReadAhead(std::shared_ptr<fs::DirectoryEnumerator> platform, fs::PathStyle style,
                      const QString& ff, Limits limits)
-    : platform_(std::move(platform)), style_(style), pattern_(ff), limits_(limits) {}
+    : platform_(std::move(platform)), style_(style), pattern_(ff), limits_(limits) {
+    if (limits_.firstReaders == 0)
+        limits_.firstReaders = std::max(2u, std::thread::hardware_concurrency());
+}
 
 ReadAhead::~ReadAhead() {
     stop();
@@ -118,13 +152,14 @@ std::unique_ptr<fs::FolderReader> ReadAhead::open(const QString& folder, bool fo
             // No reader has come to it: the walk reads it itself rather than wait.
             unread_.erase(wanted);
             wanted->state = Folder::State::Reading;
-            ++held_;
+            hold();
             Handle parent = std::move(wanted->parent);
             lock.unlock();
-            Handle kept;
-            std::unique_ptr<Listing> read = this->read(*wanted, std::move(parent), false, kept);
+            const ReadWatch watch;
+            std::unique_ptr<Listing> read = this->read(*wanted, std::move(parent), false);
+            const std::optional<bool> fromDisk = watch.fromDisk();
             lock.lock();
-            finish(wanted, std::move(read), kept);
+            finish(wanted, std::move(read), fromDisk);
         }
         listing = waitFor(wanted, lock);
     }
@@ -139,14 +174,14 @@ std::unique_ptr<ReadAhead::Listing> ReadAhead::waitFor(const FolderPtr& folder,
                                                        std::unique_lock<std::mutex>& lock) {
     const auto ready = [&] { return folder->state == Folder::State::Read || stopping_; };
     while (!ready()) {
-        if (!walkWakes_.wait_for(lock, kSlowRead, ready) && readers_.size() < limits_.mostReaders)
+        if (!walkWakes_.wait_for(lock, kLongWait, ready) && fromDisk() &&
+            readers_.size() < limits_.mostReaders)
             startReader();
     }
     if (folder->state != Folder::State::Read || folder->dropped) return nullptr;
     std::unique_ptr<Listing> listing = std::move(folder->listing);
-    --held_;
     forget(folder);
-    readersWake_.notify_one();
+    release();
     return listing;
 }
 
@@ -162,10 +197,14 @@ ReadAhead::FolderPtr ReadAhead::addFolder(WalkKey key, QString path, bool follow
     folder->key = std::move(key);
     folder->path = std::move(path);
     folder->followLink = followLink;
+    enter(folder);
+    return folder;
+}
+
+void ReadAhead::enter(const FolderPtr& folder) {
     ahead_.insert(folder);
     unread_.insert(folder);
     byPath_.insert(folder->path, folder);
-    return folder;
 }
 
 void ReadAhead::forget(const FolderPtr& folder) {
@@ -180,7 +219,7 @@ void ReadAhead::drop(FolderPtr folder) {
     folder->dropped = true;
     if (folder->state == Folder::State::Read) {
         folder->listing.reset();
-        --held_;
+        release();
     }
     folder->parent.reset();
     forget(folder);
@@ -188,48 +227,54 @@ void ReadAhead::drop(FolderPtr folder) {
 
 // Everything before key in the walk's order that the walk has not taken, it passed over.
 void ReadAhead::dropBefore(const WalkKey& key) {
-    const size_t held = held_;
     while (!ahead_.empty() && (*ahead_.begin())->key < key) drop(*ahead_.begin());
-    if (held_ < held) readersWake_.notify_all();
 }
 
 void ReadAhead::dropAll() {
     while (!ahead_.empty()) drop(*ahead_.begin());
-    readersWake_.notify_all();
+}
+
+void ReadAhead::hold() {
+    if (++held_ >= limits_.listings) full_ = true;
+}
+
+// Readers that found no room go on when a quarter of it is free again, so that they read many
+// folders in a row rather than wake for each one the walk takes.
+void ReadAhead::release() {
+    --held_;
+    if (full_ && held_ <= limits_.listings - limits_.listings / 4) {
+        full_ = false;
+        readersWake_.notify_all();
+    }
 }
 
 void ReadAhead::finish(const FolderPtr& folder, std::unique_ptr<Listing> listing,
-                       const Handle& kept) {
+                       std::optional<bool> readFromDisk) {
+    const bool wasFromDisk = fromDisk();
+    if (readFromDisk) {
+        // The share of reads from the disk, of late.
+        const int read = *readFromDisk ? 1024 : 0;
+        diskShare_ = diskShare_ < 0 ? read : diskShare_ + (read - diskShare_) / 8;
+    }
     if (folder->dropped || stopping_) {
-        --held_;
-        readersWake_.notify_one();
+        release();
         return;
     }
-    if (listing->walkedBelow()) addSubfolders(*folder, *listing, kept);
+    for (const FolderPtr& subfolder : listing->subfolders) enter(subfolder);
+    if (fromDisk() && !unread_.empty()) {
+        for (size_t i = readers_.size(); i < std::min(limits_.firstReaders, limits_.mostReaders);
+             ++i)
+            startReader();
+        if (!wasFromDisk)
+            readersWake_.notify_all();
+        else if (!full_)
+            for (size_t i = 0; i < std::min(listing->subfolders.size(), size_t(idle_)); ++i)
+                readersWake_.notify_one();
+    }
+    listing->subfolders.clear();
     folder->listing = std::move(listing);
     folder->state = Folder::State::Read;
     walkWakes_.notify_one();
-}
-
-void ReadAhead::addSubfolders(const Folder& folder, const Listing& listing, const Handle& kept) {
-    quint32 index = 0;
-    for (const Listing::Entry& entry : listing.entries) {
-        if (entry.kind != fs::EntryKind::Folder) continue;
-        WalkKey key = folder.key;
-        key.push_back(index++);
-        const FolderPtr child =
-            addFolder(std::move(key), fs::subfolderPath(folder.path, entry.name, style_), false);
-        child->nameAt = folder.path.size();
-        child->parentDevice = listing.id.device;
-        child->parent = kept;
-    }
-    if (index == 0) return;
-    if (started_ == 0) {
-        const unsigned first = limits_.firstReaders ? limits_.firstReaders
-                                                    : std::max(2u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < std::min(first, limits_.mostReaders); ++i) startReader();
-    }
-    readersWake_.notify_all();
 }
 
 void ReadAhead::startReader() {
@@ -245,37 +290,40 @@ void ReadAhead::startReader() {
 void ReadAhead::readerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        ++idle_;
         readersWake_.wait(lock, [this] {
-            return stopping_ || (!unread_.empty() && held_ < limits_.listings);
+            return stopping_ || (!unread_.empty() && !full_ && fromDisk());
         });
+        --idle_;
         if (stopping_) return;
         const FolderPtr folder = *unread_.begin();
         unread_.erase(unread_.begin());
         folder->state = Folder::State::Reading;
-        ++held_;
+        hold();
         Handle parent = std::move(folder->parent);
         lock.unlock();
-        Handle kept;
+        const ReadWatch watch;
         std::unique_ptr<Listing> listing;
         try {
-            listing = read(*folder, std::move(parent), true, kept);
+            listing = read(*folder, std::move(parent), true);
         } catch (...) {
             // Out of memory: the walk reads this folder itself when it comes to it.
             lock.lock();
-            --held_;
+            release();
             if (!folder->dropped && !stopping_) {
                 folder->state = Folder::State::Unread;
                 unread_.insert(folder);
             }
             return;
         }
+        const std::optional<bool> fromDisk = watch.fromDisk();
         lock.lock();
-        finish(folder, std::move(listing), kept);
+        finish(folder, std::move(listing), fromDisk);
     }
 }
 
 std::unique_ptr<ReadAhead::Listing> ReadAhead::read(const Folder& folder, Handle parent,
-                                                    bool onReader, Handle& kept) {
+                                                    bool onReader) {
     auto listing = std::make_unique<Listing>();
     std::unique_ptr<fs::FolderReader> reader;
     if (parent && folder.nameAt >= 0) {
@@ -294,30 +342,56 @@ std::unique_ptr<ReadAhead::Listing> ReadAhead::read(const Folder& folder, Handle
     QString name;
     fs::EntryKind kind;
     quint32 skipped = 0;
-    bool subfolders = false;
     while (reader->next(name, kind)) {
         if (onReader && stopping_.load(std::memory_order_relaxed)) return listing;
+        std::optional<qint64> size;
         if (kind == fs::EntryKind::File && pattern_.matches(name)) {
-            const std::optional<qint64> size = reader->lastFileLength();
-            listing->entries.push_back({name, kind, size, skipped});
-            // The walk ends the folder at a match without a length: nothing after it counts.
-            if (!size) {
-                listing->lengthMissing = true;
-                return listing;
-            }
-        } else if (kind == fs::EntryKind::Folder) {
-            listing->entries.push_back({name, kind, std::nullopt, skipped});
-            subfolders = true;
-        } else {
+            size = reader->lastFileLength();
+        } else if (kind != fs::EntryKind::Folder) {
             ++skipped;
             continue;
         }
+        listing->entries.push_back({kind, skipped, listing->names.size(), name.size(), size});
+        listing->names.append(name);
         skipped = 0;
+        // The walk ends the folder at a match without a length: nothing after it counts.
+        if (kind == fs::EntryKind::File && !size) {
+            listing->lengthMissing = true;
+            return listing;
+        }
     }
     listing->skippedAtEnd = skipped;
     listing->failed = reader->failed();
-    if (subfolders && listing->walkedBelow()) kept = keepHandle(std::move(reader));
+    if (listing->walkedBelow()) foreseeSubfolders(folder, *listing, std::move(reader));
     return listing;
+}
+
+// Readers read ahead while a quarter of the reads or more wait on the disk. From the cache the
+// walk reads each folder itself, which costs less than handing listings over between threads.
+bool ReadAhead::fromDisk() const {
+    return limits_.evenFromCache || diskShare_ >= 256;
+}
+
+// The subfolders the walk will enter, made here on the reader's thread, to be read next.
+void ReadAhead::foreseeSubfolders(const Folder& folder, Listing& listing,
+                                  std::unique_ptr<fs::FolderReader> reader) {
+    Handle kept;
+    quint32 index = 0;
+    for (const Listing::Entry& entry : listing.entries) {
+        if (entry.kind != fs::EntryKind::Folder) continue;
+        if (!kept && reader) kept = keepHandle(std::move(reader));
+        auto subfolder = std::make_shared<Folder>();
+        subfolder->key = folder.key;
+        for (int shift = 24; shift >= 0; shift -= 8) subfolder->key.push_back(char(index >> shift));
+        ++index;
+        const QString name = QString::fromRawData(listing.names.constData() + entry.nameAt,
+                                                  entry.nameLength);
+        subfolder->path = fs::subfolderPath(folder.path, name, style_);
+        subfolder->nameAt = folder.path.size();
+        subfolder->parentDevice = listing.id.device;
+        subfolder->parent = kept;
+        listing.subfolders.push_back(std::move(subfolder));
+    }
 }
 
 ReadAhead::Handle ReadAhead::keepHandle(std::unique_ptr<fs::FolderReader> reader) {

@@ -19,7 +19,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -34,10 +36,12 @@ public:
     struct Limits {
         // Listings read (or being read) and not yet taken by the walk, at most.
         size_t listings = 2048;
-        // Readers at the start (0: one per processor, at least two), and at most: more start
-        // while the walk waits on reads that take long, i.e. on the disk rather than on work.
+        // Readers when reads first wait on the disk (0: one per processor, at least two), and at
+        // most: more start while the walk waits on them and reads still wait on the disk.
         unsigned firstReaders = 0;
         unsigned mostReaders = 16;
+        // Read ahead also while folders come from the cache (tests, measurements).
+        bool evenFromCache = false;
     };
 
     // For the walk of the pattern ff: only its matches are looked up for their length and kept
@@ -66,8 +70,9 @@ public:
     struct Listing;
 
 private:
-    // The child indices from the search folder down: the walk's order is their order.
-    using WalkKey = std::vector<quint32>;
+    // The child indices from the search folder down, four bytes each, most significant first:
+    // the walk's order is their order as bytes.
+    using WalkKey = std::string;
     struct Folder;
     using FolderPtr = std::shared_ptr<Folder>;
     struct EarlierInWalk {
@@ -76,26 +81,31 @@ private:
     using Handle = std::shared_ptr<fs::FolderReader>;
 
     void readerLoop();
-    std::unique_ptr<Listing> read(const Folder& folder, Handle parent, bool onReader,
-                                  Handle& kept);
+    std::unique_ptr<Listing> read(const Folder& folder, Handle parent, bool onReader);
+    void foreseeSubfolders(const Folder& folder, Listing& listing,
+                           std::unique_ptr<fs::FolderReader> reader);
     Handle keepHandle(std::unique_ptr<fs::FolderReader> reader);
 
     // Under mutex_.
     FolderPtr foresee(const QString& path, bool followLink);
     FolderPtr addFolder(WalkKey key, QString path, bool followLink);
-    void addSubfolders(const Folder& folder, const Listing& listing, const Handle& kept);
-    void finish(const FolderPtr& folder, std::unique_ptr<Listing> listing, const Handle& kept);
+    void enter(const FolderPtr& folder);
+    void finish(const FolderPtr& folder, std::unique_ptr<Listing> listing,
+                std::optional<bool> readFromDisk);
     void forget(const FolderPtr& folder);
     void drop(FolderPtr folder);
     void dropBefore(const WalkKey& key);
     void dropAll();
+    void hold();
+    void release();
     void startReader();
+    bool fromDisk() const;
     std::unique_ptr<Listing> waitFor(const FolderPtr& folder, std::unique_lock<std::mutex>& lock);
 
     const std::shared_ptr<fs::DirectoryEnumerator> platform_;
     const fs::PathStyle style_;
     const fs::WildcardPattern pattern_;
-    const Limits limits_;
+    Limits limits_;
 
     mutable std::mutex mutex_;
     std::condition_variable readersWake_;  // a folder to read, room, or stop
@@ -103,7 +113,10 @@ private:
     std::set<FolderPtr, EarlierInWalk> ahead_;   // every folder the walk may still open, in order
     std::set<FolderPtr, EarlierInWalk> unread_;  // of those, the ones no reader has taken
     QHash<QString, FolderPtr> byPath_;
-    size_t held_ = 0;  // listings being read, or read and not taken
+    size_t held_ = 0;    // listings being read, or read and not taken
+    bool full_ = false;  // held_ reached the limit; readers wait for room
+    unsigned idle_ = 0;  // readers waiting for a folder to read
+    int diskShare_ = -1;  // of late, in 1024ths; -1: no read looked at yet
     std::vector<std::thread> readers_;
     unsigned started_ = 0;
     std::atomic<bool> stopping_{false};
