@@ -23,7 +23,7 @@ struct ReadAhead::Listing {
     fs::FolderId id;
     bool failed = false;         // the enumeration failed partway
     bool lengthMissing = false;  // the listing ends at a match whose length could not be read
-    bool pseudo = false;  // asked only where the walk asks: the search folder, a new device
+    bool pseudo = false;         // asked only where the walk asks: the search folder, a new device
     std::vector<FolderPtr> subfolders;  // to read next, made by the reader
 
     // The walk enters the subfolders of this folder only.
@@ -101,9 +101,7 @@ public:
         return true;
     }
     bool failed() const override { return listing_->failed; }
-    std::optional<qint64> lastFileLength() override {
-        return last_ ? last_->size : std::nullopt;
-    }
+    std::optional<qint64> lastFileLength() override { return last_ ? last_->size : std::nullopt; }
     fs::FolderId id() const override { return listing_->id; }
     bool isPseudoFileSystem() const override { return listing_->pseudo; }
 
@@ -291,9 +289,8 @@ void ReadAhead::readerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         ++idle_;
-        readersWake_.wait(lock, [this] {
-            return stopping_ || (!unread_.empty() && !full_ && fromDisk());
-        });
+        readersWake_.wait(
+            lock, [this] { return stopping_ || (!unread_.empty() && !full_ && fromDisk()); });
         --idle_;
         if (stopping_) return;
         const FolderPtr folder = *unread_.begin();
@@ -384,8 +381,8 @@ void ReadAhead::foreseeSubfolders(const Folder& folder, Listing& listing,
         subfolder->key = folder.key;
         for (int shift = 24; shift >= 0; shift -= 8) subfolder->key.push_back(char(index >> shift));
         ++index;
-        const QString name = QString::fromRawData(listing.names.constData() + entry.nameAt,
-                                                  entry.nameLength);
+        const QString name =
+            QString::fromRawData(listing.names.constData() + entry.nameAt, entry.nameLength);
         subfolder->path = fs::subfolderPath(folder.path, name, style_);
         subfolder->nameAt = folder.path.size();
         subfolder->parentDevice = listing.id.device;

@@ -10,8 +10,12 @@
 // enumeration order, each with everything below it. Readers take the earliest folder not yet
 // read. A folder the walk passes over (one already walked, one that failed, a process table) is
 // dropped, with what was read below it, as soon as the walk opens a later one. A folder the
-// walk opens that was not foreseen is read on the walk's thread, and reading ahead starts again
-// from there.
+// walk opens that no reader has taken it reads itself, and one that was not foreseen (the search
+// folder) starts the reading ahead again from there.
+//
+// Readers read ahead only while folders come from the disk: from the cache a folder reads in
+// microseconds, and the walk reading it itself costs less than handing it over. A folder read
+// ahead is listed as it was when read, a moment before the walk comes to it.
 
 #include <QHash>
 #include <QString>
@@ -108,14 +112,14 @@ private:
     Limits limits_;
 
     mutable std::mutex mutex_;
-    std::condition_variable readersWake_;  // a folder to read, room, or stop
-    std::condition_variable walkWakes_;    // a listing is read, or stop
+    std::condition_variable readersWake_;        // a folder to read, room, or stop
+    std::condition_variable walkWakes_;          // a listing is read, or stop
     std::set<FolderPtr, EarlierInWalk> ahead_;   // every folder the walk may still open, in order
     std::set<FolderPtr, EarlierInWalk> unread_;  // of those, the ones no reader has taken
     QHash<QString, FolderPtr> byPath_;
-    size_t held_ = 0;    // listings being read, or read and not taken
-    bool full_ = false;  // held_ reached the limit; readers wait for room
-    unsigned idle_ = 0;  // readers waiting for a folder to read
+    size_t held_ = 0;     // listings being read, or read and not taken
+    bool full_ = false;   // held_ reached the limit; readers wait for room
+    unsigned idle_ = 0;   // readers waiting for a folder to read
     int diskShare_ = -1;  // of late, in 1024ths; -1: no read looked at yet
     std::vector<std::thread> readers_;
     unsigned started_ = 0;

@@ -264,7 +264,8 @@ TEST(FolderWalk, ReadingAheadListsWhatTheWalkLists) {
                  const QString name = QStringLiteral("f%1").arg(i);
                  const QString f = QStringLiteral("D:\\SQL\\Old\\") + name + QLatin1Char('\\');
                  e.folders["D:\\SQL\\Old\\"].entries.append({name, EntryKind::Folder});
-                 e.folders[f] = {{folder("g"), file("x.mdf", i)}, i == 5 ? 1 : -1, i == 9 ? 78u : 0u};
+                 e.folders[f] = {
+                     {folder("g"), file("x.mdf", i)}, i == 5 ? 1 : -1, i == 9 ? 78u : 0u};
                  e.folders[f + "g\\"] = {{file("y.mdf", i), folder("h")}, -1, i == 3 ? 78u : 0u};
                  e.folders[f + "g\\h\\"] = {{file("z.mdf", i)}};
              }
@@ -522,7 +523,9 @@ TEST_F(RealTree, AHeldWalkStopsWhenAskedAndLeavesNoThread) {
     auto enumerator = std::make_shared<VanishingEnumerator>();
     enumerator->onOpen = [](const QString&) { QThread::usleep(1500); };
     const auto threads = [] {
-        return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+        return QDir(QStringLiteral("/proc/self/task"))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+            .size();
     };
     const qsizetype before = threads();
     search::ReadAhead::Limits readers;
