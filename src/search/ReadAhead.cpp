@@ -1,5 +1,6 @@
 #include "search/ReadAhead.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <system_error>
@@ -48,6 +49,11 @@ namespace {
 // A read that takes this long comes from the disk, where the platform does not count the blocks
 // a thread reads: a folder in the cache reads in tens of microseconds.
 constexpr qint64 kDiskReadUs = 200;
+// Reading ahead starts when a quarter of the reads or more came from the disk of late, and stops
+// below a sixteenth. From the cache the walk reads each folder itself from the platform: handing
+// listings over between threads costs more than reading a folder there.
+constexpr int kStartAhead = 256;  // of 1024
+constexpr int kStopAhead = 64;
 // A walk waiting this long on a reader, while reads come from the disk: another reader may help.
 constexpr auto kLongWait = std::chrono::milliseconds(2);
 // Open folders kept for their subfolders to be opened by name, at most.
@@ -64,6 +70,7 @@ public:
         blocks_ = fs::blocksReadByThisThread();
         began_ = std::chrono::steady_clock::now();
     }
+    bool watched() const { return watched_; }
     std::optional<bool> fromDisk() const {
         if (!watched_) return std::nullopt;
         if (blocks_) return fs::blocksReadByThisThread().value_or(0) > *blocks_;
@@ -119,6 +126,38 @@ private:
 
 }  // namespace
 
+// A folder the walk reads itself from the platform, looked at to tell whether it came from the
+// disk; said once the walk has read it to the end or let it go.
+class ReadAhead::WatchedFolder final : public fs::FolderReader {
+public:
+    WatchedFolder(std::unique_ptr<fs::FolderReader> folder, const ReadWatch& watch,
+                  ReadAhead& owner)
+        : folder_(std::move(folder)), watch_(watch), owner_(owner) {}
+    ~WatchedFolder() override { said(); }
+
+    fs::FolderReader& platform() { return *folder_; }
+    bool next(QString& name, fs::EntryKind& kind) override {
+        if (folder_->next(name, kind)) return true;
+        said();
+        return false;
+    }
+    bool failed() const override { return folder_->failed(); }
+    std::optional<qint64> lastFileLength() override { return folder_->lastFileLength(); }
+    fs::FolderId id() const override { return folder_->id(); }
+    bool isPseudoFileSystem() const override { return folder_->isPseudoFileSystem(); }
+
+private:
+    void said() {
+        if (saying_) owner_.noteRead(watch_.fromDisk());
+        saying_ = false;
+    }
+
+    std::unique_ptr<fs::FolderReader> folder_;
+    ReadWatch watch_;
+    ReadAhead& owner_;
+    bool saying_ = true;
+};
+
 bool ReadAhead::EarlierInWalk::operator()(const FolderPtr& a, const FolderPtr& b) const {
     return a->key < b->key;
 }
@@ -134,17 +173,81 @@ ReadAhead::~ReadAhead() {
     stop();
 }
 
-std::unique_ptr<fs::FolderReader> ReadAhead::openSubfolder(fs::FolderReader&, const QString&,
-                                                           const QString& path) {
-    return open(path, false);
+std::unique_ptr<fs::FolderReader> ReadAhead::open(const QString& folder, bool followLink) {
+    return openFolder(folder, followLink, nullptr, QString());
 }
 
-std::unique_ptr<fs::FolderReader> ReadAhead::open(const QString& folder, bool followLink) {
+std::unique_ptr<fs::FolderReader> ReadAhead::openSubfolder(fs::FolderReader& parent,
+                                                           const QString& name,
+                                                           const QString& path) {
+    return openFolder(path, false, &parent, name);
+}
+
+std::unique_ptr<fs::FolderReader> ReadAhead::openFolder(const QString& folder, bool followLink,
+                                                        fs::FolderReader* parent,
+                                                        const QString& name) {
     std::unique_lock<std::mutex> lock(mutex_);
-    std::unique_ptr<Listing> listing;
-    if (!stopping_) {
-        FolderPtr wanted = byPath_.value(folder);
-        if (!wanted) wanted = foresee(folder, followLink);
+    if (searchFolder_.isNull()) {
+        searchFolder_ = folder;
+        searchFolderLink_ = followLink;
+    }
+    FolderPtr wanted = readingAhead_ ? byPath_.value(folder) : nullptr;
+    if (!stopping_ && !limits_.evenFromCache) {
+        if (!readingAhead_ && diskShare_ >= kStartAhead) {
+            readingAhead_ = true;
+            readersWake_.notify_all();
+        } else if (readingAhead_ && diskShare_ < kStopAhead &&
+                   (!wanted || wanted->state == Folder::State::Unread)) {
+            readingAhead_ = false;
+            dropAll();
+        }
+    }
+    if (stopping_ || (!readingAhead_ && !limits_.evenFromCache)) {
+        lock.unlock();
+        return openItself(folder, followLink, parent, name);
+    }
+    readingAhead_ = true;
+    if (!wanted) wanted = foresee(folder, followLink);
+    std::unique_ptr<Listing> listing = take(wanted, lock);
+    lock.unlock();
+    // Stopped: the folder as the platform gives it.
+    if (!listing) return platform_->open(folder, followLink);
+    if (!listing->opened) return nullptr;
+    return std::make_unique<ListedFolder>(std::move(listing));
+}
+
+// The walk reads the folder itself, from the platform; one read in four is looked at.
+std::unique_ptr<fs::FolderReader> ReadAhead::openItself(const QString& folder, bool followLink,
+                                                        fs::FolderReader* parent,
+                                                        const QString& name) {
+    const ReadWatch watch;
+    if (auto* watched = dynamic_cast<WatchedFolder*>(parent)) parent = &watched->platform();
+    std::unique_ptr<fs::FolderReader> opened;
+    if (parent && !dynamic_cast<ListedFolder*>(parent))
+        opened = platform_->openSubfolder(*parent, name, folder);
+    else
+        opened = platform_->open(folder, followLink);
+    if (!opened || !watch.watched()) return opened;
+    return std::make_unique<WatchedFolder>(std::move(opened), watch, *this);
+}
+
+void ReadAhead::noteRead(std::optional<bool> fromDisk) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    note(fromDisk);
+}
+
+// The share of reads from the disk, of late.
+void ReadAhead::note(std::optional<bool> fromDisk) {
+    if (!fromDisk) return;
+    const int read = *fromDisk ? 1024 : 0;
+    diskShare_ = diskShare_ < 0 ? read : diskShare_ + (read - diskShare_) / 8;
+}
+
+// The listing of a folder foreseen: read by a reader, or by the walk itself when no reader has
+// come to it. Null once stopped.
+std::unique_ptr<ReadAhead::Listing> ReadAhead::take(const FolderPtr& wanted,
+                                                    std::unique_lock<std::mutex>& lock) {
+    {
         dropBefore(wanted->key);
         if (wanted->state == Folder::State::Unread) {
             // No reader has come to it: the walk reads it itself rather than wait.
@@ -159,21 +262,15 @@ std::unique_ptr<fs::FolderReader> ReadAhead::open(const QString& folder, bool fo
             lock.lock();
             finish(wanted, std::move(read), fromDisk);
         }
-        listing = waitFor(wanted, lock);
     }
-    lock.unlock();
-    // Stopped: the folder as the platform gives it.
-    if (!listing) return platform_->open(folder, followLink);
-    if (!listing->opened) return nullptr;
-    return std::make_unique<ListedFolder>(std::move(listing));
+    return waitFor(wanted, lock);
 }
 
 std::unique_ptr<ReadAhead::Listing> ReadAhead::waitFor(const FolderPtr& folder,
                                                        std::unique_lock<std::mutex>& lock) {
     const auto ready = [&] { return folder->state == Folder::State::Read || stopping_; };
     while (!ready()) {
-        if (!walkWakes_.wait_for(lock, kLongWait, ready) && fromDisk() &&
-            readers_.size() < limits_.mostReaders)
+        if (!walkWakes_.wait_for(lock, kLongWait, ready) && readers_.size() < limits_.mostReaders)
             startReader();
     }
     if (folder->state != Folder::State::Read || folder->dropped) return nullptr;
@@ -183,11 +280,35 @@ std::unique_ptr<ReadAhead::Listing> ReadAhead::waitFor(const FolderPtr& folder,
     return listing;
 }
 
-// A folder the walk opens that was not foreseen (the search folder, above all): reading ahead
-// starts again from it.
+// A folder the walk opens that was not foreseen: where the walk stands is known from the path,
+// so the folders on the way down from the search folder (in the cache: the walk has just read
+// them) are read again for the later subfolders of each, which the walk will enter after this
+// one. Where the way cannot be followed, reading ahead starts from this folder alone.
 ReadAhead::FolderPtr ReadAhead::foresee(const QString& path, bool followLink) {
     dropAll();
-    return addFolder(WalkKey(), path, followLink);
+    Folder at;
+    at.path = searchFolder_;
+    at.followLink = searchFolderLink_;
+    while (at.path != path && path.startsWith(at.path)) {
+        std::unique_ptr<Listing> listing = read(at, nullptr, false);
+        const auto& subfolders = listing->subfolders;
+        const auto below =
+            std::find_if(subfolders.begin(), subfolders.end(),
+                         [&](const FolderPtr& s) { return path.startsWith(s->path); });
+        if (below == subfolders.end()) break;
+        for (auto later = below + 1; later != subfolders.end(); ++later) enter(*later);
+        at.key = (*below)->key;
+        at.path = (*below)->path;
+        at.followLink = false;
+        at.parentDevice = (*below)->parentDevice;
+    }
+    if (at.path != path) {
+        dropAll();
+        return addFolder(WalkKey(), path, followLink);
+    }
+    const FolderPtr folder = addFolder(at.key, path, followLink);
+    folder->parentDevice = at.parentDevice;
+    return folder;
 }
 
 ReadAhead::FolderPtr ReadAhead::addFolder(WalkKey key, QString path, bool followLink) {
@@ -248,24 +369,17 @@ void ReadAhead::release() {
 
 void ReadAhead::finish(const FolderPtr& folder, std::unique_ptr<Listing> listing,
                        std::optional<bool> readFromDisk) {
-    const bool wasFromDisk = fromDisk();
-    if (readFromDisk) {
-        // The share of reads from the disk, of late.
-        const int read = *readFromDisk ? 1024 : 0;
-        diskShare_ = diskShare_ < 0 ? read : diskShare_ + (read - diskShare_) / 8;
-    }
+    note(readFromDisk);
     if (folder->dropped || stopping_) {
         release();
         return;
     }
     for (const FolderPtr& subfolder : listing->subfolders) enter(subfolder);
-    if (fromDisk() && !unread_.empty()) {
+    if (!unread_.empty()) {
         for (size_t i = readers_.size(); i < std::min(limits_.firstReaders, limits_.mostReaders);
              ++i)
             startReader();
-        if (!wasFromDisk)
-            readersWake_.notify_all();
-        else if (!full_)
+        if (!full_)
             for (size_t i = 0; i < std::min(listing->subfolders.size(), size_t(idle_)); ++i)
                 readersWake_.notify_one();
     }
@@ -290,7 +404,7 @@ void ReadAhead::readerLoop() {
     for (;;) {
         ++idle_;
         readersWake_.wait(
-            lock, [this] { return stopping_ || (!unread_.empty() && !full_ && fromDisk()); });
+            lock, [this] { return stopping_ || (!unread_.empty() && !full_ && readingAhead_); });
         --idle_;
         if (stopping_) return;
         const FolderPtr folder = *unread_.begin();
@@ -361,12 +475,6 @@ std::unique_ptr<ReadAhead::Listing> ReadAhead::read(const Folder& folder, Handle
     listing->failed = reader->failed();
     if (listing->walkedBelow()) foreseeSubfolders(folder, *listing, std::move(reader));
     return listing;
-}
-
-// Readers read ahead while a quarter of the reads or more wait on the disk. From the cache the
-// walk reads each folder itself, which costs less than handing listings over between threads.
-bool ReadAhead::fromDisk() const {
-    return limits_.evenFromCache || diskShare_ >= 256;
 }
 
 // The subfolders the walk will enter, made here on the reader's thread, to be read next.

@@ -84,6 +84,12 @@ private:
     };
     using Handle = std::shared_ptr<fs::FolderReader>;
 
+    class WatchedFolder;
+    std::unique_ptr<fs::FolderReader> openFolder(const QString& folder, bool followLink,
+                                                 fs::FolderReader* parent, const QString& name);
+    std::unique_ptr<fs::FolderReader> openItself(const QString& folder, bool followLink,
+                                                 fs::FolderReader* parent, const QString& name);
+    void noteRead(std::optional<bool> fromDisk);
     void readerLoop();
     std::unique_ptr<Listing> read(const Folder& folder, Handle parent, bool onReader);
     void foreseeSubfolders(const Folder& folder, Listing& listing,
@@ -103,7 +109,8 @@ private:
     void hold();
     void release();
     void startReader();
-    bool fromDisk() const;
+    void note(std::optional<bool> fromDisk);
+    std::unique_ptr<Listing> take(const FolderPtr& wanted, std::unique_lock<std::mutex>& lock);
     std::unique_ptr<Listing> waitFor(const FolderPtr& folder, std::unique_lock<std::mutex>& lock);
 
     const std::shared_ptr<fs::DirectoryEnumerator> platform_;
@@ -117,10 +124,13 @@ private:
     std::set<FolderPtr, EarlierInWalk> ahead_;   // every folder the walk may still open, in order
     std::set<FolderPtr, EarlierInWalk> unread_;  // of those, the ones no reader has taken
     QHash<QString, FolderPtr> byPath_;
-    size_t held_ = 0;     // listings being read, or read and not taken
-    bool full_ = false;   // held_ reached the limit; readers wait for room
-    unsigned idle_ = 0;   // readers waiting for a folder to read
-    int diskShare_ = -1;  // of late, in 1024ths; -1: no read looked at yet
+    size_t held_ = 0;            // listings being read, or read and not taken
+    bool full_ = false;          // held_ reached the limit; readers wait for room
+    unsigned idle_ = 0;          // readers waiting for a folder to read
+    int diskShare_ = -1;         // reads from the disk of late, in 1024ths; -1: none looked at yet
+    bool readingAhead_ = false;  // otherwise the walk reads from the platform itself
+    QString searchFolder_;       // the first folder opened
+    bool searchFolderLink_ = false;
     std::vector<std::thread> readers_;
     unsigned started_ = 0;
     std::atomic<bool> stopping_{false};
