@@ -199,7 +199,7 @@ struct Collect : search::WalkSink {
 };
 
 // The walk alone, reading ahead as the window's walk does; readers: how many were started.
-Times timeWalk(const QString& spath, long& count, unsigned& readers,
+Times timeWalk(const QString& searchFolder, long& count, unsigned& readers,
                search::ReadAhead::Limits limits = {}) {
     search::ReadAhead readAhead(fs::makeNativeEnumerator(), fs::hostStyle(),
                                 QStringLiteral("*.MDF"), limits);
@@ -207,7 +207,7 @@ Times timeWalk(const QString& spath, long& count, unsigned& readers,
     const double cpu = cpuOfProcess();
     QElapsedTimer clock;
     clock.start();
-    search::FolderWalk(readAhead, fs::hostStyle()).run(spath, QStringLiteral("*.MDF"), sink);
+    search::FolderWalk(readAhead, fs::hostStyle()).run(searchFolder, QStringLiteral("*.MDF"), sink);
     readAhead.stop();
     const Times times{clock.nsecsElapsed() / 1e9, cpuOfProcess() - cpu};
     count = long(sink.rows.size());
@@ -396,7 +396,7 @@ int memoryRun(const QString& dir, int rows) {
 // What the rounds search, and with what.
 struct Setup {
     std::string root;
-    QString spath;
+    QString searchFolder;
     std::string find;
     std::string fd;  // empty: fd is not installed
     search::SearchController* controller = nullptr;
@@ -423,7 +423,7 @@ Round runRound(const Setup& setup, int round, bool cold) {
                 r.find = timeCommand(setup.find, r.found);
                 break;
             case 1:
-                r.walk = timeWalk(setup.spath, r.walked, r.readers);
+                r.walk = timeWalk(setup.searchFolder, r.walked, r.readers);
                 break;
             case 2:
                 r.gui = runSearch(*setup.controller, setup.clickSearch);
@@ -448,7 +448,7 @@ void warmRounds(const Setup& setup, int rounds) {
     long found = 0;
     unsigned readers = 0;
     timeCommand(setup.find, found);  // the cache filled
-    timeWalk(setup.spath, found, readers);
+    timeWalk(setup.searchFolder, found, readers);
     Figure findWall, findCpu, fdWall, fdCpu, walkWall, walkCpu, guiWall, guiCpu, windowCpu, gaps;
     Figure walkRatio, walkCpuRatio, guiRatio, guiCpuRatio, fdRatio;
     Round r;
@@ -569,7 +569,7 @@ int main(int argc, char** argv) {
         QDir().mkpath(dir);
         if (!buildTree(setup.root)) return 1;
     }
-    setup.spath = QDir(dir).absolutePath() + QLatin1Char('/');
+    setup.searchFolder = QDir(dir).absolutePath() + QLatin1Char('/');
     setup.find = "find " + shellQuote(setup.root) + " -iname '*.mdf'";
     setup.fd = fdCommand(setup.root);
 
@@ -579,7 +579,7 @@ int main(int argc, char** argv) {
             limits = {limits.listings, unsigned(std::atoi(argv[3])), unsigned(std::atoi(argv[4]))};
         long rows = 0;
         unsigned readers = 0;
-        const Times t = timeWalk(setup.spath, rows, readers, limits);
+        const Times t = timeWalk(setup.searchFolder, rows, readers, limits);
         std::printf("core walk %.3f s (processor %.3f s), %ld rows, %u readers\n", t.wall, t.cpu,
                     rows, readers);
         return 0;

@@ -163,8 +163,8 @@ bool ReadAhead::EarlierInWalk::operator()(const FolderPtr& a, const FolderPtr& b
 }
 
 ReadAhead::ReadAhead(std::shared_ptr<fs::DirectoryEnumerator> platform, fs::PathStyle style,
-                     const QString& ff, Limits limits)
-    : platform_(std::move(platform)), style_(style), pattern_(ff), limits_(limits) {
+                     const QString& pattern, Limits limits)
+    : platform_(std::move(platform)), style_(style), pattern_(pattern), limits_(limits) {
     if (limits_.firstReaders == 0)
         limits_.firstReaders = std::max(2u, std::thread::hardware_concurrency());
 }

@@ -48,13 +48,13 @@ public:
         bool evenFromCache = false;
     };
 
-    // For the walk of the pattern ff: only its matches are looked up for their length and kept
-    // by name, the other files are counted.
+    // For the walk of this file-name pattern: only its matches are looked up for their length and
+    // kept by name, the other files are counted.
     ReadAhead(std::shared_ptr<fs::DirectoryEnumerator> platform, fs::PathStyle style,
-              const QString& ff, Limits limits);
+              const QString& pattern, Limits limits);
     ReadAhead(std::shared_ptr<fs::DirectoryEnumerator> platform, fs::PathStyle style,
-              const QString& ff)
-        : ReadAhead(std::move(platform), style, ff, Limits()) {}
+              const QString& pattern)
+        : ReadAhead(std::move(platform), style, pattern, Limits()) {}
     // Stops the readers and waits for them.
     ~ReadAhead() override;
     ReadAhead(const ReadAhead&) = delete;
