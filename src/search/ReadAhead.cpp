@@ -247,21 +247,19 @@ void ReadAhead::note(std::optional<bool> fromDisk) {
 // come to it. Null once stopped.
 std::unique_ptr<ReadAhead::Listing> ReadAhead::take(const FolderPtr& wanted,
                                                     std::unique_lock<std::mutex>& lock) {
-    {
-        dropBefore(wanted->key);
-        if (wanted->state == Folder::State::Unread) {
-            // No reader has come to it: the walk reads it itself rather than wait.
-            unread_.erase(wanted);
-            wanted->state = Folder::State::Reading;
-            hold();
-            Handle parent = std::move(wanted->parent);
-            lock.unlock();
-            const ReadWatch watch;
-            std::unique_ptr<Listing> read = this->read(*wanted, std::move(parent), false);
-            const std::optional<bool> fromDisk = watch.fromDisk();
-            lock.lock();
-            finish(wanted, std::move(read), fromDisk);
-        }
+    dropBefore(wanted->key);
+    if (wanted->state == Folder::State::Unread) {
+        // No reader has come to it: the walk reads it itself rather than wait.
+        unread_.erase(wanted);
+        wanted->state = Folder::State::Reading;
+        hold();
+        Handle parent = std::move(wanted->parent);
+        lock.unlock();
+        const ReadWatch watch;
+        std::unique_ptr<Listing> read = this->read(*wanted, std::move(parent), false);
+        const std::optional<bool> fromDisk = watch.fromDisk();
+        lock.lock();
+        finish(wanted, std::move(read), fromDisk);
     }
     return waitFor(wanted, lock);
 }
