@@ -9,12 +9,15 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QThread>
 #include <functional>
 #include <iterator>
 #include <limits>
 #include <mutex>
+#include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,8 +41,9 @@ struct FakeEntry {
 };
 struct FakeFolder {
     QList<FakeEntry> entries;
-    int failAfter = -1;  // entries returned before the enumeration fails; -1 never
-    quint64 inode = 0;   // 0: its own
+    int failAfter = -1;   // entries returned before the enumeration fails; -1 never
+    quint64 inode = 0;    // 0: its own
+    bool onDisk = false;  // opening it reads from the disk (diskRead)
 };
 
 class FakeEnumerator : public fs::DirectoryEnumerator {
@@ -48,6 +52,9 @@ public:
     QStringList opened;
     // Each folder's open waits (path length % 3) times this, so reads ahead end out of order.
     unsigned long slowUs = 0;
+    std::function<void()> diskRead;
+    // Opened by a thread other than the test's, this folder runs out of memory once.
+    QString throwsOnce;
 
     std::unique_ptr<fs::FolderReader> open(const QString& folder, bool) override {
         QThread::usleep(slowUs * ulong(folder.size() % 3));
@@ -56,12 +63,19 @@ public:
         opened.append(folder);
         auto it = folders.constFind(folder);
         if (it == folders.cend()) return nullptr;
+        if (it->onDisk) diskRead();
+        if (folder == throwsOnce && std::this_thread::get_id() != testThread_) {
+            throwsOnce.clear();
+            throw std::bad_alloc();
+        }
         const quint64 inode =
             it->inode ? it->inode : quint64(std::distance(folders.cbegin(), it)) + 1;
         return std::make_unique<Reader>(*it, inode);
     }
 
 private:
+    std::thread::id testThread_ = std::this_thread::get_id();
+
     class Reader : public fs::FolderReader {
     public:
         Reader(const FakeFolder& folder, quint64 inode) : folder_(folder), inode_(inode) {}
@@ -236,9 +250,27 @@ TEST(FolderWalk, TheSinkCanStopTheWalk) {
     EXPECT_EQ(sink.entered.size(), 1);
 }
 
-// Reading ahead changes nothing the walk lists: over each tree of hazards the walk through the
-// readers makes the same rows, enters the same folders and yields as often, also when reads end
-// out of order, the listings held ahead are few and what was read below a folder is dropped.
+// The walk through the read-ahead lists what the walk lists alone: the same rows, the same
+// folders entered, as many yields. Returns how many readers were started.
+unsigned expectSameWalk(FakeEnumerator& e, const QString& root, search::ReadAhead::Limits limits) {
+    Recorder plain;
+    search::FolderWalk walk(e, PathStyle::Windows);
+    walk.run(root, "*.mdf", plain);
+
+    search::ReadAhead ahead(std::shared_ptr<fs::DirectoryEnumerator>(&e, [](auto*) {}),
+                            PathStyle::Windows, "*.mdf", limits);
+    Recorder read;
+    search::FolderWalk readWalk(ahead, PathStyle::Windows);
+    readWalk.run(root, "*.mdf", read);
+    EXPECT_EQ(listed(read.rows), listed(plain.rows));
+    EXPECT_EQ(read.entered, plain.entered);
+    EXPECT_EQ(read.yields, plain.yields);
+    EXPECT_EQ(readWalk.total(), walk.total());
+    return ahead.readersStarted();
+}
+
+// Over each tree of hazards, also when reads end out of order, the listings held ahead are few,
+// what was read below a folder is dropped and a reader runs out of memory.
 TEST(FolderWalk, ReadingAheadListsWhatTheWalkLists) {
     using Change = std::function<void(FakeEnumerator&)>;
     const std::vector<std::pair<const char*, Change>> hazards = {
@@ -258,7 +290,8 @@ TEST(FolderWalk, ReadingAheadListsWhatTheWalkLists) {
          [](FakeEnumerator& e) {
              e.folders["D:\\SQL\\Data\\"].entries[1].size = std::numeric_limits<qint64>::max();
          }},
-        {"wide and slow",
+        {"out of memory", [](FakeEnumerator& e) { e.throwsOnce = "D:\\SQL\\Old\\"; }},
+        {"wide",
          [](FakeEnumerator& e) {
              for (int i = 0; i < 30; ++i) {
                  const QString name = QStringLiteral("f%1").arg(i);
@@ -271,28 +304,53 @@ TEST(FolderWalk, ReadingAheadListsWhatTheWalkLists) {
              }
          }},
     };
+    search::ReadAhead::Limits fewAhead{4, 2, 6, true};
     unsigned readers = 0;
     for (const auto& [what, change] : hazards) {
         SCOPED_TRACE(what);
         FakeEnumerator e = windowsTree();
         change(e);
         e.slowUs = 1000;
-        Recorder plain;
-        search::FolderWalk walk(e, PathStyle::Windows);
-        walk.run(QStringLiteral("D:\\SQL\\"), "*.mdf", plain);
-
-        search::ReadAhead ahead(std::shared_ptr<fs::DirectoryEnumerator>(&e, [](auto*) {}),
-                                PathStyle::Windows, "*.mdf", {4, 2, 6, true});
-        Recorder read;
-        search::FolderWalk readWalk(ahead, PathStyle::Windows);
-        readWalk.run(QStringLiteral("D:\\SQL\\"), "*.mdf", read);
-        EXPECT_EQ(listed(read.rows), listed(plain.rows));
-        EXPECT_EQ(read.entered, plain.entered);
-        EXPECT_EQ(read.yields, plain.yields);
-        EXPECT_EQ(readWalk.total(), walk.total());
-        readers += ahead.readersStarted();
+        readers += expectSameWalk(e, QStringLiteral("D:\\SQL\\"), fewAhead);
     }
     EXPECT_GT(readers, 0u);
+}
+
+// Reading ahead starts in the middle of the walk where folders come from the disk, foreseeing
+// the rest of the walk from the folders on the way down, and stops where they come from the
+// cache again; the walk lists the same all the way.
+TEST(FolderWalk, ReadingAheadStartsAndStopsWithTheDisk) {
+    // A block of a file of its own, dropped from the cache before each read.
+    QTemporaryFile block;
+    ASSERT_TRUE(block.open());
+    ASSERT_TRUE(block.write(QByteArray(65536, 'x')) == 65536 && block.flush());
+    ::fsync(int(block.handle()));
+    const auto diskRead = [&] {
+        char bytes[4096];
+        ::posix_fadvise(int(block.handle()), 0, 0, POSIX_FADV_DONTNEED);
+        return ::pread(int(block.handle()), bytes, sizeof bytes, 0) == sizeof bytes;
+    };
+    const std::optional<quint64> before = fs::blocksReadByThisThread();
+    if (!diskRead() || !before || fs::blocksReadByThisThread() == before)
+        GTEST_SKIP() << "no disk reads to be had here";
+
+    FakeEnumerator e;
+    e.diskRead = diskRead;
+    const auto add = [&](const QString& parent, const char* name, int i, bool onDisk) {
+        const QString folder = QString::fromLatin1(name) + QString::number(i);
+        e.folders[parent].entries.append({folder, EntryKind::Folder});
+        e.folders[parent + folder + "\\"] = {{file("f.mdf")}, -1, 0, onDisk};
+        return parent + folder + "\\";
+    };
+    for (int i = 0; i < 30; ++i) add("D:\\", "a", i, false);
+    const QString x = add("D:\\", "x", 0, false);
+    const QString y = add(x, "y", 0, false);
+    add(x, "x", 1, false);
+    for (int i = 0; i < 40; ++i) add(add(y, "b", i, true), "s", 0, true);
+    for (int i = 0; i < 150; ++i) add("D:\\", "c", i, false);
+    EXPECT_GT(expectSameWalk(e, QStringLiteral("D:\\"), {}), 0u);
+    // The search folder: by each walk, and again to foresee the rest when reading ahead started.
+    EXPECT_GE(e.opened.count(QStringLiteral("D:\\")), 3);
 }
 
 // On the real file system of the host.
