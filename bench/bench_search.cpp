@@ -1,16 +1,23 @@
 // Search benchmark. Time: a tree of 1,000,000 entries (100,000 folders, 900,000 files, 1,000 of
-// them data files), laid out from a fixed seed, searched with a warm cache three ways, taken in
-// turns over several rounds: the yardstick `find ROOT -iname '*.mdf'`, the folder walk alone,
-// and the whole search in the main window offscreen (click to totals text). Each figure is a
-// ratio to the yardstick of the same round; the median and the spread over the rounds are
-// printed, with the machine's load, and the largest gap of a 5 ms timer during the window's
-// searches. Memory: the whole process after a search that lists 32,736 rows of 114-character
-// paths, and after one that lists 1,000,000 rows, each in a process of its own.
+// them data files), laid out from a fixed seed, searched in turns over several rounds: the
+// yardstick `find ROOT -iname '*.mdf'`, fd (`fdfind -u -i -g '*.mdf' -t f ROOT`, a parallel
+// walker) when it is installed, the folder walk alone (reading ahead, as the window runs it), and
+// the whole search in the main window offscreen (click to totals text). Warm: with the cache
+// full, each figure a ratio to find of the same round, the median and the spread over the rounds,
+// with the machine's load and the largest gap of a 5 ms timer during the window's searches. Cold:
+// the page cache dropped before each run (root on Linux only; skipped otherwise), the last line
+// of all the cold figures against fd. Memory: the whole process after a search that lists 32,736
+// rows of 114-character paths, and after one that lists 1,000,000 rows, each in a process of its
+// own.
 //
-//   bench_search [DIR [ROUNDS]]      DIR defaults to $TMPDIR/korvid-bench-tree; a tree already
-//                                    there is reused (remove it with rm -rf when done).
-//   bench_search DIR walk|gui        that part alone, once, for a profiler.
-//   bench_search DIR memory ROWS     the memory of one search listing ROWS rows.
+//   bench_search [DIR [ROUNDS [COLD]]]  DIR defaults to $TMPDIR/korvid-bench-tree; a tree already
+//                                       there is reused (remove it with rm -rf when done). ROUNDS
+//                                       warm rounds (7), COLD cold ones (3; 0: none).
+//   bench_search DIR cold [COLD]        the cold rounds alone.
+//   bench_search DIR walk [FIRST MOST]  the walk alone, once, for a profiler; FIRST readers at the
+//                                       start and MOST at most, instead of the walk's own choice.
+//   bench_search DIR gui                the search in the window alone, once.
+//   bench_search DIR memory ROWS        the memory of one search listing ROWS rows.
 
 #include <QApplication>
 #include <QDir>
@@ -19,9 +26,12 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -39,6 +49,7 @@
 #include "access/ServerAccess.h"
 #include "search/FolderList.h"
 #include "search/FolderWalk.h"
+#include "search/ReadAhead.h"
 #include "search/SearchController.h"
 #include "ui/MainWindow.h"
 
@@ -136,16 +147,46 @@ QByteArray loadAverage() {
     return loadavg.readLine().trimmed();
 }
 
-Times timeFind(const std::string& root, long& count) {
+// One run of a yardstick, a process of its own; count is the lines it printed.
+Times timeCommand(const std::string& command, long& count) {
     const double cpu = cpuOfChildren();
     QElapsedTimer clock;
     clock.start();
-    FILE* pipe = ::popen(("find " + shellQuote(root) + " -iname '*.mdf'").c_str(), "r");
+    FILE* pipe = ::popen(command.c_str(), "r");
     count = 0;
     char line[4096];
-    while (std::fgets(line, sizeof line, pipe)) ++count;
-    ::pclose(pipe);
+    while (pipe && std::fgets(line, sizeof line, pipe)) ++count;
+    if (pipe) ::pclose(pipe);
     return {clock.nsecsElapsed() / 1e9, cpuOfChildren() - cpu};
+}
+
+// fd as Debian installs it (fdfind), or under its own name; empty when it is not there.
+std::string fdCommand(const std::string& root) {
+    QString fd = QStandardPaths::findExecutable(QStringLiteral("fdfind"));
+    if (fd.isEmpty()) fd = QStandardPaths::findExecutable(QStringLiteral("fd"));
+    if (fd.isEmpty()) return {};
+    return shellQuote(QFile::encodeName(fd).toStdString()) + " -u -i -g '*.mdf' -t f " +
+           shellQuote(root);
+}
+
+// Empties the page cache, so that the next run reads every folder from the disk. Only root on
+// Linux may; why says what stands in the way.
+bool dropPageCache(std::string& why) {
+#ifdef __linux__
+    if (::geteuid() != 0) {
+        why = "only root may drop the page cache";
+        return false;
+    }
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY);
+    const bool dropped = fd >= 0 && ::write(fd, "3\n", 2) == 2;
+    if (!dropped) why = std::string("/proc/sys/vm/drop_caches: ") + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return dropped;
+#else
+    why = "the page cache can be dropped on Linux only";
+    return false;
+#endif
 }
 
 struct Collect : search::WalkSink {
@@ -158,16 +199,20 @@ struct Collect : search::WalkSink {
     bool yield() override { return true; }
 };
 
-Times timeWalk(const QString& searchFolder, long& count) {
-    auto enumerator = fs::makeNativeEnumerator();
+// The walk alone, reading ahead as the window's walk does; readers: how many were started.
+Times timeWalk(const QString& searchFolder, long& count, unsigned& readers,
+               search::ReadAhead::Limits limits = {}) {
+    search::ReadAhead readAhead(fs::makeNativeEnumerator(), fs::hostStyle(),
+                                QStringLiteral("*.MDF"), limits);
     Collect sink;
     const double cpu = cpuOfProcess();
     QElapsedTimer clock;
     clock.start();
-    search::FolderWalk(*enumerator, fs::hostStyle())
-        .run(searchFolder, QStringLiteral("*.MDF"), sink);
+    search::FolderWalk(readAhead, fs::hostStyle()).run(searchFolder, QStringLiteral("*.MDF"), sink);
+    readAhead.stop();
     const Times times{clock.nsecsElapsed() / 1e9, cpuOfProcess() - cpu};
     count = long(sink.rows.size());
+    readers = readAhead.readersStarted();
     return times;
 }
 
@@ -350,114 +395,156 @@ int memoryRun(const QString& dir, int rows) {
     return run.rows == rows ? 0 : 1;
 }
 
-}  // namespace
+// What the rounds search, and with what.
+struct Setup {
+    std::string root;
+    QString searchFolder;
+    std::string find;
+    std::string fd;  // empty: fd is not installed
+    search::SearchController* controller = nullptr;
+    std::function<void()> clickSearch;
+};
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                 : QDir::tempPath() + QStringLiteral("/korvid-bench-tree");
-    if (argc > 3 && QByteArray(argv[2]) == "memory") return memoryRun(dir, std::atoi(argv[3]));
-    const std::string root = QFile::encodeName(QDir(dir).absolutePath()).toStdString();
-    if (!QFileInfo::exists(dir + "/" + kMarker)) {
-        std::fprintf(stderr, "building the tree in %s ...\n", root.c_str());
-        QDir().mkpath(dir);
-        if (!buildTree(root)) return 1;
-    }
-    const QString searchFolder = QDir(dir).absolutePath() + QLatin1Char('/');
+struct Round {
+    Times find, fd, walk;
+    GuiRun gui;
+    long found = 0, fdFound = 0, walked = 0;
+    unsigned readers = 0;
+};
 
-    // The real main window, offscreen; its failing database list is recorded, not shown.
-    test::RecordingPrompts prompts;
-    NoServer credentials;
-    ModalMoments moments;
-    ServerAccess access(credentials, moments);
-    auto* workspace = new Workspace(access, prompts, moments);
-    search::SearchController& controller = workspace->search();
-    waitForActivation(workspace->window(), controller);
-    controller.folderList().setPath(QDir(dir).absolutePath());
-    auto* searchButton = workspace->window().findChild<QPushButton*>("Command1");
-    auto* progressLabel = workspace->window().findChild<QLabel*>("Label3");
-    const auto clickSearch = [searchButton] { searchButton->click(); };
-
-    // "walk" or "gui" after the folder: that part alone, once (for a profiler).
-    if (argc > 2 && QByteArray(argv[2]) == "walk") {
-        long rows = 0;
-        const Times t = timeWalk(searchFolder, rows);
-        std::printf("core walk %.3f s (processor %.3f s), %ld rows\n", t.wall, t.cpu, rows);
-        return 0;
-    }
-    if (argc > 2 && QByteArray(argv[2]) == "gui") {
-        const GuiRun run = runSearch(controller, clickSearch);
-        std::printf(
-            "search in the window %.3f s (processor %.3f s, of it the window's thread "
-            "%.3f s), largest gap %.1f ms\n",
-            run.times.wall, run.times.cpu, run.windowCpu, run.largestGapMs);
-        return 0;
-    }
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
-
-    // Warm the cache, then the three in turns, the order turning each round.
-    const QByteArray loadBefore = loadAverage();
-    long found = 0, walked = 0;
-    timeFind(root, found);
-    timeWalk(searchFolder, walked);
-    std::vector<double> findWall, findCpu, walkWall, walkCpu, guiWall, guiCpu, windowCpu, gaps;
-    std::vector<double> walkRatio, walkCpuRatio, guiRatio, guiCpuRatio;
-    int guiRows = 0;
-    for (int round = 0; round < rounds; ++round) {
-        Times find, walk;
-        GuiRun gui;
-        for (int turn = 0; turn < 3; ++turn) {
-            switch ((round + turn) % 3) {
-                case 0:
-                    find = timeFind(root, found);
-                    break;
-                case 1:
-                    walk = timeWalk(searchFolder, walked);
-                    break;
-                default:
-                    gui = runSearch(controller, clickSearch);
-                    break;
-            }
+// find, fd, the walk and the window in turns, the order turning each round; cold rounds drop the
+// page cache before each run.
+Round runRound(const Setup& setup, int round, bool cold) {
+    Round r;
+    const int turns = setup.fd.empty() ? 3 : 4;
+    std::string why;
+    for (int turn = 0; turn < turns; ++turn) {
+        if (cold) dropPageCache(why);
+        switch ((round + turn) % turns) {
+            case 0:
+                r.find = timeCommand(setup.find, r.found);
+                break;
+            case 1:
+                r.walk = timeWalk(setup.searchFolder, r.walked, r.readers);
+                break;
+            case 2:
+                r.gui = runSearch(*setup.controller, setup.clickSearch);
+                break;
+            default:
+                r.fd = timeCommand(setup.fd, r.fdFound);
+                break;
         }
-        findWall.push_back(find.wall);
-        findCpu.push_back(find.cpu);
-        walkWall.push_back(walk.wall);
-        walkCpu.push_back(walk.cpu);
-        guiWall.push_back(gui.times.wall);
-        guiCpu.push_back(gui.times.cpu);
-        windowCpu.push_back(gui.windowCpu);
-        gaps.push_back(gui.largestGapMs);
-        walkRatio.push_back(walk.wall / find.wall);
-        walkCpuRatio.push_back(walk.cpu / find.cpu);
-        guiRatio.push_back(gui.times.wall / find.wall);
-        guiCpuRatio.push_back(gui.times.cpu / find.cpu);
-        guiRows = gui.rows;
     }
+    return r;
+}
 
+// One figure over the rounds.
+struct Figure {
+    std::vector<double> values;
+    QByteArray text(const char* format = "%.3f") const { return spread(values, format); }
+    double middle() const { return median(values); }
+};
+
+void warmRounds(const Setup& setup, int rounds) {
+    const QByteArray loadBefore = loadAverage();
+    long found = 0;
+    unsigned readers = 0;
+    timeCommand(setup.find, found);  // the cache filled
+    timeWalk(setup.searchFolder, found, readers);
+    Figure findWall, findCpu, fdWall, fdCpu, walkWall, walkCpu, guiWall, guiCpu, windowCpu, gaps;
+    Figure walkRatio, walkCpuRatio, guiRatio, guiCpuRatio, fdRatio;
+    Round r;
+    for (int round = 0; round < rounds; ++round) {
+        r = runRound(setup, round, false);
+        findWall.values.push_back(r.find.wall);
+        findCpu.values.push_back(r.find.cpu);
+        fdWall.values.push_back(r.fd.wall);
+        fdCpu.values.push_back(r.fd.cpu);
+        walkWall.values.push_back(r.walk.wall);
+        walkCpu.values.push_back(r.walk.cpu);
+        guiWall.values.push_back(r.gui.times.wall);
+        guiCpu.values.push_back(r.gui.times.cpu);
+        windowCpu.values.push_back(r.gui.windowCpu);
+        gaps.values.push_back(r.gui.largestGapMs);
+        walkRatio.values.push_back(r.walk.wall / r.find.wall);
+        walkCpuRatio.values.push_back(r.walk.cpu / r.find.cpu);
+        guiRatio.values.push_back(r.gui.times.wall / r.find.wall);
+        guiCpuRatio.values.push_back(r.gui.times.cpu / r.find.cpu);
+        fdRatio.values.push_back(r.fd.wall / r.find.wall);
+    }
     std::printf("load average: before %s, after %s\n", loadBefore.constData(),
                 loadAverage().constData());
-    std::printf("tree: %s (%d folders, %d files, %d data files), %d rounds, median (min-max)\n",
-                root.c_str(), kFolders, kFiles, kMatches, rounds);
+    std::printf(
+        "tree: %s (%d folders, %d files, %d data files), %d warm rounds, median (min-max)\n",
+        setup.root.c_str(), kFolders, kFiles, kMatches, rounds);
     std::printf("find -iname '*.mdf'   wall %s s, processor %s s (%ld found)\n",
-                spread(findWall, "%.3f").constData(), spread(findCpu, "%.3f").constData(), found);
-    std::printf("core walk             wall %s s, processor %s s (%ld rows)\n",
-                spread(walkWall, "%.3f").constData(), spread(walkCpu, "%.3f").constData(), walked);
+                findWall.text().constData(), findCpu.text().constData(), r.found);
+    if (!setup.fd.empty())
+        std::printf("fd -u -i -g '*.mdf'   wall %s s, processor %s s (%ld found)\n",
+                    fdWall.text().constData(), fdCpu.text().constData(), r.fdFound);
+    std::printf("core walk             wall %s s, processor %s s (%ld rows, %u readers)\n",
+                walkWall.text().constData(), walkCpu.text().constData(), r.walked, r.readers);
     std::printf("search in the window  wall %s s, processor %s s (%d rows)\n",
-                spread(guiWall, "%.3f").constData(), spread(guiCpu, "%.3f").constData(), guiRows);
-    std::printf("  of it the window's own thread: processor %s s\n",
-                spread(windowCpu, "%.3f").constData());
+                guiWall.text().constData(), guiCpu.text().constData(), r.gui.rows);
+    std::printf("  of it the window's own thread: processor %s s\n", windowCpu.text().constData());
     std::printf("ratio to find, round by round:\n");
+    if (!setup.fd.empty())
+        std::printf("  fd                    wall %s x\n", fdRatio.text("%.2f").constData());
     std::printf("  core walk             wall %s x, processor %s x\n",
-                spread(walkRatio, "%.2f").constData(), spread(walkCpuRatio, "%.2f").constData());
+                walkRatio.text("%.2f").constData(), walkCpuRatio.text("%.2f").constData());
     std::printf("  search in the window  wall %s x, processor %s x\n",
-                spread(guiRatio, "%.2f").constData(), spread(guiCpuRatio, "%.2f").constData());
+                guiRatio.text("%.2f").constData(), guiCpuRatio.text("%.2f").constData());
     std::printf("largest event-loop gap (5 ms timer) per search: %s ms, largest %.1f ms\n",
-                spread(gaps, "%.1f").constData(), *std::max_element(gaps.begin(), gaps.end()));
-    std::printf("totals text: %s\n", progressLabel->text().toUtf8().constData());
-    delete workspace;
+                gaps.text("%.1f").constData(),
+                *std::max_element(gaps.values.begin(), gaps.values.end()));
+    std::fflush(stdout);
+}
 
-    // Memory, each in a fresh process so nothing of the timing above counts.
+// Ends with the one line that sums the cold rounds up.
+void coldRounds(const Setup& setup, int rounds) {
+    std::string why;
+    if (!dropPageCache(why)) {
+        std::printf("cold: skipped, %s\n", why.c_str());
+        return;
+    }
+    const QByteArray loadBefore = loadAverage();
+    Figure find, fd, walk, gui, walkToFd, guiToFd, guiToFind, readers;
+    for (int round = 0; round < rounds; ++round) {
+        const Round r = runRound(setup, round, true);
+        find.values.push_back(r.find.wall);
+        fd.values.push_back(r.fd.wall);
+        walk.values.push_back(r.walk.wall);
+        gui.values.push_back(r.gui.times.wall);
+        readers.values.push_back(r.readers);
+        walkToFd.values.push_back(r.walk.wall / r.fd.wall);
+        guiToFd.values.push_back(r.gui.times.wall / r.fd.wall);
+        guiToFind.values.push_back(r.gui.times.wall / r.find.wall);
+    }
+    std::printf("cold, the page cache dropped before each run: load average before %s, after %s\n",
+                loadBefore.constData(), loadAverage().constData());
+    std::printf("  find                  wall %s s\n", find.text().constData());
+    if (!setup.fd.empty())
+        std::printf("  fd                    wall %s s\n", fd.text().constData());
+    std::printf("  core walk             wall %s s (readers %s)\n", walk.text().constData(),
+                readers.text("%.0f").constData());
+    std::printf("  search in the window  wall %s s, to find %s x\n", gui.text().constData(),
+                guiToFind.text("%.2f").constData());
+    if (setup.fd.empty()) {
+        std::printf(
+            "cold: korvid %.2f s, fd not installed, find %.2f s, korvid/find %.2f (median of %d "
+            "rounds)\n",
+            gui.middle(), find.middle(), guiToFind.middle(), rounds);
+        return;
+    }
+    std::printf("  to fd, round by round: core walk %s x, search in the window %s x\n",
+                walkToFd.text("%.2f").constData(), guiToFd.text("%.2f").constData());
+    std::printf(
+        "cold: korvid %.2f s, fd %.2f s, find %.2f s, korvid/fd %.2f (median of %d rounds)\n",
+        gui.middle(), fd.middle(), find.middle(), guiToFd.middle(), rounds);
+}
+
+// Memory, each in a fresh process so nothing of the timing counts.
+void memoryRuns(const QString& dir) {
     std::printf("memory of the whole process after a search (rows of 114 characters):\n");
     std::fflush(stdout);
     for (const char* rows : {"32736", "1000000"}) {
@@ -466,5 +553,68 @@ int main(int argc, char** argv) {
         child.start(QCoreApplication::applicationFilePath(), {dir, "memory", rows});
         child.waitForFinished(600000);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                 : QDir::tempPath() + QStringLiteral("/korvid-bench-tree");
+    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    if (argc > 3 && mode == "memory") return memoryRun(dir, std::atoi(argv[3]));
+    Setup setup;
+    setup.root = QFile::encodeName(QDir(dir).absolutePath()).toStdString();
+    if (!QFileInfo::exists(dir + "/" + kMarker)) {
+        std::fprintf(stderr, "building the tree in %s ...\n", setup.root.c_str());
+        QDir().mkpath(dir);
+        if (!buildTree(setup.root)) return 1;
+    }
+    setup.searchFolder = QDir(dir).absolutePath() + QLatin1Char('/');
+    setup.find = "find " + shellQuote(setup.root) + " -iname '*.mdf'";
+    setup.fd = fdCommand(setup.root);
+
+    if (mode == "walk") {
+        search::ReadAhead::Limits limits;
+        if (argc > 4)
+            limits = {limits.listings, unsigned(std::atoi(argv[3])), unsigned(std::atoi(argv[4]))};
+        long rows = 0;
+        unsigned readers = 0;
+        const Times t = timeWalk(setup.searchFolder, rows, readers, limits);
+        std::printf("core walk %.3f s (processor %.3f s), %ld rows, %u readers\n", t.wall, t.cpu,
+                    rows, readers);
+        return 0;
+    }
+
+    // The real main window, offscreen; its failing database list is recorded, not shown.
+    test::RecordingPrompts prompts;
+    NoServer credentials;
+    ModalMoments moments;
+    ServerAccess access(credentials, moments);
+    auto* workspace = new Workspace(access, prompts, moments);
+    setup.controller = &workspace->search();
+    waitForActivation(workspace->window(), *setup.controller);
+    setup.controller->folderList().setPath(QDir(dir).absolutePath());
+    auto* searchButton = workspace->window().findChild<QPushButton*>("Command1");
+    auto* progressLabel = workspace->window().findChild<QLabel*>("Label3");
+    setup.clickSearch = [searchButton] { searchButton->click(); };
+
+    if (mode == "gui") {
+        const GuiRun run = runSearch(*setup.controller, setup.clickSearch);
+        std::printf(
+            "search in the window %.3f s (processor %.3f s, of it the window's thread "
+            "%.3f s), largest gap %.1f ms\n",
+            run.times.wall, run.times.cpu, run.windowCpu, run.largestGapMs);
+    } else if (mode == "cold") {
+        coldRounds(setup, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+    } else {
+        warmRounds(setup, argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
+        std::printf("totals text: %s\n", progressLabel->text().toUtf8().constData());
+        memoryRuns(dir);
+        const int cold = argc > 3 ? std::atoi(argv[3]) : 3;
+        if (cold > 0) coldRounds(setup, cold);
+    }
+    delete workspace;
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #ifdef __linux__
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/vfs.h>
 #endif
@@ -383,6 +384,14 @@ std::unique_ptr<DirectoryEnumerator> makeNativeEnumerator() {
 #else
     return std::make_unique<PosixEnumerator>();
 #endif
+}
+
+std::optional<quint64> blocksReadByThisThread() {
+#ifdef __linux__
+    struct rusage usage;
+    if (getrusage(RUSAGE_THREAD, &usage) == 0) return quint64(usage.ru_inblock);
+#endif
+    return std::nullopt;
 }
 
 }  // namespace korvid::fs

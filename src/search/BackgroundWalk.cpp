@@ -13,12 +13,14 @@ constexpr unsigned kEntriesPerHandOver = 512;
 }  // namespace
 
 BackgroundWalk::BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator,
-                               fs::PathStyle style, QString folder, QString pattern) {
+                               fs::PathStyle style, QString folder, QString pattern,
+                               ReadAhead::Limits limits)
+    : readAhead_(std::make_shared<ReadAhead>(std::move(enumerator), style, pattern, limits)) {
     try {
-        thread_ = std::thread(&BackgroundWalk::walk, this, enumerator, style, folder, pattern);
+        thread_ = std::thread(&BackgroundWalk::walk, this, readAhead_, style, folder, pattern);
     } catch (const std::system_error&) {
         // No thread to be had: the walk runs here, the window waiting, and still lists it all.
-        walk(std::move(enumerator), style, std::move(folder), std::move(pattern));
+        walk(readAhead_, style, std::move(folder), std::move(pattern));
     }
 }
 
@@ -33,6 +35,7 @@ void BackgroundWalk::walk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, f
     } catch (...) {
         // Out of memory partway: the rows made so far stand, as for a folder that failed.
     }
+    readAhead_->stop();
     handOver(true);
     emit ended();
 }
@@ -90,6 +93,7 @@ void BackgroundWalk::stop() {
         stop_.store(true);
     }
     released_.notify_all();
+    readAhead_->stop();
     if (thread_.joinable()) thread_.join();
 }
 

@@ -17,15 +17,16 @@
 #include "fs/FolderReader.h"
 #include "fs/PathRules.h"
 #include "search/FolderWalk.h"
+#include "search/ReadAhead.h"
 
 namespace korvid::search {
 
 class BackgroundWalk final : public QObject, private WalkSink {
     Q_OBJECT
 public:
-    // Starts walking folder for files matching pattern at once.
+    // Starts walking folder for files matching pattern at once, reading ahead within limits.
     BackgroundWalk(std::shared_ptr<fs::DirectoryEnumerator> enumerator, fs::PathStyle style,
-                   QString folder, QString pattern);
+                   QString folder, QString pattern, ReadAhead::Limits limits = {});
     // Stops the walk and waits for its thread.
     ~BackgroundWalk() override;
     BackgroundWalk(const BackgroundWalk&) = delete;
@@ -71,6 +72,8 @@ private:
     bool held_ = false;
 
     std::atomic<bool> stop_{false};
+    // The walk's folders are read ahead of it; stopped with the walk.
+    std::shared_ptr<ReadAhead> readAhead_;
     std::thread thread_;
 };
 

@@ -1,6 +1,6 @@
 // The folder walk: order and columns of the rows, per-folder failures, and what the walk must not
 // enter (links, folders already walked), on an in-memory tree and on a real one; the same walk
-// on a thread of its own.
+// reading ahead, and on a thread of its own.
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,22 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QThread>
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <mutex>
+#include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "fs/Files.h"
 #include "search/BackgroundWalk.h"
 #include "search/FolderWalk.h"
+#include "search/ReadAhead.h"
 
 using namespace korvid;
 using fs::EntryKind;
@@ -36,25 +41,41 @@ struct FakeEntry {
 };
 struct FakeFolder {
     QList<FakeEntry> entries;
-    int failAfter = -1;  // entries returned before the enumeration fails; -1 never
-    quint64 inode = 0;   // 0: its own
+    int failAfter = -1;   // entries returned before the enumeration fails; -1 never
+    quint64 inode = 0;    // 0: its own
+    bool onDisk = false;  // opening it reads from the disk (diskRead)
 };
 
 class FakeEnumerator : public fs::DirectoryEnumerator {
 public:
     QMap<QString, FakeFolder> folders;
     QStringList opened;
+    // Each folder's open waits (path length % 3) times this, so reads ahead end out of order.
+    unsigned long slowUs = 0;
+    std::function<void()> diskRead;
+    // Opened by a thread other than the test's, this folder runs out of memory once.
+    QString throwsOnce;
 
     std::unique_ptr<fs::FolderReader> open(const QString& folder, bool) override {
+        QThread::usleep(slowUs * ulong(folder.size() % 3));
+        static std::mutex mutex;  // readers ahead open folders at once
+        const std::lock_guard<std::mutex> lock(mutex);
         opened.append(folder);
-        auto it = folders.find(folder);
-        if (it == folders.end()) return nullptr;
+        auto it = folders.constFind(folder);
+        if (it == folders.cend()) return nullptr;
+        if (it->onDisk) diskRead();
+        if (folder == throwsOnce && std::this_thread::get_id() != testThread_) {
+            throwsOnce.clear();
+            throw std::bad_alloc();
+        }
         const quint64 inode =
-            it->inode ? it->inode : quint64(std::distance(folders.begin(), it)) + 1;
+            it->inode ? it->inode : quint64(std::distance(folders.cbegin(), it)) + 1;
         return std::make_unique<Reader>(*it, inode);
     }
 
 private:
+    std::thread::id testThread_ = std::this_thread::get_id();
+
     class Reader : public fs::FolderReader {
     public:
         Reader(const FakeFolder& folder, quint64 inode) : folder_(folder), inode_(inode) {}
@@ -108,6 +129,15 @@ struct Recorder : search::WalkSink {
         return out;
     }
 };
+
+// Rows with their lengths, to compare two walks.
+template <typename Rows>
+QStringList listed(const Rows& rows) {
+    QStringList out;
+    for (const auto& row : rows)
+        out.append(row.fullPath() + QLatin1Char('|') + QString::number(row.size));
+    return out;
+}
 
 FakeEntry file(const char* name, qint64 size = 1) {
     return {QString::fromUtf8(name), EntryKind::File, size};
@@ -218,6 +248,109 @@ TEST(FolderWalk, TheSinkCanStopTheWalk) {
     } sink;
     EXPECT_FALSE(search::FolderWalk(e, PathStyle::Windows).run("D:\\SQL\\", "*.mdf", sink));
     EXPECT_EQ(sink.entered.size(), 1);
+}
+
+// The walk through the read-ahead lists what the walk lists alone: the same rows, the same
+// folders entered, as many yields. Returns how many readers were started.
+unsigned expectSameWalk(FakeEnumerator& e, const QString& root, search::ReadAhead::Limits limits) {
+    Recorder plain;
+    search::FolderWalk walk(e, PathStyle::Windows);
+    walk.run(root, "*.mdf", plain);
+
+    search::ReadAhead ahead(std::shared_ptr<fs::DirectoryEnumerator>(&e, [](auto*) {}),
+                            PathStyle::Windows, "*.mdf", limits);
+    Recorder read;
+    search::FolderWalk readWalk(ahead, PathStyle::Windows);
+    readWalk.run(root, "*.mdf", read);
+    EXPECT_EQ(listed(read.rows), listed(plain.rows));
+    EXPECT_EQ(read.entered, plain.entered);
+    EXPECT_EQ(read.yields, plain.yields);
+    EXPECT_EQ(readWalk.total(), walk.total());
+    return ahead.readersStarted();
+}
+
+// Over each tree of hazards, also when reads end out of order, the listings held ahead are few,
+// what was read below a folder is dropped and a reader runs out of memory.
+TEST(FolderWalk, ReadingAheadListsWhatTheWalkLists) {
+    using Change = std::function<void(FakeEnumerator&)>;
+    const std::vector<std::pair<const char*, Change>> hazards = {
+        {"plain", [](FakeEnumerator&) {}},
+        {"fails partway",
+         [](FakeEnumerator& e) {
+             e.folders["D:\\SQL\\Data\\"] = {{file("s1.mdf"), folder("Deep"), file("s2.mdf")}, 2};
+         }},
+        {"no length", [](FakeEnumerator& e) { e.folders["D:\\SQL\\"].entries[3].size = -1; }},
+        {"gone", [](FakeEnumerator& e) { e.folders.remove("D:\\SQL\\Data\\"); }},
+        {"met twice",
+         [](FakeEnumerator& e) {
+             e.folders["D:\\SQL\\Data\\"].inode = 77;
+             e.folders["D:\\SQL\\Old\\"].inode = 77;
+         }},
+        {"total overflows",
+         [](FakeEnumerator& e) {
+             e.folders["D:\\SQL\\Data\\"].entries[1].size = std::numeric_limits<qint64>::max();
+         }},
+        {"out of memory", [](FakeEnumerator& e) { e.throwsOnce = "D:\\SQL\\Old\\"; }},
+        {"wide",
+         [](FakeEnumerator& e) {
+             for (int i = 0; i < 30; ++i) {
+                 const QString name = QStringLiteral("f%1").arg(i);
+                 const QString f = QStringLiteral("D:\\SQL\\Old\\") + name + QLatin1Char('\\');
+                 e.folders["D:\\SQL\\Old\\"].entries.append({name, EntryKind::Folder});
+                 e.folders[f] = {
+                     {folder("g"), file("x.mdf", i)}, i == 5 ? 1 : -1, i == 9 ? 78u : 0u};
+                 e.folders[f + "g\\"] = {{file("y.mdf", i), folder("h")}, -1, i == 3 ? 78u : 0u};
+                 e.folders[f + "g\\h\\"] = {{file("z.mdf", i)}};
+             }
+         }},
+    };
+    search::ReadAhead::Limits fewAhead{4, 2, 6, true};
+    unsigned readers = 0;
+    for (const auto& [what, change] : hazards) {
+        SCOPED_TRACE(what);
+        FakeEnumerator e = windowsTree();
+        change(e);
+        e.slowUs = 1000;
+        readers += expectSameWalk(e, QStringLiteral("D:\\SQL\\"), fewAhead);
+    }
+    EXPECT_GT(readers, 0u);
+}
+
+// Reading ahead starts in the middle of the walk where folders come from the disk, foreseeing
+// the rest of the walk from the folders on the way down, and stops where they come from the
+// cache again; the walk lists the same all the way.
+TEST(FolderWalk, ReadingAheadStartsAndStopsWithTheDisk) {
+    // A block of a file of its own, dropped from the cache before each read.
+    QTemporaryFile block;
+    ASSERT_TRUE(block.open());
+    ASSERT_TRUE(block.write(QByteArray(65536, 'x')) == 65536 && block.flush());
+    ::fsync(int(block.handle()));
+    const auto diskRead = [&] {
+        char bytes[4096];
+        ::posix_fadvise(int(block.handle()), 0, 0, POSIX_FADV_DONTNEED);
+        return ::pread(int(block.handle()), bytes, sizeof bytes, 0) == sizeof bytes;
+    };
+    const std::optional<quint64> before = fs::blocksReadByThisThread();
+    if (!diskRead() || !before || fs::blocksReadByThisThread() == before)
+        GTEST_SKIP() << "no disk reads to be had here";
+
+    FakeEnumerator e;
+    e.diskRead = diskRead;
+    const auto add = [&](const QString& parent, const char* name, int i, bool onDisk) {
+        const QString folder = QString::fromLatin1(name) + QString::number(i);
+        e.folders[parent].entries.append({folder, EntryKind::Folder});
+        e.folders[parent + folder + "\\"] = {{file("f.mdf")}, -1, 0, onDisk};
+        return parent + folder + "\\";
+    };
+    for (int i = 0; i < 30; ++i) add("D:\\", "a", i, false);
+    const QString x = add("D:\\", "x", 0, false);
+    const QString y = add(x, "y", 0, false);
+    add(x, "x", 1, false);
+    for (int i = 0; i < 40; ++i) add(add(y, "b", i, true), "s", 0, true);
+    for (int i = 0; i < 150; ++i) add("D:\\", "c", i, false);
+    EXPECT_GT(expectSameWalk(e, QStringLiteral("D:\\"), {}), 0u);
+    // The search folder: by each walk, and again to foresee the rest when reading ahead started.
+    EXPECT_GE(e.opened.count(QStringLiteral("D:\\")), 3);
 }
 
 // On the real file system of the host.
@@ -351,9 +484,10 @@ TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
     EXPECT_EQ(rows.at(1).fullPath(), root() + chain + "bottom.mdf");
 }
 
-// The walk on its own thread hands over exactly the rows the walk lists on the caller's thread,
-// in the same order, over a tree with hidden entries, links, a name that is not text and a
-// folder that vanishes during the walk; holding it now and then loses nothing.
+// The walk on its own thread, reading ahead, hands over exactly the rows the walk lists on the
+// caller's thread, in the same order, over a tree with hidden entries, links, a name that is not
+// text, a folder that vanishes as it is opened and folders deeper than the walk keeps open;
+// holding it now and then loses nothing.
 class VanishingEnumerator : public fs::DirectoryEnumerator {
 public:
     std::function<void(const QString&)> onOpen;
@@ -387,6 +521,8 @@ TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
         write("gone/deep/g.mdf", 1);
         write("taker/t.mdf", 2);
         for (int i = 0; i < 700; ++i) write(QStringLiteral("d/e/f%1.mdf").arg(i), i);
+        mkdir(QStringLiteral("c/").repeated(80));
+        write(QStringLiteral("c/").repeated(80) + "bottom.mdf", 1);
         link(root() + "d", "d/e/up");
         link(root() + "d/Sales.MDF", "linked.mdf");
         link(root() + "nowhere.mdf", "dangling.mdf");
@@ -395,17 +531,13 @@ TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
         fclose(f);
     };
     auto enumerator = std::make_shared<VanishingEnumerator>();
-    // Whichever of the two comes first takes the other away.
+    // A folder that goes just as it is opened, whichever thread opens it.
     enumerator->onOpen = [this](const QString& folder) {
-        if (folder == root() + "taker/") QDir(root() + "gone").removeRecursively();
-        if (folder == root() + "gone/") QDir(root() + "taker").removeRecursively();
+        if (folder == root() + "gone/") QDir(root() + "gone").removeRecursively();
+        QThread::usleep(100);
     };
-    const auto paths = [](const std::vector<search::FoundFile>& rows) {
-        QStringList out;
-        for (const auto& row : rows)
-            out.append(row.fullPath() + QLatin1Char('|') + QString::number(row.size));
-        return out;
-    };
+    search::ReadAhead::Limits readers;
+    readers.evenFromCache = true;
 
     for (const char* pattern : {"*.mdf", "*.*", "?.MDF", "*", "h*", "*.nothing"}) {
         SCOPED_TRACE(pattern);
@@ -417,7 +549,7 @@ TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
         build();
         std::vector<search::FoundFile> taken;
         {
-            search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), pattern);
+            search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), pattern, readers);
             for (int turn = 0;; ++turn) {
                 walk.hold(turn % 3 == 1);
                 search::BackgroundWalk::Progress progress = walk.take();
@@ -426,7 +558,7 @@ TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
                 QThread::usleep(100);
             }
         }
-        EXPECT_EQ(paths(taken), paths(expected));
+        EXPECT_EQ(listed(taken), listed(expected));
         // Rows of one folder share its text.
         for (size_t i = 1; i < taken.size(); ++i) {
             if (taken[i].folder != taken[i - 1].folder) continue;
@@ -440,18 +572,31 @@ TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
     Recorder all;
     search::FolderWalk(*enumerator, PathStyle::Posix).run(root(), "*.mdf", all);
     ::unlink(notText.constData());
-    EXPECT_EQ(all.rows.size(), 700 + 6);
+    EXPECT_EQ(all.rows.size(), 700 + 7);
 }
 
 TEST_F(RealTree, AHeldWalkStopsWhenAskedAndLeavesNoThread) {
     for (int i = 0; i < 50; ++i) mkdir(QStringLiteral("f%1/g").arg(i));
-    auto enumerator = std::shared_ptr<fs::DirectoryEnumerator>(fs::makeNativeEnumerator());
+    // Slow folders: readers are in the middle of their reads, and more of them start.
+    auto enumerator = std::make_shared<VanishingEnumerator>();
+    enumerator->onOpen = [](const QString&) { QThread::usleep(1500); };
+    const auto threads = [] {
+        return QDir(QStringLiteral("/proc/self/task"))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+            .size();
+    };
+    const qsizetype before = threads();
+    search::ReadAhead::Limits readers;
+    readers.evenFromCache = true;
     for (int round = 0; round < 10; ++round) {
-        search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), "*");
+        search::BackgroundWalk walk(enumerator, PathStyle::Posix, root(), "*", readers);
         if (round % 2) walk.hold(true);
-        if (round % 3) QThread::usleep(200 * round);
+        if (round % 3) QThread::usleep(2000 * round);
         EXPECT_TRUE(walk.running());
         walk.stop();  // a held walk too
         EXPECT_FALSE(walk.running());
+        // A joined thread leaves the process's list a moment after.
+        for (int wait = 0; wait < 100 && threads() > before; ++wait) QThread::msleep(10);
+        EXPECT_EQ(threads(), before);
     }
 }
