@@ -177,11 +177,7 @@ private slots:
 
     // Two data files and two logs, moved together and found: attached whole, every file from
     // where it was found. With one of them gone, the failure's details name it.
-    void aDatabaseOfFourFiles_data() {
-        QTest::addColumn<QString>("version");
-        QTest::newRow("2000") << QStringLiteral("8.0");
-        QTest::newRow("2019") << QStringLiteral("15.0");
-    }
+    void aDatabaseOfFourFiles_data() { wholeRoad_data(); }
     void aDatabaseOfFourFiles() {
         QFETCH(QString, version);
         test::Harness h;
