@@ -8,6 +8,10 @@
 
 namespace korvid {
 
+namespace db {
+struct ServerMessage;
+}
+
 // A failure of Korvid's own, worded for the user (a file header that cannot be read, a row that
 // went away during a run).
 class OperationError : public std::runtime_error {
@@ -28,5 +32,7 @@ struct FailureText {
 };
 
 FailureText failureText(const std::exception& error);
+// One message of the server, error or not, in the same words.
+FailureText failureText(const db::ServerMessage& message);
 
 }  // namespace korvid

@@ -64,11 +64,15 @@ db::BatchResult ServerAccess::execute(
 }
 
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {
-    const ModalMoments::Scope moment(moments_);
-    auto connection = std::make_shared<db::Connection>(open(shape));
-    db::BatchResult batch = run(connection, sql, readTimeout_);
+    db::BatchResult batch = read(shape, sql);
     if (batch.resultSets.isEmpty()) return db::ResultSet();
     return batch.resultSets.first();
+}
+
+db::BatchResult ServerAccess::read(const ConnectionShape& shape, const QString& sql) const {
+    const ModalMoments::Scope moment(moments_);
+    auto connection = std::make_shared<db::Connection>(open(shape));
+    return run(connection, sql, readTimeout_);
 }
 
 QString ServerAccess::providerText(const ConnectionShape& shape) const {

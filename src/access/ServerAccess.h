@@ -54,6 +54,8 @@ public:
     // own: the first result set (an empty one if there is none); the connection is closed
     // afterwards. Throws db::DbError.
     db::ResultSet query(const ConnectionShape& shape, const QString& sql) const;
+    // The same with every result set and message of the batch.
+    db::BatchResult read(const ConnectionShape& shape, const QString& sql) const;
 
     // The shape's provider text with the credentials as they read now (to show, never to keep).
     QString providerText(const ConnectionShape& shape) const;

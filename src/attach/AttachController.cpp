@@ -12,6 +12,7 @@
 #include "access/Prompts.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
+#include "attach/AttachFailure.h"
 #include "attach/AttachTexts.h"
 #include "attach/MissingFolders.h"
 #include "search/ResultTable.h"
@@ -86,8 +87,9 @@ void AttachController::attachInspected() {
     c_.progressLabel->setText(
         progressText(table().selectedIndex(), table().count(), r.databaseName));
     if (r.databaseName.isEmpty() && r.dataPath.isEmpty() && r.logPath.isEmpty()) return;
-    access_.execute(ConnectionShape::server(),
-                    attachWithLogStatement(r.databaseName, r.dataPath, r.logPath));
+    access_.execute(
+        ConnectionShape::server(),
+        attachWithLogStatement(r.databaseName, r.dataPath, r.logPath, furtherPathsToName(r)));
     c_.databaseList->refresh();
 }
 
@@ -162,7 +164,15 @@ bool AttachController::prepareTarget() {
 
 void AttachController::inspectAndAttach() {
     inspector_.inspect(selectedFile());
-    attachInspected();
+    try {
+        attachInspected();
+    } catch (const db::DbError& e) {
+        // The box's details say what the server could not: which files were not named, and
+        // where a file too old for this server can be upgraded.
+        const QStringList notes = attachFailureNotes(e, inspector_.record());
+        if (notes.isEmpty()) throw;
+        throw AttachFailure(e, notes);
+    }
 }
 
 void AttachController::setRunning(bool running) {

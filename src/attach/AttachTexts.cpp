@@ -23,6 +23,13 @@ QString attachWithLogStatement(const QString& database, const QString& dataPath,
            nLiteral(dataPath) + QStringLiteral(", ") + nLiteral(logPath);
 }
 
+QString attachWithLogStatement(const QString& database, const QString& dataPath,
+                               const QString& logPath, const QStringList& furtherPaths) {
+    QString statement = attachWithLogStatement(database, dataPath, logPath);
+    for (const QString& path : furtherPaths) statement += QStringLiteral(", ") + nLiteral(path);
+    return statement;
+}
+
 QString attachSingleFileStatement(const QString& database, const QString& dataPath) {
     return QStringLiteral("sp_attach_single_file_db  ") + nLiteral(database) + QLatin1Char(',') +
            nLiteral(dataPath);
@@ -61,6 +68,29 @@ QString cannotAttachText(const QString& path) {
 
 QString allAttachedText() {
     return QStringLiteral("全部附加完成！");
+}
+
+}  // namespace korvid::attach
+
+namespace korvid::attach {
+
+QString furtherFileMissingText(const QString& logicalName, const QString& lookedAt,
+                               const QString& recordedPath) {
+    return QStringLiteral("找不到文件 %1：%2 不存在；服务器只能到数据文件记录的位置 %3 查找。")
+        .arg(logicalName, lookedAt.isEmpty() ? recordedPath : lookedAt, recordedPath);
+}
+
+QString furtherFileNotNamedText(const QString& logicalName, const QString& recordedPath) {
+    return QStringLiteral(
+               "文件 %1 超出 sp_attach_db 的 16 个文件，没有指定；服务器只能到数据文件记录的位置 "
+               "%2 查找。")
+        .arg(logicalName, recordedPath);
+}
+
+QString upgradeElsewhereText() {
+    return QStringLiteral(
+        "这是 SQL Server 2000 的数据文件，本服务器不能升级它：SQL Server 2005、2008 或 2008 R2 "
+        "可以附加并升级它；请先附加到那里，分离后再附加到本服务器。");
 }
 
 }  // namespace korvid::attach

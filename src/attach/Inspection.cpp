@@ -29,7 +29,20 @@ RecordedFiles readRecordedFiles(const db::ResultSet& option3) {
         throw InspectionError(QStringLiteral("数据文件中没有记录日志文件。"));
     files.dataPath = trimPadding(files.dataPath);
     files.logPath = trimPadding(files.logPath);
+    for (int row = 2; row < option3.rows.size(); ++row) {
+        RecordedFile f;
+        if (!cellAt(option3, row, 2, &f.logicalName) || !cellAt(option3, row, 3, &f.path)) continue;
+        files.further.append({trimPadding(f.logicalName), trimPadding(f.path)});
+    }
     return files;
+}
+
+QStringList furtherPathsToName(const InspectionRecord& record) {
+    QStringList paths;
+    for (const FurtherFile& f : record.furtherFiles) {
+        if (f.found && paths.size() < kMaxAttachFiles - 2) paths << f.path;
+    }
+    return paths;
 }
 
 }  // namespace korvid::attach

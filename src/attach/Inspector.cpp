@@ -3,6 +3,7 @@
 #include "access/QuerySource.h"
 #include "attach/AttachTexts.h"
 #include "attach/LogPath.h"
+#include "fs/Files.h"
 
 namespace korvid::attach {
 
@@ -33,6 +34,16 @@ void Inspector::readLogPath(const InspectedFile& file) {
     record_.recordedLogPath = derived->recordedLogPath;
     record_.recordedLogLength = derived->recordedLogLength;
     record_.logPath = derived->logPath;
+    // Each further file is looked for where the log is: its recorded path moved into the
+    // folder the data file was found in.
+    record_.furtherFiles.clear();
+    for (const RecordedFile& r : recorded.further) {
+        FurtherFile f{r.logicalName, r.path, QString(), false};
+        if (const auto moved = deriveLogPath(recorded.dataPath, r.path, file.folder))
+            f.path = moved->logPath;
+        f.found = !f.path.isEmpty() && fs::plainFileExists(f.path);
+        record_.furtherFiles.append(f);
+    }
 }
 
 }  // namespace korvid::attach

@@ -10,6 +10,7 @@
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "access/SqlText.h"
+#include "maintenance/ShrinkOutcome.h"
 
 namespace korvid::maintenance {
 
@@ -90,18 +91,33 @@ void MaintenanceController::shrink(ShrinkKind kind) {
     }
     QString& box = kind == ShrinkKind::Log ? logLogicalName_ : dataLogicalName_;
     try {
-        // The lookup's connection is closed before the statement's opens.
-        const db::ResultSet files =
-            access_.query(ConnectionShape::database(name), logicalNameQuery(kind));
+        // The lookup's connection is closed before the statement's opens. The size is read
+        // beside the name, the lookup's own text unchanged.
+        const db::BatchResult lookup =
+            access_.read(ConnectionShape::database(name),
+                         logicalNameQuery(kind) + QLatin1Char(' ') + fileSizeQuery(kind));
+        const db::ResultSet files = lookup.resultSets.value(0);
         if (files.rows.isEmpty() || files.rows.first().isEmpty()) {
             prompts_.message(noFileToShrinkText(name), MsgIcon::Critical);
             return;
         }
         box = trimPadding(files.rows.first().first());
         const QString logical = box;
-        access_.execute(ConnectionShape::database(name), [&name, &logical](int majorVersion) {
-            return shrinkBatchFor(majorVersion, name, logical);
-        });
+        const db::BatchResult done =
+            access_.execute(ConnectionShape::database(name), [&name, &logical](int majorVersion) {
+                return shrinkBatchFor(majorVersion, name, logical);
+            });
+        // A held log answers with a note at most, and the file keeps its size: no success.
+        const std::optional<qint64> before = sizeBeforeShrink(lookup);
+        const std::optional<qint64> after = sizeAfterShrink(done, fileIdOf(kind));
+        if (before && after && *after >= *before) {
+            prompts_.message(notShrunkText(kind), MsgIcon::Critical, QString(),
+                             notShrunkDetail(done, *after));
+            return;
+        }
+    } catch (const db::DbError& e) {
+        prompts_.failure(reraisedError(e));
+        return;
     } catch (const std::exception& e) {
         prompts_.failure(e);
         return;

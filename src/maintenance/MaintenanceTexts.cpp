@@ -22,25 +22,60 @@ QString shrinkBatch(const QString& database, const QString& logicalName) {
            QLatin1Char(')');
 }
 
-QString modernShrinkBatch(const QString& database, const QString& logicalName) {
-    const QString name = bracketed(database);
+QString fileSizeQuery(ShrinkKind kind) {
+    return kind == ShrinkKind::Log ? QStringLiteral("SELECT size FROM sysfiles WHERE(fileid= 2)")
+                                   : QStringLiteral("SELECT size FROM sysfiles WHERE(fileid= 1)");
+}
+
+int fileIdOf(ShrinkKind kind) {
+    return kind == ShrinkKind::Log ? 2 : 1;
+}
+
+namespace {
+
+// Puts back the model @model remembered; the ";" lets a THROW follow.
+QString restoreModel(const QString& bracketedName) {
     return QStringLiteral(
-               "DECLARE @model nvarchar(60) "
-               "DECLARE @message nvarchar(2048) "
-               "SET @model = CONVERT(nvarchar(60), DATABASEPROPERTYEX(%1, 'Recovery')) "
-               "IF @model <> N'SIMPLE' ALTER DATABASE %2 SET RECOVERY SIMPLE "
-               "CHECKPOINT "
-               "BEGIN TRY DBCC SHRINKFILE (%3) END TRY "
-               "BEGIN CATCH SET @message = ERROR_MESSAGE() END CATCH "
-               "IF @model = N'FULL' ALTER DATABASE %2 SET RECOVERY FULL "
-               "IF @model = N'BULK_LOGGED' ALTER DATABASE %2 SET RECOVERY BULK_LOGGED "
-               "IF @message IS NOT NULL RAISERROR(@message, 16, 1)")
-        .arg(nLiteral(database), name, bracketed(logicalName));
+               "IF @model = N'FULL' ALTER DATABASE %1 SET RECOVERY FULL "
+               "IF @model = N'BULK_LOGGED' ALTER DATABASE %1 SET RECOVERY BULK_LOGGED; ")
+        .arg(bracketedName);
+}
+
+}  // namespace
+
+QString modernShrinkBatch(int majorVersion, const QString& database, const QString& logicalName) {
+    const bool withThrow = majorVersion >= 11;
+    const QString name = bracketed(database);
+    const QString start =
+        QStringLiteral("DECLARE @model nvarchar(60) ") +
+        (withThrow ? QString()
+                   : QStringLiteral("DECLARE @message nvarchar(2048) DECLARE @number int "
+                                    "DECLARE @severity int DECLARE @state int ")) +
+        QStringLiteral(
+            "SET @model = CONVERT(nvarchar(60), DATABASEPROPERTYEX(%1, 'Recovery')) "
+            "IF @model <> N'SIMPLE' ALTER DATABASE %2 SET RECOVERY SIMPLE "
+            "CHECKPOINT "
+            "BEGIN TRY DBCC SHRINKFILE (%3) END TRY ")
+            .arg(nLiteral(database), name, bracketed(logicalName));
+    // THROW ends the batch, so the model goes back inside the CATCH, before it.
+    if (withThrow)
+        return start + QStringLiteral("BEGIN CATCH ") + restoreModel(name) +
+               QStringLiteral("THROW; END CATCH ") + restoreModel(name);
+    // The caught text is an argument, never the format, so a "%" in it stays as it is.
+    return start +
+           QStringLiteral(
+               "BEGIN CATCH SELECT @number = ERROR_NUMBER(), @severity = ERROR_SEVERITY(), "
+               "@state = ERROR_STATE(), @message = ERROR_MESSAGE() END CATCH ") +
+           restoreModel(name) +
+           QStringLiteral(
+               "IF @message IS NOT NULL "
+               "RAISERROR(N'Msg %d, Level %d, State %d: %s', 16, 1, @number, @severity, @state, "
+               "@message)");
 }
 
 QString shrinkBatchFor(int majorVersion, const QString& database, const QString& logicalName) {
     // TRUNCATE_ONLY was refused from SQL Server 2008 (version 10) on.
-    return majorVersion >= 10 ? modernShrinkBatch(database, logicalName)
+    return majorVersion >= 10 ? modernShrinkBatch(majorVersion, database, logicalName)
                               : shrinkBatch(database, logicalName);
 }
 
@@ -69,6 +104,15 @@ QString noDatabaseSelectedText() {
 
 QString noFileToShrinkText(const QString& database) {
     return QStringLiteral("在数据库 ") + database + QStringLiteral(" 中找不到要收缩的文件！");
+}
+
+QString notShrunkText(ShrinkKind kind) {
+    return kind == ShrinkKind::Log ? QStringLiteral("日志文件没有收缩：服务器没有释放任何空间。")
+                                   : QStringLiteral("数据库没有收缩：服务器没有释放任何空间。");
+}
+
+QString notShrunkSizeText(qint64 pages) {
+    return QStringLiteral("文件大小收缩前后都是 %1 页（每页 8 KB）。").arg(pages);
 }
 
 }  // namespace korvid::maintenance

@@ -261,6 +261,13 @@ int Instance::freeDbid() const {
 
 // ---- names, registration ---------------------------------------------------------------------
 
+bool Instance::logHeld(const Database& db) const {
+    for (const std::string& held : options_.heldLogs) {
+        if (Collation::equal(held, db.name())) return true;
+    }
+    return false;
+}
+
 OpResult Instance::checkNewName(const std::string& name) const {
     if (name.empty()) return OpResult::failure(Messages::emptyName());
     if (Collation::length(name) > FilePaths::FilePaths::kMaxNameChars)

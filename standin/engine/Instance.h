@@ -47,6 +47,8 @@ public:
     const ServerOptions& options() const { return options_; }
     // How the server's account opens the files of user databases.
     const FileAccess& files() const { return files_; }
+    // Whether the database's log cannot be truncated now (--hold-log).
+    bool logHeld(const Database& db) const;
     // The dbid the next database to be listed would get.
     int nextDbid() const { return freeDbid(); }
 

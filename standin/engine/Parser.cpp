@@ -29,10 +29,19 @@ ParseResult Parser::parseBatch(const std::string& sql, const ServerVersion& vers
     return result;
 }
 
+// THROW is no reserved word: the statement before it must end in ";", or the server reads
+// THROW as part of it.
+void Parser::checkThrowFollowsTerminator() const {
+    if (cursor_.peek().isWord("THROW") && cursor_.version().has(ReleaseRule::Throw) &&
+        !cursor_.previous().isSymbol(";"))
+        cursor_.failHere();
+}
+
 std::vector<Statement> Parser::batch() {
     std::vector<Statement> out;
     while (cursor_.peek().kind != SqlToken::Kind::End) {
         if (cursor_.acceptSymbol(";")) continue;
+        if (!out.empty()) checkThrowFollowsTerminator();
         out.push_back(statement(out.empty()));
     }
     return out;
@@ -130,6 +139,7 @@ std::vector<Statement> Parser::statementsUntilEnd(const char* word, bool mayBeEm
         if (cursor_.acceptSymbol(";")) continue;
         if (cursor_.peek().isWord("END") && (!word || cursor_.peek(1).isWord(word))) break;
         if (cursor_.peek().kind == SqlToken::Kind::End) cursor_.failHere();
+        if (!out.empty()) checkThrowFollowsTerminator();
         out.push_back(statement(false));
     }
     if (out.empty() && !mayBeEmpty) cursor_.failHere();

@@ -52,6 +52,8 @@ private:
     StatementBody begin();
     StatementBody tryCatch();
     std::vector<Statement> statementsUntilEnd(const char* word, bool mayBeEmpty);
+    // 102 for a THROW that follows a statement not ended by ";" (on releases that have THROW).
+    void checkThrowFollowsTerminator() const;
     StatementBody declare();
     StatementBody setVariable();
     StatementBody execSql();

@@ -15,6 +15,12 @@ struct ServerOptions {
     std::vector<std::string> unreadablePrefixes;
     // For tests: DBCC SHRINKFILE of a file with one of these logical names fails.
     std::vector<std::string> failingShrinks;
+    // For tests: DBCC SHRINKFILE of a file with one of these logical names meets a page it
+    // cannot move (3140, which names the file).
+    std::vector<std::string> unmovableShrinks;
+    // Databases whose log cannot be truncated (an open transaction, replication): a checkpoint
+    // or a truncating backup frees nothing of it, and its shrink frees nothing (9008).
+    std::vector<std::string> heldLogs;
 };
 
 }  // namespace standin

@@ -57,6 +57,16 @@ const QCommandLineOption kFailShrink(
     QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails (may "
                    "repeat)."),
     QStringLiteral("NAME"));
+const QCommandLineOption kUnmovable(
+    QStringLiteral("unmovable"),
+    QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME meets a page it "
+                   "cannot move and fails with 3140 (may repeat)."),
+    QStringLiteral("NAME"));
+const QCommandLineOption kHoldLog(
+    QStringLiteral("hold-log"),
+    QStringLiteral("The log of database NAME cannot be truncated, as under an open transaction: "
+                   "its shrink frees nothing (may repeat)."),
+    QStringLiteral("NAME"));
 
 std::optional<quint16> portValue(const QString& text, QString& error) {
     bool ok = false;
@@ -138,6 +148,9 @@ bool readEngine(const QCommandLineParser& parser, Options& o, QString& error) {
         o.engine.unreadablePrefixes.push_back(p.toStdString());
     for (const QString& n : parser.values(kFailShrink))
         o.engine.failingShrinks.push_back(n.toStdString());
+    for (const QString& n : parser.values(kUnmovable))
+        o.engine.unmovableShrinks.push_back(n.toStdString());
+    for (const QString& n : parser.values(kHoldLog)) o.engine.heldLogs.push_back(n.toStdString());
     return true;
 }
 
@@ -149,7 +162,8 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
         QStringLiteral("Stands in for a SQL Server instance on 127.0.0.1."));
     parser.addHelpOption();
     parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kInstance,
-                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink});
+                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink, kUnmovable,
+                       kHoldLog});
     parser.process(app);
 
     Options o;

@@ -22,7 +22,7 @@ struct Options {
     QString instance;
     bool browser = false;
     quint16 browserPort = 1434;
-    ServerOptions engine;  // --server-version, --unreadable, --fail-shrink
+    ServerOptions engine;  // --server-version, --unreadable, --hold-log, test hooks
 };
 
 // Reads the command line of app; --help and --version print and exit here. nullopt, with what is

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "access/SqlText.h"
+#include "attach/AttachFailure.h"
 #include "attach/AttachTexts.h"
 
 using namespace korvid;
@@ -11,6 +12,12 @@ TEST(AttachStatements, NormalValuesKeepTheirForm) {
     EXPECT_EQ(
         attachWithLogStatement("shop", "E:\\BAK\\SHOP.MDF", "E:\\BAK\\shop_log.ldf"),
         QStringLiteral("sp_attach_db  N'shop', N'E:\\BAK\\SHOP.MDF', N'E:\\BAK\\shop_log.ldf'"));
+    // A database's further files follow the log; with none the statement is the same.
+    EXPECT_EQ(attachWithLogStatement("s", "/b/s.mdf", "/b/s.ldf", {"/b/s2.ndf", "/b/s3.ldf"}),
+              QStringLiteral("sp_attach_db  N's', N'/b/s.mdf', N'/b/s.ldf', N'/b/s2.ndf', "
+                             "N'/b/s3.ldf'"));
+    EXPECT_EQ(attachWithLogStatement("s", "/b/s.mdf", "/b/s.ldf", {}),
+              attachWithLogStatement("s", "/b/s.mdf", "/b/s.ldf"));
     EXPECT_EQ(checkPrimaryFileStatement("E:\\BAK\\SHOP.MDF", 2),
               QStringLiteral("dbcc checkprimaryfile (N'E:\\BAK\\SHOP.MDF',2) "));
     EXPECT_EQ(checkPrimaryFileStatement("/srv/d/SHOP.MDF", 3),
@@ -50,4 +57,20 @@ TEST(SqlText, PaddingGoesInnerBlanksStay) {
               QStringLiteral("C:\\Program Files\\a b.mdf"));
     EXPECT_EQ(trimPadding("   "), QString());
     EXPECT_EQ(trimPadding(" x"), QStringLiteral(" x"));
+}
+
+TEST(AttachStatements, FurtherFilesFoundAreNamedUpToSixteenAndTheRestSaidInTheDetails) {
+    InspectionRecord r;
+    for (int i = 0; i < 16; ++i) {
+        const QString n = QStringLiteral("f%1").arg(i);
+        r.furtherFiles.append({n, "/old/" + n, "/new/" + n, i != 3});
+    }
+    const QStringList named = furtherPathsToName(r);
+    EXPECT_EQ(named.size(), kMaxAttachFiles - 2);
+    EXPECT_FALSE(named.contains("/new/f3"));
+    EXPECT_EQ(named.last(), "/new/f14");
+    const db::DbError refused({5120, 16, 0, "42000", "Unable to open the physical file"}, {});
+    EXPECT_EQ(attachFailureNotes(refused, r),
+              (QStringList{furtherFileMissingText("f3", "/new/f3", "/old/f3"),
+                           furtherFileNotNamedText("f15", "/old/f15")}));
 }

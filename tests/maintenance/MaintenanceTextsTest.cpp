@@ -31,9 +31,17 @@ TEST(MaintenanceStatements, ShrinkBatchFollowsTheServerVersion) {
         EXPECT_TRUE(batch.contains("DATABASEPROPERTYEX(N'a]b''c', 'Recovery')"));
         EXPECT_TRUE(batch.contains("ALTER DATABASE [a]]b'c] SET RECOVERY SIMPLE"));
         EXPECT_TRUE(batch.contains("BEGIN TRY DBCC SHRINKFILE ([l]]og]) END TRY"));
-        // The model is put back after the shrink, failed or not, before the error is raised.
-        const qsizetype restore = batch.indexOf("SET RECOVERY FULL");
-        EXPECT_GT(restore, batch.indexOf("END CATCH"));
-        EXPECT_LT(restore, batch.indexOf("RAISERROR"));
+        // The model is put back after the shrink, failed or not, before the error is raised
+        // again: by THROW from 2012 on (after a ";", inside the CATCH), before that by
+        // RAISERROR with the caught text as an argument, never as the format.
+        const qsizetype raise = major >= 11 ? batch.indexOf("; THROW; END CATCH")
+                                            : batch.indexOf(
+                                                  "RAISERROR(N'Msg %d, Level %d, "
+                                                  "State %d: %s', 16, 1, @number, "
+                                                  "@severity, @state, @message)");
+        EXPECT_GT(raise, 0);
+        EXPECT_LT(batch.indexOf("SET RECOVERY FULL"), raise);
+        EXPECT_GT(batch.lastIndexOf("SET RECOVERY FULL"), batch.indexOf("END CATCH"));
+        EXPECT_EQ(batch.contains("THROW"), major >= 11);
     }
 }

@@ -59,17 +59,13 @@ OpResult CheckPrimaryFile::inspect(const Instance& instance, const std::string& 
     return r;
 }
 
-// Options 1 and 3: the file table, primary first and log second as the readers expect.
+// Options 1 and 3: the file table by file id: the primary (1), the first log (2), then the
+// further data files and logs in the order they were made.
 void CheckPrimaryFile::fileTable(const FileHeader& h, bool withSizes, ResultSet& out) {
     std::vector<FileTableEntry> files = h.fileTable;
-    auto rank = [&](const FileTableEntry& e) {
-        return e.fileId == h.fileId ? 0 : e.kind == FileKind::Log ? 1 : 2;
-    };
-    std::stable_sort(files.begin(), files.end(),
-                     [&](const FileTableEntry& a, const FileTableEntry& b) {
-                         if (rank(a) != rank(b)) return rank(a) < rank(b);
-                         return a.fileId < b.fileId;
-                     });
+    std::stable_sort(
+        files.begin(), files.end(),
+        [](const FileTableEntry& a, const FileTableEntry& b) { return a.fileId < b.fileId; });
     out.columns = {{"status", ColType::Int, 0, false},
                    {"fileid", ColType::SmallInt, 0, false},
                    {"name", ColType::NChar, 128, false},

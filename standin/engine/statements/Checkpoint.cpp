@@ -19,7 +19,8 @@ Outcome Checkpoint::run(const CheckpointStatement&, StatementContext& c) {
     Message err;
     Database* db = c.usableDatabase(c.session.database, err);
     if (!db) return c.failed(err);
-    if (c.instance.recoveryOf(*db) != RecoveryModel::Simple) return c.reply({});
+    if (c.instance.recoveryOf(*db) != RecoveryModel::Simple || c.instance.logHeld(*db))
+        return c.reply({});
     return c.reply(BackupLog::truncateLog(*db));
 }
 

@@ -32,14 +32,20 @@ Outcome ShrinkFile::shrink(const DbccStatement& d, StatementContext& c, bool inf
     bool truncate = true;
     if (!options(d, wholeDb, targetMb, truncate)) return c.failed(Dbcc::incorrect());
     ResultSet all;
+    std::vector<Message> notes;  // 9008 for a held log, before the rows
     for (const ArgValue& f : files(d, *db, wholeDb)) {
         ResultSet rs;
         OpResult r = shrinkOne(c.instance, *db, f, targetMb, truncate, rs);
         if (!r.ok) return c.reply(r);
+        notes.insert(notes.end(), r.messages.begin(), r.messages.end());
         if (all.columns.empty()) all.columns = rs.columns;
         for (auto& row : rs.rows) all.rows.push_back(std::move(row));
     }
-    return Dbcc::result(std::move(all), infoMessages, c.line);
+    Outcome o;
+    if (infoMessages) o.addMessages(notes, c.line);
+    Outcome rows = Dbcc::result(std::move(all), infoMessages, c.line);
+    o.tokens.insert(o.tokens.end(), rows.tokens.begin(), rows.tokens.end());
+    return o;
 }
 
 Database* ShrinkFile::target(const DbccStatement& d, StatementContext& c, bool wholeDb) {
@@ -101,9 +107,18 @@ OpResult ShrinkFile::shrinkOne(const Instance& instance, Database& db, const Arg
         return r;
     }
     const uint16_t fileId = entry->fileId;
-    for (const std::string& failing : instance.options().failingShrinks) {
+    const ServerOptions& options = instance.options();
+    for (const std::string& failing : options.failingShrinks) {
         if (Collation::equal(failing, entry->logicalName)) {
             r.fail(serialized(instance.version()));
+            return r;
+        }
+    }
+    for (const std::string& stuck : options.unmovableShrinks) {
+        if (Collation::equal(stuck, entry->logicalName)) {
+            r.fail(Messages::error(
+                3140, 16, 1,
+                "Could not adjust the space allocation for file '" + entry->logicalName + "'."));
             return r;
         }
     }
@@ -113,7 +128,10 @@ OpResult ShrinkFile::shrinkOne(const Instance& instance, Database& db, const Arg
         target = std::max<uint64_t>(used, static_cast<uint64_t>(*targetMb) * 128);
     const uint32_t current = f->sizePages();
     std::string err;
-    if (truncate && target < current) {
+    // A held log keeps its size; the server says why, and the row still comes.
+    if (truncate && target < current && entry->kind == FileKind::Log && instance.logHeld(db)) {
+        r.messages.push_back(logInUse(instance.version(), fileId, entry->logicalName));
+    } else if (truncate && target < current) {
         if (!f->truncate(static_cast<uint32_t>(target), err)) {
             r.fail(Messages::createFileError(f->path().string(), err));
             return r;
@@ -131,6 +149,15 @@ OpResult ShrinkFile::shrinkOne(const Instance& instance, Database& db, const Arg
                  Value::integer(f->sizePages()), Value::integer(used), Value::integer(used),
                  Value::integer(used)}};
     return r;
+}
+
+Message ShrinkFile::logInUse(const ServerVersion& v, uint16_t fileId, const std::string& name) {
+    const std::string file = "Cannot shrink log file " + std::to_string(fileId) + " (" + name + ")";
+    return Messages::info(9008, v.has(ReleaseRule::Messages2005)
+                                    ? file +
+                                          " because the logical log file located at the end of "
+                                          "the file is in use."
+                                    : file + " because all logical log files are in use.");
 }
 
 Message ShrinkFile::serialized(const ServerVersion& v) {

@@ -438,5 +438,77 @@ TEST_F(Versions, ACheckpointUnderSimpleFreesTheLogForTheShrink) {
     EXPECT_EQ(messageNumbers(r), (std::vector<int>{2528}));
 }
 
+TEST_F(Versions, HeldLogsReraisedShrinkErrorsAndDatabasesOfFourFiles) {
+    struct Row {
+        const char* version;
+        bool since2005, hasThrow;
+    } rows[] = {{"8.0", false, false},
+                {"9.0", true, false},
+                {"10.50", true, false},
+                {"15.0", true, true},
+                {"16.0", true, true}};
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        const std::string db = "m" + std::to_string(++n), in = "v" + std::to_string(n) + "_";
+        options_.heldLogs = {db};
+        options_.unmovableShrinks = {"p%d_log"};
+        play(row.version);
+        Reply made = run("CREATE DATABASE " + db + " ON (NAME = " + db + ", FILENAME = '" +
+                         files(in + "a.mdf") + "'), (NAME = " + db + "_2, FILENAME = '" +
+                         files(in + "b.ndf") + "') LOG ON (NAME = " + db + "_log, FILENAME = '" +
+                         files(in + "c.ldf") + "'), (NAME = [p%d_log], FILENAME = '" +
+                         files(in + "d.ldf") + "')");
+        ASSERT_FALSE(hasError(made)) << messages(made)[0].text;
+        // The held log keeps its size, whatever empties it; the server says why.
+        const auto before = fs::file_size(files(in + "c.ldf"));
+        run("USE " + db);
+        Reply held = run("ALTER DATABASE " + db + " SET RECOVERY SIMPLE CHECKPOINT " +
+                         "DBCC SHRINKFILE (" + db + "_log)");
+        EXPECT_EQ(messageNumbers(held), (std::vector<int>{9008, 2528}));
+        EXPECT_EQ(messages(held)[0].text,
+                  "Cannot shrink log file 2 (" + db + "_log) because " +
+                      (row.since2005 ? "the logical log file located at the end of the file is"
+                                     : "all logical log files are") +
+                      " in use.");
+        EXPECT_EQ(fs::file_size(files(in + "c.ldf")), before);
+        EXPECT_EQ(results(held).at(0).rows.at(0).at(2).i * 8192, int64_t(before));
+
+        // THROW raises the caught error again, "%" and all, after a ";"; before 2012 the
+        // batch does not compile.
+        const std::string caught = "BEGIN TRY DBCC SHRINKFILE ([p%d_log]) END TRY BEGIN CATCH ";
+        Reply reraised = run(caught + "PRINT 'model back'; THROW; END CATCH");
+        EXPECT_EQ(messageNumbers(reraised),
+                  (row.hasThrow ? std::vector<int>{0, 3140} : std::vector<int>{102}));
+        if (row.hasThrow) {
+            EXPECT_EQ(messages(reraised).back().text,
+                      "Could not adjust the space allocation for file 'p%d_log'.");
+        }
+        EXPECT_EQ(messageNumbers(run(caught + "PRINT 'model back' THROW; END CATCH")),
+                  (std::vector<int>{102}));
+        run("USE master");
+
+        run("sp_detach_db " + db);
+        // Option 3 lists the files by file id: the primary, the first log, then the others.
+        auto rs = results(run("DBCC CHECKPRIMARYFILE ('" + files(in + "a.mdf") + "', 3)"));
+        ASSERT_EQ(rs.size(), 1u);
+        EXPECT_EQ(column(rs[0], 1), (std::vector<std::string>{"1", "2", "3", "4"}));
+        EXPECT_EQ(column(rs[0], 2),
+                  (std::vector<std::string>{db, db + "_log", db + "_2", "p%d_log"}));
+        for (size_t i = 0; i < 4; ++i) EXPECT_EQ(rs[0].rows[i][0].i & 0x40, i % 2 ? 0x40 : 0);
+        // Moved whole, it attaches with every file named; a file left unnamed is looked for
+        // where the primary last saw it.
+        for (const char* f : {"a.mdf", "b.ndf", "c.ldf", "d.ldf"})
+            fs::rename(files(in + f), files(in + "moved_" + f));
+        EXPECT_EQ(messageNumbers(run("sp_attach_db " + db + ", '" + files(in + "moved_a.mdf") +
+                                     "', '" + files(in + "moved_c.ldf") + "'")),
+                  (row.since2005 ? std::vector<int>{5120, 1802} : std::vector<int>{5105, 1813}));
+        EXPECT_FALSE(
+            hasError(run("sp_attach_db " + db + ", '" + files(in + "moved_a.mdf") + "', '" +
+                         files(in + "moved_c.ldf") + "', '" + files(in + "moved_d.ldf") + "', '" +
+                         files(in + "moved_b.ndf") + "'")));
+    }
+}
+
 }  // namespace
 }  // namespace standin::test
