@@ -1,12 +1,24 @@
 #pragma once
 // How a stand-in instance is set up beyond its data directory.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ServerVersion.h"
 
 namespace standin {
+
+// What a database other than online can be, as an administrator or a restore leaves it.
+enum class DatabaseState { Offline, Restoring, SingleUser };
+
+// "OFFLINE", "RESTORING", "SINGLE_USER".
+std::optional<DatabaseState> parseDatabaseState(const std::string& text);
+
+struct StartState {
+    std::string database;
+    DatabaseState state;
+};
 
 struct ServerOptions {
     ServerVersion version;
@@ -15,6 +27,8 @@ struct ServerOptions {
     std::vector<std::string> unreadablePrefixes;
     // For tests: DBCC SHRINKFILE of a file with one of these logical names fails.
     std::vector<std::string> failingShrinks;
+    // Databases that are offline, restoring or in single-user access from the start.
+    std::vector<StartState> startStates;
 };
 
 }  // namespace standin
