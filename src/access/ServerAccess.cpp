@@ -60,7 +60,10 @@ db::BatchResult ServerAccess::execute(
     const std::function<QString(int majorVersion)>& statementFor) const {
     const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
-    return run(connection, statementFor(connection->serverMajorVersion()), 0);
+    // The version may have to be asked of the server on this connection: off the window.
+    const int major = wait_.result<int>(
+        [connection] { return connection->serverMajorVersion(); }, readTimeout_);
+    return run(connection, statementFor(major), 0);
 }
 
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {
