@@ -1,5 +1,6 @@
 #include "access/FailureText.h"
 
+#include "access/TlsProbe.h"
 #include "db/Connection.h"
 
 namespace korvid {
@@ -37,6 +38,8 @@ FailureText failureText(const std::exception& error) {
     if (const auto* db = dynamic_cast<const db::DbError*>(&error)) {
         const db::ServerMessage& m = reasonOf(*db);
         FailureText out{m.text, QString()};
+        if (const auto* tls = dynamic_cast<const TlsLoginFailure*>(&error))
+            out.reason += QLatin1Char('\n') + tls->why();
         if (m.number != 0) {
             out.code = QStringLiteral("Msg %1").arg(m.number);
             if (m.severity > 0) out.code += QStringLiteral(", Level %1").arg(m.severity);
