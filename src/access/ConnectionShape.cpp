@@ -48,14 +48,8 @@ QString odbcValue(const QString& value, BraceRule rule) {
     return QLatin1Char('{') + doubled + QLatin1Char('}');
 }
 
-struct ServerAddress {
-    QString host;
-    QString port;          // empty: the instance or the driver's default names it
-    bool section = false;  // host is a server section of FreeTDS's own configuration
-};
+}  // namespace
 
-// "(local)", "." and "localhost" are this machine; "host,port" names a port; "host\instance"
-// names an instance, found by the driver; anything else is a host on the default port 1433.
 ServerAddress serverAddress(const QString& name) {
     auto hostOf = [](const QString& h) {
         const QString lower = h.toLower();
@@ -78,8 +72,6 @@ ServerAddress serverAddress(const QString& name) {
 #endif
     return {hostOf(name), QStringLiteral("1433")};
 }
-
-}  // namespace
 
 ConnectionShape ConnectionShape::login() {
     return ConnectionShape(Kind::A, QStringLiteral("master"));

@@ -42,6 +42,18 @@ private:
     QString catalog_;
 };
 
+// Where a server name as typed leads.
+struct ServerAddress {
+    QString host;
+    QString port;          // empty: the instance or the driver's default names it
+    bool section = false;  // host is a server section of FreeTDS's own configuration
+};
+
+// "(local)", "." and "localhost" are this machine; "host,port" names a port; "host\instance"
+// names an instance, found by the driver; a section of freetds.conf is its name; anything else
+// is a host on the default port 1433.
+ServerAddress serverAddress(const QString& name);
+
 // The rule of the installed driver, asked of the driver once per run.
 BraceRule installedBraceRule();
 

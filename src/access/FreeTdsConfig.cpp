@@ -17,9 +17,28 @@ QStringList freeTdsServerSections(const QByteArray& confText) {
     return sections;
 }
 
-bool isFreeTdsServerSection(const QString& name) {
-    if (name.isEmpty()) return false;
-    // FreeTDS reads the first of these that is there.
+QString freeTdsSectionValue(const QByteArray& confText, const QString& section,
+                            const QString& key) {
+    bool inSection = false;
+    for (const QByteArray& raw : confText.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            inSection =
+                line.mid(1, line.size() - 2).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inSection && equals > 0 &&
+            line.left(equals).simplified().compare(key, Qt::CaseInsensitive) == 0)
+            return line.mid(equals + 1).trimmed();
+    }
+    return QString();
+}
+
+namespace {
+
+// The configuration FreeTDS reads: the first of these that is there.
+QByteArray freeTdsConfText(bool* found) {
     const QStringList candidates = {
         qEnvironmentVariable("FREETDSCONF"),
         QDir::homePath() + QStringLiteral("/.freetds.conf"),
@@ -28,9 +47,24 @@ bool isFreeTdsServerSection(const QString& name) {
     for (const QString& path : candidates) {
         QFile file(path);
         if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) continue;
-        return freeTdsServerSections(file.readAll()).contains(name, Qt::CaseInsensitive);
+        *found = true;
+        return file.readAll();
     }
-    return false;
+    *found = false;
+    return QByteArray();
+}
+
+}  // namespace
+
+bool isFreeTdsServerSection(const QString& name) {
+    bool found = false;
+    const QByteArray text = name.isEmpty() ? QByteArray() : freeTdsConfText(&found);
+    return found && freeTdsServerSections(text).contains(name, Qt::CaseInsensitive);
+}
+
+QString freeTdsSectionValue(const QString& section, const QString& key) {
+    bool found = false;
+    return freeTdsSectionValue(freeTdsConfText(&found), section, key);
 }
 
 }  // namespace korvid

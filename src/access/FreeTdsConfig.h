@@ -16,4 +16,9 @@ QStringList freeTdsServerSections(const QByteArray& confText);
 // $FREETDSCONF, else ~/.freetds.conf, else the system's. Section names ignore letter case.
 bool isFreeTdsServerSection(const QString& name);
 
+// The value of key ("host", "port") in a server section of a freetds.conf text, or of the file
+// FreeTDS reads; empty when the section does not set it. Keys ignore letter case and blanks.
+QString freeTdsSectionValue(const QByteArray& confText, const QString& section, const QString& key);
+QString freeTdsSectionValue(const QString& section, const QString& key);
+
 }  // namespace korvid

@@ -26,7 +26,7 @@ void Prompts::popup(QMenu& menu, const QPoint& at) {
 
 void Prompts::failure(const std::exception& error) {
     const FailureText failure = failureText(error);
-    message(failure.reason, MsgIcon::Critical, QString(), failure.code);
+    message(failure.reason, MsgIcon::Critical, QString(), failure.detail());
 }
 
 }  // namespace korvid

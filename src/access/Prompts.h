@@ -38,7 +38,7 @@ public:
                  const QString& detail = QString());
 
     // A failure of an operation without a trap of its own: a critical box with the server's
-    // message, its number behind it.
+    // message, the message with its number behind it.
     void failure(const std::exception& error);
 
     // Shows a popup menu at a screen position and returns when it has closed; a chosen item has

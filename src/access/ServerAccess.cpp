@@ -5,14 +5,29 @@
 #include "access/Credentials.h"
 #include "access/ModalMoments.h"
 #include "access/ServerWait.h"
+#include "access/TlsProbe.h"
 
 namespace korvid {
 
 namespace {
 
 // The driver's own login time-out comes first, with its own words; this limit holds where a
-// driver keeps waiting past it.
-constexpr int kLoginLimitSeconds = db::Connection::kLoginTimeoutSeconds + 1;
+// driver keeps waiting past it (and leaves time to ask the server why a handshake broke off).
+constexpr int kLoginLimitSeconds = db::Connection::kLoginTimeoutSeconds + 4;
+
+// Opens the connection; one that broke off in the TLS handshake says why as far as the server's
+// own answer tells.
+db::Connection openExplained(const ConnectionShape& shape, const QString& server,
+                             const QString& password) {
+    try {
+        return db::Connection::open(shape.odbcText(server, password));
+    } catch (const db::DbError& error) {
+        if (!brokeOffDuringLogin(error)) throw;
+        const QString why = explainBrokenLogin(server);
+        if (why.isEmpty()) throw;
+        throw TlsLoginFailure(error, why);
+    }
+}
 
 }  // namespace
 
@@ -26,9 +41,7 @@ db::Connection ServerAccess::open(const ConnectionShape& shape) const {
     const QString server = credentials_.serverName();
     const QString password = credentials_.password();
     return wait_.result<db::Connection>(
-        [shape, server, password] {
-            return db::Connection::open(shape.odbcText(server, password));
-        },
+        [shape, server, password] { return openExplained(shape, server, password); },
         kLoginLimitSeconds);
 }
 
@@ -60,7 +73,10 @@ db::BatchResult ServerAccess::execute(
     const std::function<QString(int majorVersion)>& statementFor) const {
     const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
-    return run(connection, statementFor(connection->serverMajorVersion()), 0);
+    // The version may have to be asked of the server on this connection: off the window.
+    const int major =
+        wait_.result<int>([connection] { return connection->serverMajorVersion(); }, readTimeout_);
+    return run(connection, statementFor(major), 0);
 }
 
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {

@@ -46,7 +46,7 @@ public:
     db::BatchResult execute(const ConnectionShape& shape, const QString& sql) const;
 
     // Way 1 where the statement depends on the server's version, which the connection itself
-    // tells (no statement is sent to ask it).
+    // tells (the server is asked on the same connection only when the driver cannot say).
     db::BatchResult execute(const ConnectionShape& shape,
                             const std::function<QString(int majorVersion)>& statementFor) const;
 

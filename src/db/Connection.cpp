@@ -314,16 +314,31 @@ BatchResult Connection::execute(const QString& sql, int timeoutSeconds) {
     return result;
 }
 
-int Connection::serverMajorVersion() const {
+int Connection::serverMajorVersion() {
     if (!isOpen()) return 0;
     // "08.00.2039": the driver has it from the login, nothing is sent.
     SQLWCHAR text[64] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(h_->dbc, SQL_DBMS_VER, text, SQLSMALLINT(sizeof text), &length)))
-        return 0;
-    const qsizetype units =
-        std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), qsizetype(std::size(text)) - 1);
-    return fromWide(text, units).section(QLatin1Char('.'), 0, 0).toInt();
+    int major = 0;
+    if (SQL_SUCCEEDED(
+            SQLGetInfoW(h_->dbc, SQL_DBMS_VER, text, SQLSMALLINT(sizeof text), &length))) {
+        const qsizetype units = std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)),
+                                                    qsizetype(std::size(text)) - 1);
+        major = majorOf(fromWide(text, units));
+    }
+    return major > 0 ? major : productMajorVersion();
+}
+
+int Connection::productMajorVersion() {
+    // SERVERPROPERTY gives a sql_variant: "8.00.2039", "9.00.5000.00", "15.0.4236.7".
+    const BatchResult r =
+        execute(QStringLiteral("SELECT CONVERT(nvarchar(128), SERVERPROPERTY('ProductVersion'))"));
+    if (r.resultSets.isEmpty() || r.resultSets.first().rows.isEmpty()) return 0;
+    return majorOf(r.resultSets.first().rows.first().value(0));
+}
+
+int Connection::majorOf(const QString& version) {
+    return version.section(QLatin1Char('.'), 0, 0).trimmed().toInt();
 }
 
 void Connection::close() {

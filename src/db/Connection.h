@@ -63,9 +63,14 @@ public:
     // A time-out above 0 fails a batch the server has not finished answering by then.
     BatchResult execute(const QString& sql, int timeoutSeconds = 0);
 
-    // The server's major version as the login told it (8 for SQL Server 2000, 16 for 2022);
-    // 0 when the driver does not say.
-    int serverMajorVersion() const;
+    // The server's major version (8 for SQL Server 2000, 16 for 2022) as the login told the
+    // driver; when the driver cannot say, as the server answers on this connection. 0 when
+    // neither tells. Throws DbError when the server refuses the question.
+    int serverMajorVersion();
+    // The major version of SERVERPROPERTY('ProductVersion'), asked of the server.
+    int productMajorVersion();
+    // The number before the first dot of a version text ("09.00.5000" gives 9); 0 for none.
+    static int majorOf(const QString& version);
 
     void close();
     bool isOpen() const;

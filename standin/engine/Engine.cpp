@@ -87,7 +87,11 @@ LoginOutcome Engine::login(const std::string& user, const std::string& password,
     }
     const std::string dbName = database.empty() ? "master" : database;
     const Database* db = impl_->instance.find(dbName);
-    if (!db || db->suspect) {
+    // A database that is there but cannot be entered says why first (945, 942, 927, 924).
+    const std::optional<Message> why =
+        db ? impl_->instance.entryRefusal(*db, impl_->sessions.inUse(db->name())) : std::nullopt;
+    if (!db || why) {
+        if (why) out.refusal.push_back(*why);
         out.refusal.push_back(Messages::cannotOpenLoginDatabase(version(), dbName));
         out.refusal.push_back(Messages::loginFailed(user));
         out.refusal.push_back(refused);

@@ -122,6 +122,42 @@ Instance::Instance(std::filesystem::path dataDir, ServerOptions options)
         if (e.dbid > 4) openAttached(e, false);
     }
     if (changed && !saveCatalog(error)) throw std::runtime_error(error);
+    applyStartStates();
+}
+
+std::optional<DatabaseState> parseDatabaseState(const std::string& text) {
+    if (text == "OFFLINE") return DatabaseState::Offline;
+    if (text == "RESTORING") return DatabaseState::Restoring;
+    if (text == "SINGLE_USER") return DatabaseState::SingleUser;
+    return std::nullopt;
+}
+
+void Instance::applyStartStates() {
+    for (const StartState& s : options_.startStates) {
+        Database* db = find(s.database);
+        if (!db || db->system)
+            throw std::runtime_error("--state names no user database '" + s.database + "'");
+        db->offline = db->offline || s.state == DatabaseState::Offline;
+        db->restoring = db->restoring || s.state == DatabaseState::Restoring;
+        db->singleUser = db->singleUser || s.state == DatabaseState::SingleUser;
+    }
+}
+
+std::optional<Message> Instance::entryRefusal(const Database& db, bool anotherSessionInside) const {
+    const std::string& name = db.name();
+    if (db.suspect) return Messages::unavailable(version(), name);
+    if (db.offline)
+        return Messages::error(942, 14, 4,
+                               "Database '" + name + "' cannot be opened because it is offline.");
+    if (db.restoring)
+        return Messages::error(
+            927, 14, 2,
+            "Database '" + name + "' cannot be opened. It is in the middle of a restore.");
+    if (db.singleUser && anotherSessionInside)
+        return Messages::error(
+            924, 14, 1,
+            "Database '" + name + "' is already open and can only have one user at a time.");
+    return std::nullopt;
 }
 
 Instance::~Instance() = default;

@@ -20,7 +20,10 @@ namespace standin {
 struct Database {
     CatalogEntry entry;
     bool system = false;
-    bool suspect = false;                          // its files could not be opened at start-up
+    bool suspect = false;  // its files could not be opened at start-up
+    bool offline = false;
+    bool restoring = false;
+    bool singleUser = false;                       // one session at a time may be inside it
     std::vector<std::unique_ptr<DataFile>> files;  // files[0] is the primary
 
     DataFile* primary() { return files.empty() ? nullptr : files.front().get(); }
@@ -51,6 +54,11 @@ public:
     bool logHeld(const Database& db) const;
     // The dbid the next database to be listed would get.
     int nextDbid() const { return freeDbid(); }
+
+    // Why a session cannot make db its current database: 945 (files not opened at start-up),
+    // 942 (offline), 927 (restoring), 924 (single user, and another session is inside);
+    // nullopt when it can.
+    std::optional<Message> entryRefusal(const Database& db, bool anotherSessionInside) const;
 
     // The name of a database to be made: not empty, not too long, not taken (1038, 103, 1801).
     OpResult checkNewName(const std::string& name) const;
@@ -85,6 +93,8 @@ private:
     void createSystemDatabase(const CatalogEntry& entry, const std::string& dataLogical,
                               const std::string& logFile, const std::string& logLogical);
     int freeDbid() const;
+    // --state: databases offline, restoring or in single-user access from the start.
+    void applyStartStates();
 
     std::filesystem::path dataDir_;
     ServerOptions options_;

@@ -1,12 +1,24 @@
 #pragma once
 // How a stand-in instance is set up beyond its data directory.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ServerVersion.h"
 
 namespace standin {
+
+// What a database other than online can be, as an administrator or a restore leaves it.
+enum class DatabaseState { Offline, Restoring, SingleUser };
+
+// "OFFLINE", "RESTORING", "SINGLE_USER".
+std::optional<DatabaseState> parseDatabaseState(const std::string& text);
+
+struct StartState {
+    std::string database;
+    DatabaseState state;
+};
 
 struct ServerOptions {
     ServerVersion version;
@@ -21,6 +33,8 @@ struct ServerOptions {
     // Databases whose log cannot be truncated (an open transaction, replication): a checkpoint
     // or a truncating backup frees nothing of it, and its shrink frees nothing (9008).
     std::vector<std::string> heldLogs;
+    // Databases that are offline, restoring or in single-user access from the start.
+    std::vector<StartState> startStates;
 };
 
 }  // namespace standin

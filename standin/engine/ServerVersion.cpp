@@ -76,6 +76,8 @@ constexpr RuleRow kRules[] = {
     {ReleaseRule::TruncateOnly,                {true,  true,  false, false, false}},
     {ReleaseRule::DeclareWithValue,            {false, false, true,  true,  true }},
     {ReleaseRule::ProductMajorVersion,         {false, false, false, true,  true }},
+    {ReleaseRule::SelfSignedCertificate,       {false, true,  true,  true,  true }},
+    {ReleaseRule::RecoveryPending,             {false, true,  true,  true,  true }},
 };
 // clang-format on
 

@@ -40,9 +40,15 @@ enum class ReleaseRule {
     DeclareWithValue,
     // SERVERPROPERTY('ProductMajorVersion') answers; before, NULL.
     ProductMajorVersion,
+    // The server makes a certificate of its own when none is installed, and so encrypts the
+    // login of every client that does not refuse.
+    SelfSignedCertificate,
+    // A database whose files could not be opened at start-up is RECOVERY_PENDING, and
+    // sp_detach_db refuses it (3707); before, it is SUSPECT and detaches.
+    RecoveryPending,
 };
 // A new rule goes last in the enum and here.
-constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::ProductMajorVersion) + 1;
+constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::RecoveryPending) + 1;
 
 class ServerVersion {
 public:

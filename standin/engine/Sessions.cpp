@@ -22,8 +22,12 @@ void Sessions::close(int spid) {
 }
 
 bool Sessions::inUse(const std::string& database) const {
+    return inUseByOther(database, 0);
+}
+
+bool Sessions::inUseByOther(const std::string& database, int spid) const {
     for (const auto& s : sessions_) {
-        if (Collation::equal(s.second.database, database)) return true;
+        if (s.first != spid && Collation::equal(s.second.database, database)) return true;
     }
     return false;
 }

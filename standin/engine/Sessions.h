@@ -22,6 +22,8 @@ public:
     SessionState& state(int spid, const std::string& database);
     void close(int spid);
     bool inUse(const std::string& database) const;
+    // Whether a session other than spid has database as its current database.
+    bool inUseByOther(const std::string& database, int spid) const;
 
 private:
     std::map<int, SessionState> sessions_;

@@ -11,8 +11,6 @@ constexpr uint8_t kInstOpt = 0x02;
 constexpr uint8_t kThreadId = 0x03;
 constexpr uint8_t kMars = 0x04;
 constexpr uint8_t kTerminator = 0xFF;
-// 8.0 build 2039: SQL Server 2000 SP4.
-constexpr uint8_t kProductVersion[] = {0x08, 0x00, 0x07, 0xF7};
 }  // namespace
 
 std::optional<PreloginRequest> parsePrelogin(const Bytes& payload) {
@@ -64,14 +62,14 @@ EncryptionAnswer negotiateEncryption(ServerEncryption setting, std::optional<uin
 }
 
 std::string productVersionText() {
-    const unsigned build = (unsigned{kProductVersion[2]} << 8) | kProductVersion[3];
+    const unsigned build = (unsigned{kSql2000Version[2]} << 8) | kSql2000Version[3];
     char text[32];
-    std::snprintf(text, sizeof text, "%u.%02u.%u", unsigned{kProductVersion[0]},
-                  unsigned{kProductVersion[1]}, build);
+    std::snprintf(text, sizeof text, "%u.%02u.%u", unsigned{kSql2000Version[0]},
+                  unsigned{kSql2000Version[1]}, build);
     return text;
 }
 
-Bytes buildPreloginReply(uint8_t encryption) {
+Bytes buildPreloginReply(uint8_t encryption, const ProductVersion& version) {
     Bytes out;
     // Four option entries of 5 bytes and the terminator put the data at offset 21.
     const uint16_t versionAt = 21, encryptionAt = 27, instAt = 28, threadAt = 29;
@@ -88,7 +86,7 @@ Bytes buildPreloginReply(uint8_t encryption) {
     putU16BE(out, threadAt);
     putU16BE(out, 0);
     putU8(out, kTerminator);
-    for (uint8_t b : kProductVersion) putU8(out, b);
+    for (uint8_t b : version) putU8(out, b);
     putU16BE(out, 0);  // sub-build
     putU8(out, encryption);
     putU8(out, 0x00);

@@ -2,6 +2,7 @@
 // PRELOGIN: the client's options, the encryption both sides end up with, and the stand-in's
 // answer (never MARS).
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,9 +49,15 @@ struct EncryptionAnswer {
 // no ENCRYPTION option is taken as one that cannot encrypt; the client-certificate bit is ignored.
 EncryptionAnswer negotiateEncryption(ServerEncryption setting, std::optional<uint8_t> client);
 
-// VERSION 8.0.2039, ENCRYPTION (NOT_SUP unless told otherwise), INSTOPT ok, empty THREADID;
-// never a MARS option.
-Bytes buildPreloginReply(uint8_t encryption = EncryptNotSup);
+// The server's product version as PRELOGIN's VERSION carries it: major, minor, build (high
+// byte, low byte).
+using ProductVersion = std::array<uint8_t, 4>;
+constexpr ProductVersion kSql2000Version = {0x08, 0x00, 0x07, 0xF7};  // 8.0.2039, 2000 SP4
+
+// VERSION (2000 SP4 unless told otherwise), ENCRYPTION (NOT_SUP unless told otherwise),
+// INSTOPT ok, empty THREADID; never a MARS option.
+Bytes buildPreloginReply(uint8_t encryption = EncryptNotSup,
+                         const ProductVersion& version = kSql2000Version);
 
 // The product version as the SQL Server Browser names it: "8.00.2039".
 std::string productVersionText();

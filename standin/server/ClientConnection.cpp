@@ -176,7 +176,7 @@ void ClientConnection::handlePrelogin(const TdsMessage& message) {
         return;
     }
     const EncryptionAnswer answer = negotiateEncryption(settings_.encryption, request->encryption);
-    send(buildPreloginReply(answer.reply));
+    send(buildPreloginReply(answer.reply, engine_.version().loginAckVersion()));
     switch (answer.use) {
         case TlsUse::None:
             state_ = State::AwaitLogin;

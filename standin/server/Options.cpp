@@ -19,10 +19,16 @@ const QCommandLineOption kPassword(QStringLiteral("sa-password"),
                                    QStringLiteral("PWD"), QString());
 const QCommandLineOption kEncryption(
     QStringLiteral("encryption"),
-    QStringLiteral("off: no certificate, encryption not supported (default). login: encrypt the "
-                   "login, or the whole session when the client asks. required: encrypt every "
-                   "session; a client that cannot is refused."),
-    QStringLiteral("off|login|required"), QStringLiteral("off"));
+    QStringLiteral("off: no certificate, encryption not supported (the default of 8.0). login: "
+                   "encrypt the login, or the whole session when the client asks (the default "
+                   "from 9.0 on). required: encrypt every session; a client that cannot is "
+                   "refused."),
+    QStringLiteral("off|login|required"));
+const QCommandLineOption kTlsFloor(
+    QStringLiteral("tls-floor"),
+    QStringLiteral("1.0: speak TLS 1.0 only, with AES128-SHA and AES256-SHA in the server's "
+                   "order, as 2005 to 2014 builds without TLS 1.2 on Windows Server 2008 do."),
+    QStringLiteral("1.0"));
 const QCommandLineOption kCertificate(
     QStringLiteral("certificate"),
     QStringLiteral("PEM certificate for TLS; without it a self-signed one is made at start."),
@@ -52,6 +58,11 @@ const QCommandLineOption kUnreadable(
     QStringLiteral("The server's account cannot open database files whose path starts with "
                    "PREFIX (may repeat)."),
     QStringLiteral("PREFIX"));
+const QCommandLineOption kState(
+    QStringLiteral("state"),
+    QStringLiteral("Start with database NAME offline, restoring or in single-user access (may "
+                   "repeat)."),
+    QStringLiteral("NAME=OFFLINE|RESTORING|SINGLE_USER"));
 const QCommandLineOption kFailShrink(
     QStringLiteral("fail-shrink"),
     QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails (may "
@@ -99,10 +110,18 @@ bool validInstance(const QString& name, QString& error) {
     return true;
 }
 
+// From 2005 on every server has a certificate, one it made itself at least, and encrypts the
+// login of every client that does not refuse; 2000 has none unless one was installed.
 bool readEncryption(const QCommandLineParser& parser, Options& o, QString& error) {
-    const auto encryption = encryptionValue(parser.value(kEncryption), error);
-    if (!encryption) return false;
-    o.encryption = *encryption;
+    if (parser.isSet(kEncryption)) {
+        const auto encryption = encryptionValue(parser.value(kEncryption), error);
+        if (!encryption) return false;
+        o.encryption = *encryption;
+    } else {
+        o.encryption = o.engine.version.has(ReleaseRule::SelfSignedCertificate)
+                           ? ServerEncryption::Login
+                           : ServerEncryption::Off;
+    }
     o.certificateFile = parser.value(kCertificate);
     o.keyFile = parser.value(kKey);
     if (o.certificateFile.isEmpty() != o.keyFile.isEmpty()) {
@@ -112,6 +131,38 @@ bool readEncryption(const QCommandLineParser& parser, Options& o, QString& error
     if (!o.certificateFile.isEmpty() && o.encryption == ServerEncryption::Off) {
         error = QStringLiteral("--certificate needs --encryption login or required");
         return false;
+    }
+    return true;
+}
+
+bool readTlsFloor(const QCommandLineParser& parser, Options& o, QString& error) {
+    if (!parser.isSet(kTlsFloor)) return true;
+    if (parser.value(kTlsFloor) != QLatin1String("1.0")) {
+        error = QStringLiteral("--tls-floor is 1.0, not '%1'").arg(parser.value(kTlsFloor));
+        return false;
+    }
+    if (o.encryption == ServerEncryption::Off) {
+        error = QStringLiteral("--tls-floor needs --encryption login or required");
+        return false;
+    }
+    o.tlsFloor = TlsFloor::Tls10;
+    return true;
+}
+
+// NAME=OFFLINE, NAME=RESTORING or NAME=SINGLE_USER; the name may itself hold '='.
+bool readStates(const QCommandLineParser& parser, ServerOptions& o, QString& error) {
+    for (const QString& value : parser.values(kState)) {
+        const qsizetype at = value.lastIndexOf(QLatin1Char('='));
+        const QString state = value.mid(at + 1).toUpper();
+        const auto parsed = at > 0 ? parseDatabaseState(state.toStdString()) : std::nullopt;
+        if (!parsed) {
+            error = QStringLiteral(
+                        "--state is NAME=OFFLINE, NAME=RESTORING or NAME=SINGLE_USER, "
+                        "not '%1'")
+                        .arg(value);
+            return false;
+        }
+        o.startStates.push_back({value.left(at).toStdString(), *parsed});
     }
     return true;
 }
@@ -151,7 +202,7 @@ bool readEngine(const QCommandLineParser& parser, Options& o, QString& error) {
     for (const QString& n : parser.values(kUnmovable))
         o.engine.unmovableShrinks.push_back(n.toStdString());
     for (const QString& n : parser.values(kHoldLog)) o.engine.heldLogs.push_back(n.toStdString());
-    return true;
+    return readStates(parser, o.engine, error);
 }
 
 }  // namespace
@@ -161,9 +212,9 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     parser.setApplicationDescription(
         QStringLiteral("Stands in for a SQL Server instance on 127.0.0.1."));
     parser.addHelpOption();
-    parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kInstance,
-                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink, kUnmovable,
-                       kHoldLog});
+    parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kTlsFloor,
+                       kInstance, kBrowser, kBrowserPort, kServerVersion, kUnreadable, kState,
+                       kFailShrink, kUnmovable, kHoldLog});
     parser.process(app);
 
     Options o;
@@ -176,8 +227,9 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     if (!port) return std::nullopt;
     o.port = *port;
     o.saPassword = parser.value(kPassword);
-    if (!readEncryption(parser, o, error) || !readBrowser(parser, o, error) ||
-        !readEngine(parser, o, error))
+    // The release first: the default encryption is the release's.
+    if (!readEngine(parser, o, error) || !readEncryption(parser, o, error) ||
+        !readTlsFloor(parser, o, error) || !readBrowser(parser, o, error))
         return std::nullopt;
     return o;
 }

@@ -7,6 +7,7 @@
 
 #include "engine/ServerOptions.h"
 #include "protocol/Prelogin.h"
+#include "tls/TlsContext.h"
 
 class QCoreApplication;
 
@@ -19,10 +20,11 @@ struct Options {
     ServerEncryption encryption = ServerEncryption::Off;
     QString certificateFile;  // with keyFile; both empty: a self-signed certificate
     QString keyFile;
+    TlsFloor tlsFloor = TlsFloor::None;
     QString instance;
     bool browser = false;
     quint16 browserPort = 1434;
-    ServerOptions engine;  // --server-version, --unreadable, --hold-log, test hooks
+    ServerOptions engine;  // --server-version, --unreadable, --state, --hold-log, test hooks
 };
 
 // Reads the command line of app; --help and --version print and exit here. nullopt, with what is

@@ -1,6 +1,7 @@
 // tds-standin --data DIR [--port N] [--sa-password PWD] [--encryption off|login|required]
-//             [--certificate FILE --key FILE] [--instance NAME [--browser [--browser-port N]]]
-//             [--server-version V] [--unreadable PREFIX]... [--hold-log NAME]...
+//             [--certificate FILE --key FILE] [--tls-floor 1.0]
+//             [--instance NAME [--browser [--browser-port N]]] [--server-version V]
+//             [--unreadable PREFIX]... [--state NAME=STATE]... [--hold-log NAME]...
 //             [--fail-shrink NAME]... [--unmovable NAME]...
 // Stands in for a SQL Server instance (2000 unless told otherwise) on 127.0.0.1 until SIGTERM
 // or SIGINT.
@@ -40,9 +41,10 @@ std::unique_ptr<standin::Engine> openEngine(const standin::Options& options) {
 std::unique_ptr<standin::TlsContext> loadCertificate(const standin::Options& options) {
     std::string error;
     auto tls = options.certificateFile.isEmpty()
-                   ? standin::TlsContext::selfSigned(error)
+                   ? standin::TlsContext::selfSigned(options.tlsFloor, error)
                    : standin::TlsContext::fromFiles(options.certificateFile.toStdString(),
-                                                    options.keyFile.toStdString(), error);
+                                                    options.keyFile.toStdString(), options.tlsFloor,
+                                                    error);
     if (!tls) std::fprintf(stderr, "tds-standin: %s\n", error.c_str());
     return tls;
 }

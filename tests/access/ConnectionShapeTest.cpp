@@ -260,6 +260,7 @@ TEST(OdbcTranslation, LiteralBraceDriverGetsEveryValueItCanCarry) {
 TEST(OdbcTranslation, ServerSectionsOfFreeTdsConfigurationAreNamedAsSuch) {
     EXPECT_EQ(freeTdsServerSections("[global]\n tds version = auto\n[Prod] \n  host = x\n;[off]\n"),
               QStringList{"Prod"});
+    EXPECT_EQ(freeTdsSectionValue("[Prod] \n  Host = x\n[b]\nhost = y\n", "prod", "host"), "x");
     QTemporaryFile conf;
     ASSERT_TRUE(conf.open());
     conf.write("[global]\n\tencryption = require\n[prod]\n\thost = db.example.org\n");

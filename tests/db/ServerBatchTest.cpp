@@ -147,6 +147,22 @@ TEST(ServerLogin, AwkwardPasswordsLogIn) {
     }
 }
 
+// The shrink's batch is chosen by the major version: the driver's (from the login) and the
+// server's own answer, asked when the driver cannot say, agree on every release.
+TEST(ServerVersion, TheDriverAndTheServerNameTheSameMajorVersion) {
+    const std::pair<const char*, int> releases[] = {
+        {"8.0", 8}, {"9.0", 9}, {"10.50", 10}, {"15.0", 15}};
+    for (const auto& [release, major] : releases) {
+        StandinProcess server;
+        server.setExtraArguments({QStringLiteral("--server-version"), QLatin1String(release)});
+        ASSERT_TRUE(server.start());
+        db::Connection c = db::Connection::open(
+            ConnectionShape::server().odbcText(server.server(), server.password()));
+        EXPECT_EQ(c.serverMajorVersion(), major) << release;
+        EXPECT_EQ(c.productMajorVersion(), major) << release;
+    }
+}
+
 // A wait that gave up leaves its job running; the job is waited for when the workers go, so no
 // thread outlives what it was given.
 TEST(ServerWait, AJobGivenUpOnIsWaitedForWhenTheWorkersGo) {

@@ -85,6 +85,7 @@ private slots:
     void wholeRoad_data() {
         QTest::addColumn<QString>("version");
         QTest::newRow("2000") << QStringLiteral("8.0");
+        QTest::newRow("2005, the login encrypted") << QStringLiteral("9.0");
         QTest::newRow("2019") << QStringLiteral("15.0");
     }
     void wholeRoad() {

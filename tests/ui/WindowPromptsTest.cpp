@@ -111,8 +111,8 @@ private slots:
         QCOMPARE(plain.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(plain.okText, QStringLiteral("确定"));
 
-        // An operation without a trap of its own: the server's message is the prompt, its
-        // number, level and state are the details.
+        // An operation without a trap of its own: the server's message is the prompt; the
+        // message with its number, level and state are the details.
         db::ServerMessage m;
         m.number = 2812;
         m.severity = 16;
@@ -124,7 +124,7 @@ private slots:
         QVERIFY(failure.shown);
         QCOMPARE(failure.text, m.text);
         QCOMPARE(failure.informative, QString());
-        QCOMPARE(failure.detail, QStringLiteral("Msg 2812, Level 16, State 62"));
+        QCOMPARE(failure.detail, m.text + QStringLiteral("\nMsg 2812, Level 16, State 62"));
         QCOMPARE(failure.icon, QMessageBox::Critical);
         QCOMPARE(failure.okText, QStringLiteral("确定"));
     }

@@ -35,6 +35,14 @@ OpResult Detach::detach(Instance& instance, const Sessions& sessions, const std:
             7940, 16, 1, "System databases master, model, msdb, and tempdb cannot be detached.",
             kName));
     }
+    // From 2005 on a database that did not recover must be repaired or dropped, not detached
+    // (sp_detach_db "Restrictions"); 2000 lets it go.
+    if (db->suspect && instance.version().has(ReleaseRule::RecoveryPending)) {
+        return OpResult::failure(Messages::error(
+            3707, 16, 2,
+            "Cannot detach a suspect or recovery pending database. It must be repaired or dropped.",
+            kName));
+    }
     if (sessions.inUse(db->name())) return OpResult::failure(inUse(db->name()));
     std::string err;
     if (!markDetached(*db, true, err)) {

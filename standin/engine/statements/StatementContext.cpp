@@ -3,6 +3,7 @@
 #include "ExprEvaluator.h"
 #include "Instance.h"
 #include "Messages.h"
+#include "Sessions.h"
 
 namespace standin {
 
@@ -25,9 +26,11 @@ Database* StatementContext::usableDatabase(const std::string& name, Message& err
     Database* db = instance.find(name);
     if (!db) {
         error = Messages::noSuchDatabase(version(), name);
-    } else if (db->suspect) {
-        error = Messages::unavailable(version(), db->name());
-        db = nullptr;
+        return nullptr;
+    }
+    if (auto why = instance.entryRefusal(*db, sessions.inUseByOther(db->name(), session.spid))) {
+        error = *why;
+        return nullptr;
     }
     return db;
 }

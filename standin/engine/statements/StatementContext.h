@@ -31,8 +31,8 @@ struct StatementContext {
     Outcome failed(Message m, bool abortBatch = false) const;
     // The statement's messages on its line, then DONE (with ERROR when it failed).
     Outcome reply(const OpResult& r) const;
-    // The database a statement acts on; nullptr with 911 (no such database) or 945 (its files
-    // could not be opened) in `error`.
+    // The database a statement acts on; nullptr with 911 (no such database) or the reason it
+    // cannot be entered (945, 942, 927, 924) in `error`.
     Database* usableDatabase(const std::string& name, Message& error) const;
     // DBCC and procedure arguments given as @variables take the variables' values.
     bool resolve(std::vector<ArgValue>& args, Message& error) const;

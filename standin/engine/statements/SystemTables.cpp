@@ -19,8 +19,8 @@ std::optional<ResultSet> SystemTables::find(const Instance& instance, const Obje
         if (inMaster && Collation::equal(o.object, "sysdatabases")) return sysdatabases(instance);
         if (inMaster && Collation::equal(o.object, "sysaltfiles")) return sysaltfiles(instance);
         if (Collation::equal(o.object, "sysfiles")) {
-            if (d->suspect) {
-                err = Messages::unavailable(instance.version(), d->name());
+            if (auto why = instance.entryRefusal(*d, false)) {
+                err = *why;
                 return std::nullopt;
             }
             return sysfiles(instance, *d);
@@ -58,7 +58,11 @@ ResultSet SystemTables::sysdatabases(const Instance& instance) {
         const RecoveryModel model = instance.recoveryOf(*d);
         if (model == RecoveryModel::Simple) status |= 8;
         if (model == RecoveryModel::BulkLogged) status |= 4;
+        // 256 not recovered, 512 offline, 32 loading (restoring), 4096 single user.
         if (d->suspect) status |= 256;
+        if (d->offline) status |= 512;
+        if (d->restoring) status |= 32;
+        if (d->singleUser) status |= 4096;
         const uint32_t fileVersion =
             d->files.empty() ? v.databaseVersion()
                              : std::max<uint32_t>(d->files.front()->header().version, 539);

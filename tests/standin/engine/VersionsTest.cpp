@@ -420,6 +420,66 @@ TEST_F(Versions, TheRecoveryModelTravelsWithThePrimaryFile) {
     EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"SIMPLE"}));
 }
 
+TEST_F(Versions, DatabasesThatCannotBeEnteredSayWhyInEachRelease) {
+    struct Row {
+        const char* version;
+        std::vector<int> detachGone, alterBusy;
+        const char* goneStatus;
+    } rows[] = {
+        {"8.0", {}, {5070}, "SUSPECT"},
+        {"9.0", {3707}, {5070, 5069}, "RECOVERY_PENDING"},
+        {"10.50", {3707}, {5070, 5069}, "RECOVERY_PENDING"},
+        {"15.0", {3707}, {5070, 5069}, "RECOVERY_PENDING"},
+        {"16.0", {3707}, {5070, 5069}, "RECOVERY_PENDING"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        const std::string k = std::to_string(++n), gone = "gone" + k, off = "off" + k,
+                          rest = "rest" + k, one = "one" + k;
+        play(row.version);
+        for (const std::string& db : {gone, off, rest, one}) create(db);
+        // Files gone while the server was stopped; a database left restoring.
+        options_.startStates = {{rest, DatabaseState::Restoring}};
+        engine_.reset();
+        fs::remove(files(gone + ".mdf"));
+        open();
+        run("ALTER DATABASE " + off + " SET OFFLINE ALTER DATABASE " + one + " SET SINGLE_USER");
+        Session inside;
+        ASSERT_TRUE(engine_->login("sa", "secret", one, inside).accepted);
+        auto refused = [&](const std::string& db) {
+            Session s;
+            const LoginOutcome o = engine_->login("sa", "secret", db, s);
+            if (o.accepted) engine_->logout(s);
+            return messageNumbers(o.refusal);
+        };
+        EXPECT_EQ(refused(gone), (std::vector<int>{945, 4060, 18456}));
+        EXPECT_EQ(refused(off), (std::vector<int>{942, 4060, 18456}));
+        EXPECT_EQ(refused(rest), (std::vector<int>{927, 4060, 18456}));
+        EXPECT_EQ(refused(one), (std::vector<int>{924, 4060, 18456}));
+        EXPECT_EQ(messageNumbers(run("USE " + off)), (std::vector<int>{942}));
+        EXPECT_EQ(messageNumbers(run("ALTER DATABASE " + one + " SET OFFLINE")), row.alterBusy);
+        auto rs = results(run("SELECT DATABASEPROPERTYEX('" + gone + "', 'Status'), " +
+                              "DATABASEPROPERTYEX('" + off + "', 'Status'), " +
+                              "DATABASEPROPERTYEX('" + rest + "', 'Status'), " +
+                              "DATABASEPROPERTYEX('" + one + "', 'UserAccess')"));
+        EXPECT_EQ(rs[0].rows[0][0].text, row.goneStatus);
+        EXPECT_EQ(rs[0].rows[0][1].text, "OFFLINE");
+        EXPECT_EQ(rs[0].rows[0][2].text, "RESTORING");
+        EXPECT_EQ(rs[0].rows[0][3].text, "SINGLE_USER");
+        // 256 not recovered, 512 offline, 32 restoring, 4096 single user, beside 16 torn page.
+        rs = results(run("SELECT status FROM sysdatabases WHERE name IN ('" + gone + "', '" + off +
+                         "', '" + rest + "', '" + one + "') ORDER BY dbid"));
+        EXPECT_EQ(column(rs[0], 0), (std::vector<std::string>{"272", "528", "48", "4112"}));
+        EXPECT_EQ(messageNumbers(run("sp_detach_db " + gone)), row.detachGone);
+        engine_->logout(inside);
+        EXPECT_TRUE(messages(run("ALTER DATABASE " + off + " SET ONLINE")).empty());
+        EXPECT_TRUE(refused(off).empty());
+    }
+    EXPECT_EQ(messages(run("ALTER DATABASE off5 SET OFFLINE USE off5"))[0].text,
+              "Database 'off5' cannot be opened because it is offline.");
+}
+
 TEST_F(Versions, ACheckpointUnderSimpleFreesTheLogForTheShrink) {
     play("15.0");
     create("big");

@@ -190,6 +190,54 @@ TEST_F(Encryption, CutOrBrokenHandshakesEndOnlyTheirOwnConnection) {
     }
 }
 
+TEST(EncryptionByRelease, From2005OnTheLoginIsEncryptedAndTls10AloneStillServesFreeTds) {
+    // Asked as FreeTDS asks by default (ENCRYPT_OFF): 2000 has no certificate, every later
+    // release encrypts the login; each gives its own version.
+    struct Row {
+        const char* version;
+        uint8_t encryption;
+        uint32_t productVersion;
+    } rows[] = {
+        {"8.0", standin::EncryptNotSup, 0x080007F7}, {"9.0", standin::EncryptOff, 0x09001388},
+        {"10.50", standin::EncryptOff, 0x0A321770},  {"15.0", standin::EncryptOff, 0x0F00108C},
+        {"16.0", standin::EncryptOff, 0x100003E8},
+    };
+    for (const Row& row : rows) {
+        StandinProcess server;
+        server.setExtraArguments({QStringLiteral("--server-version"), QLatin1String(row.version)});
+        ASSERT_TRUE(server.start()) << row.version;
+        TdsClient c;
+        ASSERT_TRUE(c.connectTo(server.port()));
+        const auto reply = c.prelogin(standin::EncryptOff);
+        EXPECT_EQ(encryptionOf(reply), row.encryption) << row.version;
+        const auto answer = reply ? standin::parsePrelogin(reply->tokens) : std::nullopt;
+        EXPECT_EQ(answer ? answer->clientVersion : 0u, row.productVersion) << row.version;
+    }
+
+    // A 2005 server of TLS 1.0 alone, against Debian's FreeTDS (GnuTLS).
+    StandinProcess old;
+    old.setExtraArguments({"--server-version", "9.0", "--tls-floor", "1.0"});
+    ASSERT_TRUE(old.start());
+    struct Case {
+        QStringList settings;
+        bool logsIn;
+        const char* dumpSays;
+    } cases[] = {
+        {{}, true, "handshake succeeded"},                      // TLS 1.0 is on by default
+        {{"enable tls v1 = no"}, false, "handshake failed"},    // TLS 1.2 at least: refused
+        {{"encryption = off"}, true, "detected crypt flag 2"},  // the login in the clear
+        {{"encryption = off", "enable tls v1 = no"}, true, "crypt flag 2"},
+    };
+    for (const Case& c : cases) {
+        const FreetdsConfig config(c.settings);
+        const TsqlRun r =
+            korvid::test::tsql(old.port(), QStringLiteral("pw"), kList, config.environment());
+        const QString dump = config.takeDump();
+        EXPECT_EQ(r.exitCode == 0, c.logsIn) << qPrintable(c.settings.join(", ") + r.err);
+        EXPECT_TRUE(dump.contains(QLatin1String(c.dumpSays))) << qPrintable(c.settings.join(", "));
+    }
+}
+
 TEST_F(Encryption, TheCertificateGivenIsTheOneServed) {
     // Two certificates for 127.0.0.1, as an administrator would make them.
     QTemporaryDir dir;

@@ -35,20 +35,33 @@ TEST(ServerVersionCommandLine, HelpListsEveryOptionAndAnUnknownReleaseIsRefused)
     help.start(StandinProcess::binaryPath(), {QStringLiteral("--help")});
     ASSERT_TRUE(help.waitForFinished(10000));
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
-    for (const char* option :
-         {"--data", "--port", "--sa-password", "--server-version", "--unreadable", "--fail-shrink"})
+    for (const char* option : {"--data", "--port", "--sa-password", "--server-version",
+                               "--unreadable", "--fail-shrink", "--tls-floor", "--state"})
         EXPECT_TRUE(text.contains(QLatin1String(option))) << option;
 
+    // Command lines that cannot run: status 2 for the line itself, 1 for what it names.
     QTemporaryDir dir;
-    QProcess unknown;
-    StandinProcess::dieWithParent(unknown);
-    unknown.start(
-        StandinProcess::binaryPath(),
-        {QStringLiteral("--data"), dir.path(), QStringLiteral("--port"), QStringLiteral("0"),
-         QStringLiteral("--server-version"), QStringLiteral("11.0")});
-    ASSERT_TRUE(unknown.waitForFinished(10000));
-    EXPECT_EQ(unknown.exitCode(), 2);
-    EXPECT_TRUE(unknown.readAllStandardError().contains("8.0, 9.0, 10.50, 15.0, 16.0"));
+    struct Case {
+        QStringList arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"--server-version", "11.0"}, 2, "8.0, 9.0, 10.50, 15.0, 16.0"},
+        {{"--tls-floor", "1.0"}, 2, "--tls-floor needs --encryption"},  // 2000 has no certificate
+        {{"--server-version", "9.0", "--tls-floor", "1.1"}, 2, "--tls-floor is 1.0"},
+        {{"--state", "shop=GONE"}, 2, "--state is NAME=OFFLINE"},
+        {{"--state", "nosuch=OFFLINE"}, 1, "no user database 'nosuch'"},
+    };
+    for (const Case& c : cases) {
+        QProcess refused;
+        StandinProcess::dieWithParent(refused);
+        refused.start(StandinProcess::binaryPath(),
+                      QStringList{"--data", dir.path(), "--port", "0"} + c.arguments);
+        ASSERT_TRUE(refused.waitForFinished(10000));
+        EXPECT_EQ(refused.exitCode(), c.status) << qPrintable(c.arguments.join(' '));
+        EXPECT_TRUE(refused.readAllStandardError().contains(c.says))
+            << qPrintable(c.arguments.join(' '));
+    }
 }
 
 TEST(ServerVersions, EachReleaseAsTheDriverSeesIt) {

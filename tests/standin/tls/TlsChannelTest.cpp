@@ -64,7 +64,7 @@ class TlsChannelTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         std::string error;
-        context_ = TlsContext::selfSigned(error).release();
+        context_ = TlsContext::selfSigned(standin::TlsFloor::None, error).release();
         ASSERT_NE(context_, nullptr) << error;
     }
     static void TearDownTestSuite() { delete context_; }
