@@ -52,6 +52,12 @@ const QCommandLineOption kUnreadable(
     QStringLiteral("The server's account cannot open database files whose path starts with "
                    "PREFIX (may repeat)."),
     QStringLiteral("PREFIX"));
+const QCommandLineOption kDrive(
+    QStringLiteral("drive"),
+    QStringLiteral("Plays a server on a Windows host whose drive LETTER is the host folder DIR, "
+                   "as Wine maps one (Z=/): paths on it read with \"\\\" and any letter case "
+                   "(may repeat)."),
+    QStringLiteral("LETTER=DIR"));
 const QCommandLineOption kFailShrink(
     QStringLiteral("fail-shrink"),
     QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails (may "
@@ -138,6 +144,15 @@ bool readEngine(const QCommandLineParser& parser, Options& o, QString& error) {
         o.engine.unreadablePrefixes.push_back(p.toStdString());
     for (const QString& n : parser.values(kFailShrink))
         o.engine.failingShrinks.push_back(n.toStdString());
+    for (const QString& d : parser.values(kDrive)) {
+        const QChar letter = d.isEmpty() ? QChar() : d.at(0).toUpper();
+        if (d.size() < 3 || letter < QLatin1Char('A') || letter > QLatin1Char('Z') ||
+            d.at(1) != QLatin1Char('=')) {
+            error = QStringLiteral("invalid drive '%1'; LETTER=DIR").arg(d);
+            return false;
+        }
+        o.engine.windowsDrives[letter.toLatin1()] = d.mid(2).toStdString();
+    }
     return true;
 }
 
@@ -149,7 +164,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
         QStringLiteral("Stands in for a SQL Server instance on 127.0.0.1."));
     parser.addHelpOption();
     parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kInstance,
-                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink});
+                       kBrowser, kBrowserPort, kServerVersion, kUnreadable, kFailShrink, kDrive});
     parser.process(app);
 
     Options o;

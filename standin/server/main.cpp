@@ -1,6 +1,7 @@
 // tds-standin --data DIR [--port N] [--sa-password PWD] [--encryption off|login|required]
 //             [--certificate FILE --key FILE] [--instance NAME [--browser [--browser-port N]]]
 //             [--server-version V] [--unreadable PREFIX]... [--fail-shrink NAME]...
+//             [--drive LETTER=DIR]...
 // Stands in for a SQL Server instance (2000 unless told otherwise) on 127.0.0.1 until SIGTERM
 // or SIGINT.
 #include <QCoreApplication>
