@@ -8,7 +8,6 @@
 #include <sqlext.h>
 // clang-format on
 
-#include <QRegularExpression>
 #include <utility>
 #include <vector>
 
@@ -34,9 +33,18 @@ QString fromWide(const SQLWCHAR* text, qsizetype units) {
 }
 
 // "[FreeTDS][SQL Server]Login failed" -> "Login failed": the user needs the server's words.
-QString withoutDriverPrefixes(QString text) {
-    static const QRegularExpression prefixes(QStringLiteral("^(\\[[^\\]]*\\])+\\s*"));
-    return text.remove(prefixes);
+// Plain string work: it runs on the threads that wait for the server, and a regular expression
+// leaves a per-thread stack whose clean-up crashes a MinGW build's thread at its end.
+QString withoutDriverPrefixes(const QString& text) {
+    qsizetype at = 0;
+    while (at < text.size() && text.at(at) == QLatin1Char('[')) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'), at);
+        if (close < 0) break;
+        at = close + 1;
+    }
+    if (at == 0) return text;
+    while (at < text.size() && text.at(at).isSpace()) ++at;
+    return text.mid(at);
 }
 
 bool isInformational(const ServerMessage& m) {
