@@ -32,7 +32,7 @@ gone() {
 }
 
 focus() {
-    xdotool windowfocus --sync "$1"
+    timeout 10 xdotool windowfocus --sync "$1" || fail "window $1 did not take the focus"
     sleep 0.4
 }
 

@@ -23,15 +23,11 @@ fail() {
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null; rm -rf "$data"' EXIT
 
 password=Smoke$RANDOM
-"$KORVID_STANDIN_BINARY" --data "$data/server" --port 0 --sa-password "$password" --drive Z=/ \
-    >"$data/standin.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-    grep -q 'listening on' "$data/standin.log" && break
-    sleep 0.1
-done
-port=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$data/standin.log" | head -n 1)
-[ -n "$port" ] || fail "the stand-in did not start: $(cat "$data/standin.log")"
+. "$(dirname "$0")/standin.sh"
+start_standin "$KORVID_STANDIN_BINARY" "$data/standin.log" --data "$data/server" \
+    --sa-password "$password" --drive Z=/
+pids+=("$STANDIN_PID")
+port=$STANDIN_PORT
 
 sql() {
     printf '%s\ngo\nexit\n' "$1" | TDSVER=7.1 tsql -H 127.0.0.1 -p "$port" -U sa -P "$password" \
@@ -51,7 +47,8 @@ for name in Sales2003 Archive1999 HR; do sql "EXEC sp_detach_db @dbname = N'$nam
 [ "$(databases | grep -c -x -e Sales2003 -e HR -e Payroll)" = 1 ] ||
     fail "the stand-in did not take the test's databases: $(databases)"
 
-wine "$folder/korvid.exe" >"$data/korvid.log" 2>&1 &
+# Started in the test's folder, as from a shortcut: the folder list opens there.
+(cd "$data" && exec wine "$folder/korvid.exe") >"$data/korvid.log" 2>&1 &
 pids+=($!)
 login=$(window '^登陆$' 90)
 focus "$login"
@@ -81,17 +78,18 @@ keys ctrl+Home
 keys ctrl+End
 [ "$(copied)" = tempdb ] || fail "the database list does not end with tempdb"
 
-# The search: in the folder list Z:\ at its top, then each folder by typing its name; 搜索数据.
+# The search: in the folder list the folder "found", chosen by typing its name; 搜索数据.
 place 3880 920
-keys Home Return
-for step in tmp "$(basename "$data")" found; do
-    typed "$step"
-    keys Return
-done
+typed found
+keys Return
 place 10327 637
-sleep 3
+for _ in $(seq 1 60); do
+    place 4140 3000
+    keys Home
+    [ -n "$(copied)" ] && break
+    sleep 1
+done
 shot 04-found-files
-place 4140 3000
 winfolder="Z:\\TMP\\$(basename "$data" | tr a-z A-Z)\\FOUND\\"
 rows=""
 for key in Home Down Down; do

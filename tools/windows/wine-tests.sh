@@ -64,14 +64,10 @@ fi
 
 # The stand-in the logic suites share, outside Wine.
 password=Wine$RANDOM$RANDOM
-"$standin" --data "$work/standin" --port 0 --sa-password "$password" >"$work/standin.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-    grep -q 'listening on' "$work/standin.log" && break
-    sleep 0.1
-done
-port=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$work/standin.log" | head -n 1)
-[ -n "$port" ] || fail "the stand-in did not start: $(cat "$work/standin.log")"
+. "$(dirname "$0")/standin.sh"
+start_standin "$standin" "$work/standin.log" --data "$work/standin" --sa-password "$password"
+pids+=("$STANDIN_PID")
+port=$STANDIN_PORT
 export KORVID_STANDIN=127.0.0.1,$port KORVID_STANDIN_PASSWORD=$password
 export KORVID_STANDIN_BINARY=$standin
 
