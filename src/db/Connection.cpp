@@ -1,11 +1,13 @@
 #include "db/Connection.h"
 
 // clang-format off
+#ifdef _WIN32
+#include <windows.h>  // the Windows ODBC headers use its types without including it
+#endif
 #include <sql.h>
 #include <sqlext.h>
 // clang-format on
 
-#include <QRegularExpression>
 #include <utility>
 #include <vector>
 
@@ -17,7 +19,7 @@ namespace {
 
 // Diagnostic fields the SQL Server drivers add to the standard ones: message state, severity.
 constexpr SQLSMALLINT kDiagSsMsgState = -1150;
-[[maybe_unused]] constexpr SQLSMALLINT kDiagSsSeverity = -1151;
+constexpr SQLSMALLINT kDiagSsSeverity = -1151;
 
 // Bounds the drain loop so that a driver that never reports the end cannot hang the window.
 constexpr int kMaxResultSteps = 100000;
@@ -31,9 +33,18 @@ QString fromWide(const SQLWCHAR* text, qsizetype units) {
 }
 
 // "[FreeTDS][SQL Server]Login failed" -> "Login failed": the user needs the server's words.
-QString withoutDriverPrefixes(QString text) {
-    static const QRegularExpression prefixes(QStringLiteral("^(\\[[^\\]]*\\])+\\s*"));
-    return text.remove(prefixes);
+// Plain string work: it runs on the threads that wait for the server, and a regular expression
+// leaves a per-thread stack whose clean-up crashes a MinGW build's thread at its end.
+QString withoutDriverPrefixes(const QString& text) {
+    qsizetype at = 0;
+    while (at < text.size() && text.at(at) == QLatin1Char('[')) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'), at);
+        if (close < 0) break;
+        at = close + 1;
+    }
+    if (at == 0) return text;
+    while (at < text.size() && text.at(at).isSpace()) ++at;
+    return text.mid(at);
 }
 
 bool isInformational(const ServerMessage& m) {
@@ -63,19 +74,20 @@ QList<ServerMessage> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         m.sqlState = fromWide(state, 5);
         m.text = withoutDriverPrefixes(
             fromWide(text.data(), std::min<qsizetype>(length, qsizetype(text.size()) - 1)));
-        SQLINTEGER value = 0;
-#ifdef Q_OS_WIN
-        if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsMsgState, &value, 0, nullptr)))
-            m.state = int(value);
-        value = 0;
-        if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsSeverity, &value, 0, nullptr)))
-            m.severity = int(value);
-#else
-        // FreeTDS answers the message-state field with the message's severity and has no
-        // field for the state itself.
-        if (SQL_SUCCEEDED(SQLGetDiagFieldW(type, handle, rec, kDiagSsMsgState, &value, 0, nullptr)))
-            m.severity = int(value);
-#endif
+        // The SQL Server drivers give the message's state (-1150) and severity (-1151). FreeTDS
+        // answers the state field with the severity and has no severity field: so it is read
+        // on Linux, and under Wine, where FreeTDS stands behind the Windows driver's name.
+        SQLINTEGER msgState = 0;
+        SQLINTEGER severity = 0;
+        const bool hasState = SQL_SUCCEEDED(
+            SQLGetDiagFieldW(type, handle, rec, kDiagSsMsgState, &msgState, 0, nullptr));
+        if (SQL_SUCCEEDED(
+                SQLGetDiagFieldW(type, handle, rec, kDiagSsSeverity, &severity, 0, nullptr))) {
+            m.severity = int(severity);
+            if (hasState) m.state = int(msgState);
+        } else if (hasState) {
+            m.severity = int(msgState);
+        }
         out.append(m);
     }
     return out;

@@ -345,10 +345,19 @@ private:
     bool failed_ = false;
 };
 
+// Past MAX_PATH Windows opens a path only in its "\\?\" form, which it takes as written: the
+// walk's paths are whole and plain, so a deep folder is read like any other.
+std::wstring longPathForm(const QString& folder) {
+    const std::wstring path = folder.toStdWString();
+    if (path.size() + 2 < MAX_PATH || folder.startsWith(QLatin1String("\\\\?\\"))) return path;
+    if (folder.startsWith(QLatin1String("\\\\"))) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
+
 class WindowsEnumerator : public DirectoryEnumerator {
 public:
     std::unique_ptr<FolderReader> open(const QString& folder, bool followLink) override {
-        const std::wstring path = folder.toStdWString();
+        const std::wstring path = longPathForm(folder);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return nullptr;

@@ -3,6 +3,7 @@
 // DBCC CHECKPRIMARYFILE.
 
 #include <cstddef>
+#include <map>
 #include <string>
 
 namespace standin {
@@ -12,8 +13,11 @@ public:
     static constexpr size_t kMaxPathChars = 260;
     static constexpr size_t kMaxNameChars = 128;
 
-    // Physical file names lose trailing blanks, as the Windows file system drops them.
+    // Physical file names lose trailing blanks, as the Windows file system drops them. A path on
+    // a Windows drive set with setWindowsDrives becomes the host path it names there.
     static std::string clean(std::string path);
+    // The drives of the instance's host (letters in upper case), for the whole process.
+    static void setWindowsDrives(std::map<char, std::string> drives);
     static bool isAbsolute(const std::string& path);
     // A database name becomes part of a file name only when it cannot name another folder.
     static bool usableInFileName(const std::string& name);

@@ -1,6 +1,7 @@
 #pragma once
 // How a stand-in instance is set up beyond its data directory.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ struct ServerOptions {
     std::vector<std::string> heldLogs;
     // Databases that are offline, restoring or in single-user access from the start.
     std::vector<StartState> startStates;
+    // Drive letters of a Windows host, each on a host folder as Wine maps them (Z to "/"): a
+    // path on one is read as that host reads it (FilePaths::clean).
+    std::map<char, std::string> windowsDrives;
 };
 
 }  // namespace standin

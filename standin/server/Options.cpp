@@ -63,6 +63,12 @@ const QCommandLineOption kState(
     QStringLiteral("Start with database NAME offline, restoring or in single-user access (may "
                    "repeat)."),
     QStringLiteral("NAME=OFFLINE|RESTORING|SINGLE_USER"));
+const QCommandLineOption kDrive(
+    QStringLiteral("drive"),
+    QStringLiteral("Plays a server on a Windows host whose drive LETTER is the host folder DIR, "
+                   "as Wine maps one (Z=/): paths on it read with \"\\\" and any letter case "
+                   "(may repeat)."),
+    QStringLiteral("LETTER=DIR"));
 const QCommandLineOption kFailShrink(
     QStringLiteral("fail-shrink"),
     QStringLiteral("Test hook: DBCC SHRINKFILE of the file with logical name NAME fails (may "
@@ -202,6 +208,15 @@ bool readEngine(const QCommandLineParser& parser, Options& o, QString& error) {
     for (const QString& n : parser.values(kUnmovable))
         o.engine.unmovableShrinks.push_back(n.toStdString());
     for (const QString& n : parser.values(kHoldLog)) o.engine.heldLogs.push_back(n.toStdString());
+    for (const QString& d : parser.values(kDrive)) {
+        const QChar letter = d.isEmpty() ? QChar() : d.at(0).toUpper();
+        if (d.size() < 3 || letter < QLatin1Char('A') || letter > QLatin1Char('Z') ||
+            d.at(1) != QLatin1Char('=')) {
+            error = QStringLiteral("invalid drive '%1'; LETTER=DIR").arg(d);
+            return false;
+        }
+        o.engine.windowsDrives[letter.toLatin1()] = d.mid(2).toStdString();
+    }
     return readStates(parser, o.engine, error);
 }
 
@@ -214,7 +229,7 @@ std::optional<Options> parseOptions(const QCoreApplication& app, QString& error)
     parser.addHelpOption();
     parser.addOptions({kData, kPort, kPassword, kEncryption, kCertificate, kKey, kTlsFloor,
                        kInstance, kBrowser, kBrowserPort, kServerVersion, kUnreadable, kState,
-                       kFailShrink, kUnmovable, kHoldLog});
+                       kFailShrink, kUnmovable, kHoldLog, kDrive});
     parser.process(app);
 
     Options o;

@@ -1,10 +1,12 @@
 #pragma once
 // A server address where nothing listens, for tests of what Korvid does when it cannot connect.
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <QString>
 
@@ -12,6 +14,7 @@
 
 namespace korvid::test {
 
+#ifndef _WIN32
 // A loopback port that was free a moment ago: bound, noted, closed.
 inline int closedPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -24,6 +27,7 @@ inline int closedPort() {
     ::close(fd);
     return ntohs(a.sin_port);
 }
+#endif
 
 // A server name and password as typed into the login boxes.
 struct GivenCredentials : Credentials {
@@ -35,8 +39,10 @@ struct GivenCredentials : Credentials {
     QString password() const override { return secret; }
 };
 
+#ifndef _WIN32
 struct NoServer : GivenCredentials {
     NoServer() : GivenCredentials(QStringLiteral("127.0.0.1,%1").arg(closedPort()), "pw") {}
 };
+#endif
 
 }  // namespace korvid::test

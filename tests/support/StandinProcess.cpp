@@ -35,7 +35,12 @@ QString StandinProcess::binaryPath() {
     return QStringLiteral(KORVID_TDS_STANDIN_PATH);
 }
 
+bool StandinProcess::external() {
+    return qEnvironmentVariableIsSet("KORVID_STANDIN");
+}
+
 bool StandinProcess::running() const {
+    if (external()) return port_ != 0;
     return process_ && process_->state() != QProcess::NotRunning;
 }
 
@@ -63,6 +68,12 @@ void StandinProcess::dieWithParent(QProcess& process) {
 
 bool StandinProcess::start(int timeoutMs) {
     stop();
+    if (external()) {
+        password_ = qEnvironmentVariable("KORVID_STANDIN_PASSWORD");
+        port_ = static_cast<quint16>(
+            qEnvironmentVariable("KORVID_STANDIN").section(QLatin1Char(','), 1).toUInt());
+        return port_ != 0;
+    }
     process_ = std::make_unique<QProcess>();
     dieWithParent(*process_);
     // The server's complaints belong in the test's log, but through a file of our own: an
@@ -114,6 +125,7 @@ bool StandinProcess::start(int timeoutMs) {
 }
 
 void StandinProcess::stop() {
+    if (external()) port_ = 0;
     if (!process_) return;
     if (process_->state() != QProcess::NotRunning) {
         process_->terminate();

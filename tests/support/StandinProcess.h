@@ -1,6 +1,9 @@
 #pragma once
 // Runs tds-standin for a test: on a free loopback port, with its own data directory, stopped
 // (SIGTERM, then kill) when the test ends, and killed with the test process if that dies first.
+// With KORVID_STANDIN set ("127.0.0.1,PORT", its password in KORVID_STANDIN_PASSWORD), a server
+// already running is used instead, with its password: suites under Wine cannot manage a Linux
+// process.
 
 #include <QProcess>
 #include <QString>
@@ -43,6 +46,8 @@ public:
     QString dataDir() const { return dataDir_; }
     QString password() const { return password_; }
     static QString binaryPath();
+    // A server given by KORVID_STANDIN: start() takes its address, stop() leaves it running.
+    static bool external();
     // Makes a process started through `process` get SIGKILL when this process dies (Linux), so
     // no server outlives an aborted test.
     static void dieWithParent(QProcess& process);

@@ -172,6 +172,22 @@ TEST_F(EngineDatabase, AttachFromANewFolderRecordsTheNewPaths) {
     EXPECT_FALSE(hasError(named));
 }
 
+// A server on a Windows host reads a path on its drive with "\" and in any letter case.
+TEST_F(EngineDatabase, PathsOnAWindowsDriveNameTheHostsFiles) {
+    create("shop", "shop");
+    run("EXEC sp_detach_db @dbname = 'shop'");
+    options_.windowsDrives['W'] = dir_.path().string();
+    restart();
+    const std::string mdf = "w:\\FILES\\SHOP.MDF";
+    EXPECT_EQ(column(results(checkPrimary(mdf, 3))[0], 3),
+              (std::vector<std::string>{files("shop.mdf"), files("shop_log.ldf")}));
+    Reply r = run("sp_attach_db  N'shop', N'" + mdf + "', N'W:\\Files\\Shop_Log.LDF'");
+    EXPECT_FALSE(hasError(r));
+    // Another drive, or none, is no path on this host.
+    EXPECT_EQ(messageNumbers(checkPrimary("Q:\\FILES\\SHOP.MDF", 2)),
+              messageNumbers(checkPrimary("FILES\\SHOP.MDF", 2)));
+}
+
 TEST_F(EngineDatabase, AttachRefusals) {
     create("shop", "shop");
     create("other", "other");
