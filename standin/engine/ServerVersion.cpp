@@ -76,6 +76,7 @@ constexpr RuleRow kRules[] = {
     {ReleaseRule::TruncateOnly,                {true,  true,  false, false, false}},
     {ReleaseRule::DeclareWithValue,            {false, false, true,  true,  true }},
     {ReleaseRule::ProductMajorVersion,         {false, false, false, true,  true }},
+    {ReleaseRule::CatalogViews,                {false, true,  true,  true,  true }},
 };
 // clang-format on
 

@@ -40,9 +40,11 @@ enum class ReleaseRule {
     DeclareWithValue,
     // SERVERPROPERTY('ProductMajorVersion') answers; before, NULL.
     ProductMajorVersion,
+    // The catalog views (sys.master_files); before, 208.
+    CatalogViews,
 };
 // A new rule goes last in the enum and here.
-constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::ProductMajorVersion) + 1;
+constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::CatalogViews) + 1;
 
 class ServerVersion {
 public:

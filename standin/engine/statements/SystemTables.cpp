@@ -14,6 +14,9 @@ std::optional<ResultSet> SystemTables::find(const Instance& instance, const Obje
     const std::string dbName = o.database.empty() ? currentDatabase : o.database;
     const bool ownerOk = o.owner.empty() || Collation::equal(o.owner, "dbo");
     const Database* d = instance.find(dbName);
+    if (d && Collation::equal(o.owner, "sys") && Collation::equal(o.object, "master_files") &&
+        instance.version().has(ReleaseRule::CatalogViews))
+        return masterFiles(instance);
     if (ownerOk && d) {
         const bool inMaster = d->entry.dbid == 1;
         if (inMaster && Collation::equal(o.object, "sysdatabases")) return sysdatabases(instance);
@@ -115,6 +118,46 @@ ResultSet SystemTables::sysaltfiles(const Instance& instance) {
         for (auto& row : part.rows) all.rows.push_back(std::move(row));
     }
     return all;
+}
+
+ResultSet SystemTables::masterFiles(const Instance& instance) {
+    ResultSet t;
+    t.columns = {
+        {"database_id", ColType::Int, 0, false},
+        {"file_id", ColType::Int, 0, false},
+        {"type", ColType::TinyInt, 0, false},
+        {"type_desc", ColType::NVarChar, 60, true},
+        {"data_space_id", ColType::Int, 0, false},
+        {"name", ColType::NVarChar, 128, false},
+        {"physical_name", ColType::NVarChar, 260, false},
+        {"state", ColType::TinyInt, 0, true},
+        {"state_desc", ColType::NVarChar, 60, true},
+        {"size", ColType::Int, 0, false},
+        {"max_size", ColType::Int, 0, false},
+        {"growth", ColType::Int, 0, false},
+    };
+    std::vector<const Database*> sorted;
+    for (const auto& d : instance.databases()) sorted.push_back(d.get());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    for (const Database* db : sorted) {
+        const DataFile* primary = db->primary();
+        if (!primary) continue;
+        for (const FileTableEntry& e : primary->header().fileTable) {
+            const DataFile* f = db->file(e.fileId);
+            const bool log = e.kind == FileKind::Log;
+            t.rows.push_back({Value::integer(db->entry.dbid), Value::integer(e.fileId),
+                              Value::integer(log ? 1 : 0), Value::str(log ? "LOG" : "ROWS"),
+                              Value::integer(log ? 0 : e.groupId),
+                              Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)),
+                              Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars)),
+                              Value::integer(db->suspect ? 3 : 0),
+                              Value::str(db->suspect ? "RECOVERY_PENDING" : "ONLINE"),
+                              Value::integer(f ? f->sizePages() : e.sizePages),
+                              Value::integer(e.maxSizePages), Value::integer(e.growth)});
+        }
+    }
+    return t;
 }
 
 }  // namespace standin
