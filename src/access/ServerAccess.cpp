@@ -71,6 +71,14 @@ db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& s
     return batch.resultSets.first();
 }
 
+db::BatchResult ServerAccess::read(
+    const ConnectionShape& shape,
+    const std::function<QString(int majorVersion)>& statementFor) const {
+    const ModalMoments::Scope moment(moments_);
+    auto connection = std::make_shared<db::Connection>(open(shape));
+    return run(connection, statementFor(connection->serverMajorVersion()), readTimeout_);
+}
+
 QString ServerAccess::providerText(const ConnectionShape& shape) const {
     return shape.providerText(credentials_.serverName(), credentials_.password());
 }
