@@ -45,6 +45,10 @@ public:
     // The attach step of one inspected file: progress text, sp_attach_db, database list reload.
     void attachInspected();  // proc3
 
+    // Marks the found files that are attached to this server already ("已附加"), after every
+    // search and as a run begins; the server's file list decides. Quiet when it cannot be read.
+    void markAttachedFiles();
+
 signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
 
@@ -53,6 +57,9 @@ private:
     InspectedFile selectedFile() const;
     // The row the open popup named, else the selected one.
     InspectedFile chosenFile() const;
+    // proc3's progress text and sp_attach_db for the record, the row counted from 0; false when
+    // there was nothing to attach.
+    bool attachRecord(const InspectionRecord& record, int row);
 
     // AutoAttachSteps
     int rowCount() const override;
@@ -60,8 +67,11 @@ private:
     bool selectRow(int index) override;
     QString selectedPath() const override;
     bool fileExists(const QString& path) const override;
+    bool attachedAlready(int row) const override;
     bool prepareTarget() override;
-    void inspectAndAttach() override;
+    QString inspectAndAttach(int row) override;
+    void mark(int row, search::RowMark mark, const QString& text) override;
+    void serveInput() override;
     void setRunning(bool running) override;
     void restoreTotals() override;
     void repaint() override;
