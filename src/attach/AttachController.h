@@ -2,6 +2,7 @@
 // The attach operations of the result list: attach with log (FjDG), attach without log (WLDF)
 // and auto attach (Command5, Fjqb), with the inspection of the selected file before each.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -52,6 +53,10 @@ public:
 signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
 
+protected:
+    // During a run: the window's paints, at most one per kPaintIntervalMs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     search::ResultTable& table() const;
     InspectedFile selectedFile() const;
@@ -87,6 +92,8 @@ private:
     QuerySource* inspectionSource_;
     Inspector inspector_;
     AutoAttachRun* run_;
+    QElapsedTimer sincePaint_;
+    bool paintDeferred_ = false;
 };
 
 }  // namespace korvid::attach

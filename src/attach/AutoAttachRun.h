@@ -35,7 +35,7 @@ public:
     virtual void serveInput() = 0;
     virtual void setRunning(bool running) = 0;  // the buttons hidden while it runs
     virtual void restoreTotals() = 0;
-    virtual void repaint() = 0;
+    virtual void repaint() = 0;  // the whole window, as the run begins
     virtual void message(const QString& text, MsgIcon icon, const QString& title,
                          const QString& detail) = 0;
 };

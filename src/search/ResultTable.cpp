@@ -48,6 +48,8 @@ QVariant ResultTable::data(const QModelIndex& index, int role) const {
 }
 
 QIcon ResultTable::markIcon(RowMark mark) const {
+    const auto known = icons_.constFind(int(mark));
+    if (known != icons_.constEnd()) return *known;
     QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxCritical;
     switch (mark) {
         case RowMark::None:
@@ -64,7 +66,7 @@ QIcon ResultTable::markIcon(RowMark mark) const {
         case RowMark::Failed:
             break;
     }
-    return resultList_.style()->standardIcon(pixmap);
+    return *icons_.insert(int(mark), resultList_.style()->standardIcon(pixmap));
 }
 
 void ResultTable::setMark(int i, RowMark mark, const QString& text) {

@@ -78,8 +78,9 @@ private:
         RowMark mark;
         QString text;
     };
-    QHash<QString, Marked> marks_;  // by full path: the few marked rows cost the others nothing
-    int companionIndex_ = -1;       // the selected row of List1, List2, List4 and List5
+    QHash<QString, Marked> marks_;     // by full path: the few marked rows cost the others nothing
+    mutable QHash<int, QIcon> icons_;  // by mark: a style makes its icon anew at every call
+    int companionIndex_ = -1;          // the selected row of List1, List2, List4 and List5
 };
 
 }  // namespace korvid::search
