@@ -9,6 +9,18 @@
 
 namespace standin {
 
+namespace {
+
+std::vector<const Database*> byDbid(const Instance& instance) {
+    std::vector<const Database*> sorted;
+    for (const auto& d : instance.databases()) sorted.push_back(d.get());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    return sorted;
+}
+
+}  // namespace
+
 std::optional<ResultSet> SystemTables::find(const Instance& instance, const ObjectName& o,
                                             const std::string& currentDatabase, Message& err) {
     const std::string dbName = o.database.empty() ? currentDatabase : o.database;
@@ -49,10 +61,7 @@ ResultSet SystemTables::sysdatabases(const Instance& instance) {
         {"category", ColType::Int, 0, false},       {"cmptlevel", ColType::TinyInt, 0, false},
         {"filename", ColType::NVarChar, 260, true}, {"version", ColType::SmallIntN, 0, true},
     };
-    std::vector<const Database*> sorted;
-    for (const auto& d : instance.databases()) sorted.push_back(d.get());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    const std::vector<const Database*> sorted = byDbid(instance);
     const ServerVersion& v = instance.version();
     for (const Database* d : sorted) {
         // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
@@ -136,10 +145,7 @@ ResultSet SystemTables::masterFiles(const Instance& instance) {
         {"max_size", ColType::Int, 0, false},
         {"growth", ColType::Int, 0, false},
     };
-    std::vector<const Database*> sorted;
-    for (const auto& d : instance.databases()) sorted.push_back(d.get());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    const std::vector<const Database*> sorted = byDbid(instance);
     for (const Database* db : sorted) {
         const DataFile* primary = db->primary();
         if (!primary) continue;
