@@ -91,6 +91,14 @@ db::BatchResult ServerAccess::read(const ConnectionShape& shape, const QString& 
     return run(connection, sql, readTimeout_);
 }
 
+db::BatchResult ServerAccess::read(
+    const ConnectionShape& shape,
+    const std::function<QString(int majorVersion)>& statementFor) const {
+    const ModalMoments::Scope moment(moments_);
+    auto connection = std::make_shared<db::Connection>(open(shape));
+    return run(connection, statementFor(connection->serverMajorVersion()), readTimeout_);
+}
+
 QString ServerAccess::providerText(const ConnectionShape& shape) const {
     return shape.providerText(credentials_.serverName(), credentials_.password());
 }

@@ -57,6 +57,11 @@ public:
     // The same with every result set and message of the batch.
     db::BatchResult read(const ConnectionShape& shape, const QString& sql) const;
 
+    // A read whose text depends on the server's version, which the connection tells: every
+    // result set of the batch, within the read time-out. Throws db::DbError.
+    db::BatchResult read(const ConnectionShape& shape,
+                         const std::function<QString(int majorVersion)>& statementFor) const;
+
     // The shape's provider text with the credentials as they read now (to show, never to keep).
     QString providerText(const ConnectionShape& shape) const;
 

@@ -2,6 +2,7 @@
 // The attach operations of the result list: attach with log (FjDG), attach without log (WLDF)
 // and auto attach (Command5, Fjqb), with the inspection of the selected file before each.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -45,14 +46,25 @@ public:
     // The attach step of one inspected file: progress text, sp_attach_db, database list reload.
     void attachInspected();  // proc3
 
+    // Marks the found files that are attached to this server already ("已附加"), after every
+    // search and as a run begins; the server's file list decides. Quiet when it cannot be read.
+    void markAttachedFiles();
+
 signals:
     void runFinished(korvid::attach::AutoAttachRun::Outcome outcome);
+
+protected:
+    // During a run: the window's paints, at most one per kPaintIntervalMs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     search::ResultTable& table() const;
     InspectedFile selectedFile() const;
     // The row the open popup named, else the selected one.
     InspectedFile chosenFile() const;
+    // proc3's progress text and sp_attach_db for the record, the row counted from 0; false when
+    // there was nothing to attach.
+    bool attachRecord(const InspectionRecord& record, int row);
 
     // AutoAttachSteps
     int rowCount() const override;
@@ -60,8 +72,11 @@ private:
     bool selectRow(int index) override;
     QString selectedPath() const override;
     bool fileExists(const QString& path) const override;
+    bool attachedAlready(int row) const override;
     bool prepareTarget() override;
-    void inspectAndAttach() override;
+    QString inspectAndAttach(int row) override;
+    void mark(int row, search::RowMark mark, const QString& text) override;
+    void serveInput() override;
     void setRunning(bool running) override;
     void restoreTotals() override;
     void repaint() override;
@@ -77,6 +92,8 @@ private:
     QuerySource* inspectionSource_;
     Inspector inspector_;
     AutoAttachRun* run_;
+    QElapsedTimer sincePaint_;
+    bool paintDeferred_ = false;
 };
 
 }  // namespace korvid::attach

@@ -1,10 +1,12 @@
 #include "attach/AutoAttachRun.h"
 
 #include <QTimer>
+#include <algorithm>
 
 #include "access/FailureText.h"
 #include "access/ModalMoments.h"
 #include "attach/AttachTexts.h"
+#include "attach/OutcomeTexts.h"
 
 namespace korvid::attach {
 
@@ -46,20 +48,45 @@ bool AutoAttachRun::start() {
 }
 
 void AutoAttachRun::processSelected() {
+    // With no row selected the path is empty: it counts as missing and the run goes on.
+    currentPath_ = steps_.selectedPath();
+    currentGone_ = false;
     try {
-        // With no row selected the path is empty: it counts as missing and the run goes on.
-        const QString path = steps_.selectedPath();
-        if (steps_.fileExists(path)) steps_.inspectAndAttach();
+        if (index_ >= 0 && steps_.attachedAlready(index_)) {
+            // Nothing to do: its mark says that it is attached already.
+        } else if (steps_.fileExists(currentPath_)) {
+            markCurrent(search::RowMark::Attached, attachedText(steps_.inspectAndAttach(index_)));
+        } else {
+            markCurrent(search::RowMark::Gone, goneText());
+        }
     } catch (const std::exception& e) {
-        fail(failureText(e).detail());
+        const FailureText failure = failureText(e);
+        markCurrent(search::RowMark::Failed, failedText(failure));
+        fail(currentPath_, failure.detail());
         return;
     }
     QTimer::singleShot(0, this, &AutoAttachRun::next);
 }
 
+void AutoAttachRun::markCurrent(search::RowMark mark, const QString& text) {
+    if (index_ >= 0 && !currentGone_) steps_.mark(index_, mark, text);
+}
+
+void AutoAttachRun::rowsRemoved(int first, int last) {
+    if (!running_) return;
+    const int count = last - first + 1;
+    if (index_ >= first && index_ <= last) currentGone_ = true;
+    // The next row is the one that moved up into the place of the first removed.
+    if (index_ >= first) index_ = std::max(first - 1, index_ - count);
+    last_ -= count;
+}
+
 void AutoAttachRun::next() {
-    // While a menu, a box or another operation's statement is open, the run holds still: the
-    // person acts on the list as they see it. It goes on when the last of them closes.
+    // Every input that arrived during the last file is taken before the next file's first
+    // statement. While a menu, a box or another operation's statement it opened is open, the run
+    // holds still: the person acts on the list as they see it. It goes on when the last of them
+    // closes.
+    steps_.serveInput();
     if (moments_.isOpen()) {
         if (!waiting_) {
             waiting_ = true;
@@ -78,12 +105,12 @@ void AutoAttachRun::next() {
         complete();
         return;
     }
-    // Rows removed during the run shorten the table below the last index fixed at the start.
     if (!steps_.selectRow(index_)) {
-        fail(QStringLiteral("第 %1 行已从列表中清除。").arg(index_ + 1));
+        fail(steps_.selectedPath(), QStringLiteral("第 %1 行已从列表中清除。").arg(index_ + 1));
         return;
     }
-    steps_.repaint();
+    // The row, its mark and the progress text paint themselves as the run yields; the whole
+    // window again for every file cost more than Korvid's other work for it.
     processSelected();
 }
 
@@ -96,8 +123,11 @@ void AutoAttachRun::complete() {
     finish(Outcome::Completed);
 }
 
-void AutoAttachRun::fail(const QString& reason) {
-    steps_.message(cannotAttachText(steps_.selectedPath()), MsgIcon::Critical, QString(), reason);
+void AutoAttachRun::fail(const QString& path, const QString& reason) {
+    // The failed row stays selected, so that the next run starts from it, also when the person
+    // selected another meanwhile.
+    if (!currentGone_ && index_ >= 0) steps_.selectRow(index_);
+    steps_.message(cannotAttachText(path), MsgIcon::Critical, QString(), reason);
     steps_.restoreTotals();
     steps_.setRunning(false);
     finish(Outcome::Failed);

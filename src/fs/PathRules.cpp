@@ -51,4 +51,13 @@ QString driveMark(const QString& driveValue, PathStyle style) {
     return style == PathStyle::Windows ? first : first + driveValue.mid(1);
 }
 
+QString serverPathKey(const QString& path, PathStyle style) {
+    if (style == PathStyle::Posix) return path;
+    qsizetype end = path.size();
+    while (end > 0 && path.at(end - 1) == QLatin1Char(' ')) --end;
+    QString key = path.left(end).toUpper();
+    key.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return key;
+}
+
 }  // namespace korvid::fs

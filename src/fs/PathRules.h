@@ -38,4 +38,9 @@ QString subfolderPath(const QString& folder, const QString& name, PathStyle styl
 // value upper-cased; on POSIX the rest of the root follows, since "/" alone names nothing.
 QString driveMark(const QString& driveValue, PathStyle style);
 
+// A path as a server of the given style compares it, for matching found files with the server's
+// own file list: on Windows case does not count, "/" and "\" are one separator and trailing
+// blanks go (the file system drops them); on POSIX every character counts.
+QString serverPathKey(const QString& path, PathStyle style);
+
 }  // namespace korvid::fs

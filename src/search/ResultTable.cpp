@@ -3,6 +3,7 @@
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QSignalBlocker>
+#include <QStyle>
 
 namespace korvid::search {
 
@@ -16,6 +17,9 @@ ResultTable::ResultTable(QListView& resultList, fs::PathStyle style, QObject* pa
     resultList_.setLayoutMode(QListView::Batched);
     resultList_.setBatchSize(2000);
     resultList_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A mark's icon fits the row's text, so marked rows keep the height of the others.
+    const int iconSide = resultList_.fontMetrics().height();
+    resultList_.setIconSize(QSize(iconSide, iconSide));
     QItemSelectionModel* selection = resultList_.selectionModel();
     connect(selection, &QItemSelectionModel::selectionChanged, this, &ResultTable::syncSelection);
     connect(selection, &QItemSelectionModel::currentChanged, this, &ResultTable::syncSelection);
@@ -30,9 +34,60 @@ int ResultTable::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultTable::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || index.parent().isValid()) return QVariant();
+    if (index.parent().isValid()) return QVariant();
     const FoundFile* found = row(index.row());
-    return found ? QVariant(found->fullPath()) : QVariant();
+    if (!found) return QVariant();
+    if (role == Qt::DisplayRole) return found->fullPath();
+    if (marks_.isEmpty() || (role != Qt::DecorationRole && role != Qt::ToolTipRole))
+        return QVariant();
+    const auto marked = marks_.constFind(found->fullPath());
+    if (marked == marks_.constEnd()) return QVariant();
+    // The list's own tooltip ("双击清除单条列表记录") goes on under the row's.
+    if (role == Qt::ToolTipRole) return marked->text + QLatin1Char('\n') + resultList_.toolTip();
+    return markIcon(marked->mark);
+}
+
+QIcon ResultTable::markIcon(RowMark mark) const {
+    const auto known = icons_.constFind(int(mark));
+    if (known != icons_.constEnd()) return *known;
+    QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxCritical;
+    switch (mark) {
+        case RowMark::None:
+            return QIcon();
+        case RowMark::AttachedBefore:
+            pixmap = QStyle::SP_MessageBoxInformation;
+            break;
+        case RowMark::Attached:
+            pixmap = QStyle::SP_DialogApplyButton;
+            break;
+        case RowMark::Gone:
+            pixmap = QStyle::SP_MessageBoxWarning;
+            break;
+        case RowMark::Failed:
+            break;
+    }
+    return *icons_.insert(int(mark), resultList_.style()->standardIcon(pixmap));
+}
+
+void ResultTable::setMark(int i, RowMark mark, const QString& text) {
+    const FoundFile* found = row(i);
+    if (!found) return;
+    if (mark == RowMark::None)
+        marks_.remove(found->fullPath());
+    else
+        marks_.insert(found->fullPath(), {mark, text});
+    const QModelIndex changed = index(i);
+    emit dataChanged(changed, changed, {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+RowMark ResultTable::mark(int i) const {
+    const FoundFile* found = row(i);
+    return found ? marks_.value(found->fullPath(), {RowMark::None, QString()}).mark : RowMark::None;
+}
+
+QString ResultTable::markText(int i) const {
+    const FoundFile* found = row(i);
+    return found ? marks_.value(found->fullPath()).text : QString();
 }
 
 const FoundFile* ResultTable::row(int i) const {
@@ -112,6 +167,7 @@ void ResultTable::clear() {
         const QSignalBlocker blocker(resultList_.selectionModel());
         beginResetModel();
         rows_ = QList<FoundFile>();  // the memory goes too
+        marks_.clear();
         endResetModel();
     }
     syncSelection();

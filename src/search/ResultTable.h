@@ -6,15 +6,19 @@
 //
 // The table is List3's model: one compact row per file (the folder's text shared by its rows,
 // the size a number); the list draws only the rows in sight, and every column is worked out
-// from the row when it is read.
+// from the row when it is read. A row may carry a mark (RowMark): an icon and a tooltip that
+// tell what became of its file; the columns' texts stay as they are.
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QString>
 #include <vector>
 
 #include "fs/PathRules.h"
 #include "search/FoundFile.h"
+#include "search/RowMark.h"
 
 class QListView;
 
@@ -42,6 +46,11 @@ public:
     QString selectedFileName() const;
     QString selectedFolder() const;
 
+    // Row i's mark and the tooltip that goes with it; the next search clears every mark.
+    void setMark(int i, RowMark mark, const QString& text);
+    RowMark mark(int i) const;
+    QString markText(int i) const;
+
     // The search: appends whole rows, in order; clears all five columns.
     void append(const FoundFile& row);
     void append(std::vector<FoundFile>&& rows);
@@ -59,12 +68,19 @@ public:
 
 private:
     void syncSelection();  // the click handling
+    QIcon markIcon(RowMark mark) const;
     const FoundFile* row(int i) const;
 
     QListView& resultList_;
     fs::PathStyle style_;
-    QList<FoundFile> rows_;    // grows in place: a million rows are not copied to add more
-    int companionIndex_ = -1;  // the selected row of List1, List2, List4 and List5
+    QList<FoundFile> rows_;  // grows in place: a million rows are not copied to add more
+    struct Marked {
+        RowMark mark;
+        QString text;
+    };
+    QHash<QString, Marked> marks_;     // by full path: the few marked rows cost the others nothing
+    mutable QHash<int, QIcon> icons_;  // by mark: a style makes its icon anew at every call
+    int companionIndex_ = -1;          // the selected row of List1, List2, List4 and List5
 };
 
 }  // namespace korvid::search

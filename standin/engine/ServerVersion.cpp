@@ -78,6 +78,7 @@ constexpr RuleRow kRules[] = {
     {ReleaseRule::ProductMajorVersion,         {false, false, false, true,  true }},
     {ReleaseRule::SelfSignedCertificate,       {false, true,  true,  true,  true }},
     {ReleaseRule::RecoveryPending,             {false, true,  true,  true,  true }},
+    {ReleaseRule::CatalogViews,                {false, true,  true,  true,  true }},
 };
 // clang-format on
 

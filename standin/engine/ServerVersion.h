@@ -46,9 +46,11 @@ enum class ReleaseRule {
     // A database whose files could not be opened at start-up is RECOVERY_PENDING, and
     // sp_detach_db refuses it (3707); before, it is SUSPECT and detaches.
     RecoveryPending,
+    // The catalog views (sys.master_files); before, 208.
+    CatalogViews,
 };
 // A new rule goes last in the enum and here.
-constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::RecoveryPending) + 1;
+constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::CatalogViews) + 1;
 
 class ServerVersion {
 public:

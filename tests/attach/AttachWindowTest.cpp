@@ -2,6 +2,8 @@
 // and its endings, names and paths that need quoting.
 #include <QAction>
 #include <QFile>
+#include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -41,19 +43,67 @@ private slots:
         QCOMPARE(s_->attach().inspection().logPath, folder() + QStringLiteral("shop_log.ldf"));
         QVERIFY(s_->takeMessages().isEmpty());
 
-        // Already attached: the popup stops without a word, the run names the file.
+        // Already attached: the popup stops without a word, the run passes the file over.
         const int listed = int(s_->listedDatabases().size());
         choose(c().attachOneAction);
         QVERIFY(s_->takeMessages().isEmpty());
         QCOMPARE(s_->listedDatabases().size(), listed);
-        QCOMPARE(runAutoAttach(), Outcome::Failed);
+        QCOMPARE(runAutoAttach(), Outcome::Completed);
         const QList<MessageRecord> m = s_->takeMessages();
         QCOMPARE(m.size(), 1);
-        QVERIFY(m[0].text.contains(QStringLiteral("无法附加：") + table().fullPath(0)));
-        QVERIFY(!m[0].detail.isEmpty());  // the server's own reason: the file is in use
-        QCOMPARE(m[0].icon, MsgIcon::Critical);
+        QCOMPARE(m[0].text, QStringLiteral("全部附加完成！"));
+        QCOMPARE(table().markText(0), QStringLiteral("已附加：shop"));
         QCOMPARE(progressText(), s_->search().totalsText());
         QVERIFY(frameVisible());
+    }
+
+    // Files of attached databases beside detached ones: marked before the run, passed over by
+    // it without a box; afterwards every row tells what became of its file, until the next
+    // search.
+    void foundFilesSayWhatTheyAreAndWhatBecameOfThem() {
+        for (const char* name : {"m_a", "m_gone", "m_d"})
+            QVERIFY(!s_->createDatabase(QString::fromLatin1(name), folder()).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("m_in"), folder(), false).isEmpty());
+        // In a subfolder, so the last row: its name is taken on the server by another database.
+        QVERIFY(!s_->createDatabase(QStringLiteral("m_dup"), folder("found/sub")).isEmpty());
+        QVERIFY(!s_->createDatabase(QStringLiteral("m_dup"), folder("elsewhere"), false).isEmpty());
+        QCOMPARE(s_->searchFolder(folder()), 5);
+        QCOMPARE(nameOfRow(4), QStringLiteral("m_dup"));
+        auto tip = [this](int row) {
+            return table().data(table().index(row), Qt::ToolTipRole).toString();
+        };
+        const QString hint = QStringLiteral("\n双击清除单条列表记录");
+        QHash<QString, QString> before;
+        for (int i = 0; i < 5; ++i) before.insert(nameOfRow(i), tip(i));
+        QCOMPARE(before, (QHash<QString, QString>{{"m_a", ""},
+                                                  {"m_gone", ""},
+                                                  {"m_d", ""},
+                                                  {"m_in", "已附加：m_in" + hint},
+                                                  {"m_dup", ""}}));
+
+        QVERIFY(QFile::remove(folder() + QStringLiteral("m_gone.mdf")));
+        QVERIFY(table().select(0));
+        QCOMPARE(runAutoAttach(), Outcome::Failed);
+        QCOMPARE(s_->takeMessages().size(), 1);  // the failure's box alone
+        QHash<QString, QString> after;
+        for (int i = 0; i < 5; ++i) {
+            after.insert(nameOfRow(i), tip(i).section(QLatin1Char('\n'), 0, 0));
+            QVERIFY(tip(i).endsWith(hint));
+            QVERIFY(!table().data(table().index(i), Qt::DecorationRole).value<QIcon>().isNull());
+        }
+        QCOMPARE(after.take("m_dup").left(5), QStringLiteral("附加失败："));
+        QCOMPARE(after, (QHash<QString, QString>{{"m_a", "附加成功：m_a"},
+                                                 {"m_gone", "已跳过：文件已不存在"},
+                                                 {"m_d", "附加成功：m_d"},
+                                                 {"m_in", "已附加：m_in"}}));
+        QVERIFY(tip(4).contains(QStringLiteral("Msg 1801")));
+
+        // The next search starts over: what is attached now says so, the failure is forgotten.
+        QCOMPARE(s_->searchFolder(folder()), 4);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(table().markText(i), nameOfRow(i) == QLatin1String("m_dup")
+                                              ? QString()
+                                              : QStringLiteral("已附加：") + nameOfRow(i));
     }
 
     void aLongProgressTextIsShownWhole() {

@@ -1,9 +1,10 @@
-// The run's policy over a table of rows: where it starts, what it skips, where it stops, and
-// what the window shows at every ending.
+// The run's policy over a table of rows: where it starts, what it skips, where it stops, what
+// each row is marked with, and what the window shows at every ending.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QStringList>
 
 #include "access/ModalMoments.h"
@@ -20,6 +21,9 @@ struct FakeWindow : AutoAttachSteps {
     QStringList rows;
     QStringList missing;
     QStringList failing;
+    QStringList attachedBefore;
+    QMap<QString, search::RowMark> marks;  // by path
+    AutoAttachRun* run = nullptr;
     int selected = -1;
     bool targetOk = true;
     bool running = false;
@@ -40,14 +44,19 @@ struct FakeWindow : AutoAttachSteps {
     bool fileExists(const QString& path) const override {
         return !path.isEmpty() && !missing.contains(path);
     }
+    bool attachedAlready(int row) const override { return attachedBefore.contains(rows[row]); }
     bool prepareTarget() override { return targetOk; }
-    void inspectAndAttach() override {
+    QString inspectAndAttach(int row) override {
+        EXPECT_EQ(row, selected);
+        const QString path = selectedPath();
         totalsShown = false;
         if (onAttach) onAttach();
-        if (failing.contains(selectedPath()))
-            throw std::runtime_error("Database 'x' already exists.");
-        attached << selectedPath();
+        if (failing.contains(path)) throw std::runtime_error("Database 'x' already exists.");
+        attached << path;
+        return path.mid(3, 3);
     }
+    void mark(int row, search::RowMark mark, const QString&) override { marks[rows[row]] = mark; }
+    void serveInput() override {}
     void setRunning(bool r) override {
         running = r;
         frameHiddenEver |= r;
@@ -69,6 +78,7 @@ QStringList paths(int n) {
 Outcome runToEnd(FakeWindow& w) {
     ModalMoments moments;
     AutoAttachRun run(w, moments);
+    w.run = &run;
     Outcome outcome{};
     bool done = false;
     QObject::connect(&run, &AutoAttachRun::finished, [&](Outcome o) {
@@ -90,10 +100,18 @@ TEST(AutoAttachRun, RunsFromTheSelectedRowToTheLastAndEndsOnRowZero) {
     FakeWindow w;
     w.rows = paths(10);
     w.selected = 3;
-    w.missing = {"/d/DB6.MDF"};  // deleted after the search
+    w.missing = {"/d/DB6.MDF"};         // deleted after the search
+    w.attachedBefore = {"/d/DB8.MDF"};  // passed like a file that has gone, without a box
     EXPECT_EQ(runToEnd(w), Outcome::Completed);
-    EXPECT_EQ(w.attached, QStringList({"/d/DB4.MDF", "/d/DB5.MDF", "/d/DB7.MDF", "/d/DB8.MDF",
-                                       "/d/DB9.MDF", "/d/DB10.MDF"}));
+    EXPECT_EQ(w.attached,
+              QStringList({"/d/DB4.MDF", "/d/DB5.MDF", "/d/DB7.MDF", "/d/DB9.MDF", "/d/DB10.MDF"}));
+    using search::RowMark;
+    EXPECT_EQ(w.marks, (QMap<QString, RowMark>{{"/d/DB4.MDF", RowMark::Attached},
+                                               {"/d/DB5.MDF", RowMark::Attached},
+                                               {"/d/DB6.MDF", RowMark::Gone},
+                                               {"/d/DB7.MDF", RowMark::Attached},
+                                               {"/d/DB9.MDF", RowMark::Attached},
+                                               {"/d/DB10.MDF", RowMark::Attached}}));
     EXPECT_EQ(w.selected, 0);
     EXPECT_TRUE(w.totalsShown);
     ASSERT_EQ(w.messages.size(), 1);
@@ -110,6 +128,7 @@ TEST(AutoAttachRun, StopsAtTheFirstFailureNamingItsPathWithTheReason) {
     EXPECT_EQ(runToEnd(w), Outcome::Failed);
     EXPECT_EQ(w.attached, QStringList({"/d/DB1.MDF", "/d/DB2.MDF"}));
     EXPECT_EQ(w.selected, 2) << "the failed row stays selected for the next run";
+    EXPECT_EQ(w.marks.value("/d/DB3.MDF"), search::RowMark::Failed);
     EXPECT_TRUE(w.totalsShown);
     ASSERT_EQ(w.messages.size(), 1);
     EXPECT_TRUE(w.messages[0].text.contains(QStringLiteral("无法附加：/d/DB3.MDF  ")));
@@ -141,18 +160,25 @@ TEST(AutoAttachRun, NothingToDoAndNoTargetEndWithOneMessageAndNothingAttached) {
     EXPECT_FALSE(noTarget.frameHiddenEver);
 }
 
-TEST(AutoAttachRun, RowsRemovedDuringTheRunEndItOnTheFailurePath) {
+TEST(AutoAttachRun, RowsRemovedDuringTheRunLeaveTheRestToAttach) {
     FakeWindow w;
-    w.rows = paths(5);
-    w.selected = 0;
-    // The user double-clicks two rows away while the first file is being attached.
+    w.rows = paths(6);
+    w.selected = 1;
+    // While DB3 is being attached the person double-clicks DB1 (above), DB3 itself and DB6.
     w.onAttach = [&] {
-        if (w.rows.size() == 5) w.rows.erase(w.rows.end() - 2, w.rows.end());
+        if (w.selectedPath() != QLatin1String("/d/DB3.MDF")) return;
+        for (const char* gone : {"/d/DB1.MDF", "/d/DB3.MDF", "/d/DB6.MDF"}) {
+            const int row = int(w.rows.indexOf(QString::fromLatin1(gone)));
+            w.run->rowsRemoved(row, row);
+            w.rows.removeAt(row);
+        }
+        w.selected = -1;
     };
-    EXPECT_EQ(runToEnd(w), Outcome::Failed);
-    EXPECT_EQ(w.attached.size(), 3);
+    EXPECT_EQ(runToEnd(w), Outcome::Completed);
+    EXPECT_EQ(w.attached, QStringList({"/d/DB2.MDF", "/d/DB3.MDF", "/d/DB4.MDF", "/d/DB5.MDF"}));
+    EXPECT_FALSE(w.marks.contains("/d/DB3.MDF")) << "its row went: nothing to mark";
     ASSERT_EQ(w.messages.size(), 1);
-    EXPECT_TRUE(w.messages[0].text.contains(QStringLiteral("无法附加：")));
+    EXPECT_EQ(w.messages[0].text, QStringLiteral("全部附加完成！"));
 }
 
 int main(int argc, char** argv) {

@@ -1,9 +1,12 @@
 // Statement texts: every value must reach the server as one literal, whatever it holds.
 #include <gtest/gtest.h>
 
+#include "access/FailureText.h"
 #include "access/SqlText.h"
 #include "attach/AttachFailure.h"
 #include "attach/AttachTexts.h"
+#include "attach/AttachedFiles.h"
+#include "attach/OutcomeTexts.h"
 
 using namespace korvid;
 using namespace korvid::attach;
@@ -73,4 +76,45 @@ TEST(AttachStatements, FurtherFilesFoundAreNamedUpToSixteenAndTheRestSaidInTheDe
     EXPECT_EQ(attachFailureNotes(refused, r),
               (QStringList{furtherFileMissingText("f3", "/new/f3", "/old/f3"),
                            furtherFileNotNamedText("f15", "/old/f15")}));
+}
+
+TEST(AttachedFiles, EachReleaseListsItsFilesComparedAsItsPlatformCompares) {
+    EXPECT_TRUE(AttachedFiles::statement(8).endsWith("FROM sysaltfiles"));
+    EXPECT_TRUE(AttachedFiles::statement(0).endsWith("FROM sysaltfiles"));  // version not told
+    EXPECT_TRUE(AttachedFiles::statement(9).endsWith("FROM sys.master_files"));
+    EXPECT_TRUE(AttachedFiles::statement(16).endsWith("FROM sys.master_files"));
+    const char* const windows2000 =
+        "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\t"
+        "Standard Edition on Windows NT 5.0 (Build 2195: SP4)\n";
+    const char* const linux2019 =
+        "Microsoft SQL Server 2019 (RTM-CU16-GDR) - 15.0.4236.7 (X64) "
+        "\n\tDeveloper Edition (64-bit) on Linux (Ubuntu 20.04.4 LTS)";
+    const struct {
+        const char* banner;
+        const char* listed;
+        const char* found;
+        const char* database;
+    } cases[] = {
+        {windows2000, "C:\\Data\\shop.mdf      ", "C:\\DATA\\SHOP.MDF", "shop"},
+        {windows2000, "C:\\Data\\shop.mdf", "C:\\DATA\\SHOP_2.MDF", ""},
+        {linux2019, "/var/opt/mssql/data/shop.mdf", "/var/opt/mssql/data/shop.mdf", "shop"},
+        {linux2019, "/var/opt/mssql/data/shop.mdf", "/var/opt/mssql/data/SHOP.MDF", ""},
+    };
+    for (const auto& c : cases) {
+        db::BatchResult answer;
+        answer.resultSets = {{{""}, {{QString::fromUtf8(c.banner)}}},
+                             {{"", "filename"}, {{"shop", c.listed}, {"model", ""}}}};
+        EXPECT_EQ(AttachedFiles::read(answer).databaseOf(c.found), QString::fromUtf8(c.database))
+            << c.listed << " / " << c.found;
+    }
+    EXPECT_THROW(AttachedFiles::read(db::BatchResult()), OperationError);
+}
+
+TEST(OutcomeTexts, EachRowSaysWhatBecameOfItsFile) {
+    EXPECT_EQ(attachedBeforeText(QStringLiteral("销售库")), QStringLiteral("已附加：销售库"));
+    EXPECT_EQ(attachedText("shop"), QStringLiteral("附加成功：shop"));
+    EXPECT_EQ(goneText(), QStringLiteral("已跳过：文件已不存在"));
+    EXPECT_EQ(
+        failedText({"Database 'shop' already exists.", "Msg 1801, Level 16, State 3"}),
+        QStringLiteral("附加失败：Database 'shop' already exists.\nMsg 1801, Level 16, State 3"));
 }

@@ -85,6 +85,30 @@ TEST(PathRules, PosixStyleKeepsCaseAndBlanks) {
     EXPECT_EQ(fs::driveMark(QStringLiteral("e"), p), QStringLiteral("E"));
 }
 
+TEST(PathRules, AServerComparesPathsAsItsPlatformDoes) {
+    const PathStyle w = PathStyle::Windows, p = PathStyle::Posix;
+    const struct {
+        const char* a;
+        const char* b;
+        PathStyle style;
+        bool same;
+    } cases[] = {
+        {"C:\\Data\\Shop.mdf", "c:\\DATA\\SHOP.MDF", w, true},
+        {"C:\\Data\\Shop.mdf", "C:/Data/Shop.mdf", w, true},
+        {"C:\\Data\\Shop.mdf    ", "C:\\Data\\Shop.mdf", w, true},  // 2000 pads its column
+        {"C:\\Data\\Shop.mdf", "C:\\Data\\Shop2.mdf", w, false},
+        {"C:\\Data\\销售.mdf", "C:\\DATA\\销售.MDF", w, true},
+        {"/var/opt/mssql/data/Shop.mdf", "/var/opt/mssql/data/shop.mdf", p, false},
+        {"/srv/a b.mdf", "/srv/a b.mdf", p, true},
+        {"/srv/x.mdf ", "/srv/x.mdf", p, false},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf8(c.a), b = QString::fromUtf8(c.b);
+        EXPECT_EQ(fs::serverPathKey(a, c.style) == fs::serverPathKey(b, c.style), c.same)
+            << c.a << " / " << c.b;
+    }
+}
+
 TEST(WildcardPattern, CaseStarQuestionAndDotStar) {
     const fs::WildcardPattern mdf(QStringLiteral("*.MDF"));
     EXPECT_TRUE(mdf.matches(u"master.mdf"));

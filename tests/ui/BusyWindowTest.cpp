@@ -2,9 +2,12 @@
 // and a running auto attach holds still under an open menu or box; a read that is never
 // answered fails after its time-out with the window alive; a change waits as long as it takes;
 // closing the window ends the program at once even while a statement hangs.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -14,6 +17,7 @@
 #include <QtTest>
 
 #include "ServerWindowTest.h"
+#include "WindowInput.h"
 #include "access/QuerySource.h"
 #include "access/ServerAccess.h"
 #include "attach/AttachController.h"
@@ -99,6 +103,69 @@ private:
     }
 
 private slots:
+    // The person's own clicks, as the window system brings them, during a run against a server
+    // that answers every packet 40 ms late (one across a WAN): the database popup opens between
+    // two calls of the run, which holds while it is open, and acts on the database its caption
+    // named; a double click takes a row out; the run goes on over the rest and completes.
+    void thePersonsInputIsServedBetweenCallsOfASlowRun() {
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(!s_->createDatabase(QStringLiteral("run_%1").arg(i), folder()).isEmpty());
+        // Listed above master and the run's databases: its row stays where it is.
+        for (const char* name : {"aaa_first", "kept_target"})
+            QVERIFY(
+                !s_->createDatabase(QString::fromLatin1(name), folder("kept"), false).isEmpty());
+        s_->window().databaseList()->refresh();
+        QCOMPARE(s_->searchFolder(folder()), 10);
+        const QString removed = QFileInfo(table().fullPath(9)).completeBaseName();
+
+        QSignalSpy done(&s_->attach(), &attach::AttachController::runFinished);
+        s_->proxy().setDelayMs(40);
+        QVERIFY(table().select(0));
+        QTest::mouseClick(s_->window().attachControls().autoAttachButton, Qt::LeftButton);
+
+        const maintenance::MaintenanceControls database = s_->window().maintenanceControls();
+        QElapsedTimer sinceInput;
+        qint64 popupAfterMs = -1;
+        QString caption;
+        s_->prompts().setOnPopup([&](QMenu&) {
+            popupAfterMs = sinceInput.elapsed();
+            caption = database.detachAction->text();
+            QVERIFY(s_->attach().isRunning());
+            const QString progress = progressText();
+            QTest::qWait(300);  // the run holds still meanwhile
+            QCOMPARE(progressText(), progress);
+            database.detachAction->trigger();
+        });
+        QTimer::singleShot(300, [&] {
+            auto* grid = database.databaseGrid;
+            const QPoint row = grid->visualRect(grid->model()->index(1, 0)).center();
+            test::queueClick(*grid->viewport(), Qt::LeftButton, row);
+            test::queueClick(*grid->viewport(), Qt::RightButton, row);
+            sinceInput.start();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(popupAfterMs >= 0, 30000);
+        s_->prompts().setOnPopup(nullptr);
+        QVERIFY2(popupAfterMs < 1000, QByteArray::number(popupAfterMs));
+        QCOMPARE(caption, QStringLiteral("分离数据库：kept_target"));
+        QVERIFY(!s_->listedDatabases().contains(QStringLiteral("kept_target")));
+        QVERIFY(s_->listedDatabases().contains(QStringLiteral("aaa_first")));
+
+        // The last row, not reached yet, goes by its gesture while the run goes on.
+        QVERIFY(s_->attach().isRunning());
+        QListView& list = table().list();
+        test::queueDoubleClick(*list.viewport(), list.visualRect(table().index(9)).center());
+        sinceInput.start();
+        QTRY_COMPARE_WITH_TIMEOUT(table().count(), 9, 1000);
+        QVERIFY(s_->attach().isRunning());
+
+        QVERIFY(done.wait(60000));
+        QCOMPARE(done.first().first().value<Outcome>(), Outcome::Completed);
+        for (int i = 0; i < 10; ++i) {
+            const QString name = QStringLiteral("run_%1").arg(i);
+            QCOMPARE(s_->listedDatabases().contains(name), name != removed);
+        }
+    }
+
     void popupDuringARunActsOnTheNamedDatabase() {
         makeFilesAndSearch();
         QSignalSpy done(&s_->attach(), &attach::AttachController::runFinished);

@@ -98,6 +98,9 @@ private slots:
         QVERIFY(!data.isEmpty());
         QCOMPARE(h.searchFolder(found), 1);
         QVERIFY(h.autoAttachAll());
+        // Found again, the file says so: the server's file list as its release keeps it.
+        QCOMPARE(h.searchFolder(found), 1);
+        QCOMPARE(h.search().table().markText(0), QStringLiteral("已附加：road"));
         QVERIFY(h.selectDatabase(QStringLiteral("road")));
         const QString model = recovery(h, QStringLiteral("road"));
         const qint64 logBefore = sizeOf(log), dataBefore = sizeOf(data);

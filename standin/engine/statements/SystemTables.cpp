@@ -9,11 +9,26 @@
 
 namespace standin {
 
+namespace {
+
+std::vector<const Database*> byDbid(const Instance& instance) {
+    std::vector<const Database*> sorted;
+    for (const auto& d : instance.databases()) sorted.push_back(d.get());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    return sorted;
+}
+
+}  // namespace
+
 std::optional<ResultSet> SystemTables::find(const Instance& instance, const ObjectName& o,
                                             const std::string& currentDatabase, Message& err) {
     const std::string dbName = o.database.empty() ? currentDatabase : o.database;
     const bool ownerOk = o.owner.empty() || Collation::equal(o.owner, "dbo");
     const Database* d = instance.find(dbName);
+    if (d && Collation::equal(o.owner, "sys") && Collation::equal(o.object, "master_files") &&
+        instance.version().has(ReleaseRule::CatalogViews))
+        return masterFiles(instance);
     if (ownerOk && d) {
         const bool inMaster = d->entry.dbid == 1;
         if (inMaster && Collation::equal(o.object, "sysdatabases")) return sysdatabases(instance);
@@ -46,10 +61,7 @@ ResultSet SystemTables::sysdatabases(const Instance& instance) {
         {"category", ColType::Int, 0, false},       {"cmptlevel", ColType::TinyInt, 0, false},
         {"filename", ColType::NVarChar, 260, true}, {"version", ColType::SmallIntN, 0, true},
     };
-    std::vector<const Database*> sorted;
-    for (const auto& d : instance.databases()) sorted.push_back(d.get());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Database* a, const Database* b) { return a->entry.dbid < b->entry.dbid; });
+    const std::vector<const Database*> sorted = byDbid(instance);
     const ServerVersion& v = instance.version();
     for (const Database* d : sorted) {
         // 16 torn page detection (not on tempdb); the recovery model shows as 8 "trunc. log on
@@ -119,6 +131,43 @@ ResultSet SystemTables::sysaltfiles(const Instance& instance) {
         for (auto& row : part.rows) all.rows.push_back(std::move(row));
     }
     return all;
+}
+
+ResultSet SystemTables::masterFiles(const Instance& instance) {
+    ResultSet t;
+    t.columns = {
+        {"database_id", ColType::Int, 0, false},
+        {"file_id", ColType::Int, 0, false},
+        {"type", ColType::TinyInt, 0, false},
+        {"type_desc", ColType::NVarChar, 60, true},
+        {"data_space_id", ColType::Int, 0, false},
+        {"name", ColType::NVarChar, 128, false},
+        {"physical_name", ColType::NVarChar, 260, false},
+        {"state", ColType::TinyInt, 0, true},
+        {"state_desc", ColType::NVarChar, 60, true},
+        {"size", ColType::Int, 0, false},
+        {"max_size", ColType::Int, 0, false},
+        {"growth", ColType::Int, 0, false},
+    };
+    const std::vector<const Database*> sorted = byDbid(instance);
+    for (const Database* db : sorted) {
+        const DataFile* primary = db->primary();
+        if (!primary) continue;
+        for (const FileTableEntry& e : primary->header().fileTable) {
+            const DataFile* f = db->file(e.fileId);
+            const bool log = e.kind == FileKind::Log;
+            t.rows.push_back({Value::integer(db->entry.dbid), Value::integer(e.fileId),
+                              Value::integer(log ? 1 : 0), Value::str(log ? "LOG" : "ROWS"),
+                              Value::integer(log ? 0 : e.groupId),
+                              Value::str(FilePaths::fit(e.logicalName, FilePaths::kMaxNameChars)),
+                              Value::str(FilePaths::fit(e.physicalPath, FilePaths::kMaxPathChars)),
+                              Value::integer(db->suspect ? 3 : 0),
+                              Value::str(db->suspect ? "RECOVERY_PENDING" : "ONLINE"),
+                              Value::integer(f ? f->sizePages() : e.sizePages),
+                              Value::integer(e.maxSizePages), Value::integer(e.growth)});
+        }
+    }
+    return t;
 }
 
 }  // namespace standin

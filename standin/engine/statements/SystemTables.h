@@ -2,7 +2,8 @@
 // The system tables a SELECT reads: sysdatabases and sysaltfiles in master, sysfiles in every
 // database (also qualified: master..sysdatabases, master.dbo.sysdatabases, shop..sysfiles).
 // Their columns are SQL Server 2000's; from the SysfilesNVarChar rule on, sysfiles and
-// sysaltfiles give names as the 2005 compatibility views do.
+// sysaltfiles give names as the 2005 compatibility views do. From the CatalogViews rule on,
+// sys.master_files too, in every database.
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +28,8 @@ public:
     static ResultSet sysdatabases(const Instance& instance);
     static ResultSet sysfiles(const Instance& instance, const Database& db);
     static ResultSet sysaltfiles(const Instance& instance);
+    // Its first columns, up to growth, without file_guid.
+    static ResultSet masterFiles(const Instance& instance);
     // A file's status bits as sysfiles shows them: 0x2 disk, 0x40 log, 0x100000 growth in
     // percent (CHECKPRIMARYFILE leaves the last out).
     static int32_t fileStatus(const FileTableEntry& entry, bool withGrowthBit);

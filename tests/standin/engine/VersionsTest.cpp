@@ -105,6 +105,16 @@ TEST_F(Versions, EachReleaseNamesItselfAndShapesItsSystemTables) {
         rs = results(run("SELECT name FROM sysfiles WHERE fileid = 1"));
         EXPECT_EQ(rs[0].columns[0].type, row.sysfilesName);
         EXPECT_EQ(rs[0].rows[0][0].text, "master");
+        // Every file of every database in the catalog view, from 2005 on; 2000 has none.
+        const Reply files = run("SELECT DB_NAME(database_id), physical_name FROM sys.master_files");
+        if (std::string(row.version) == "8.0") {
+            EXPECT_EQ(messages(files).at(0).number, 208);
+        } else {
+            rs = results(files);
+            ASSERT_EQ(rs.size(), 1u);
+            EXPECT_EQ(rs[0].rows.at(0).at(0).text, "master");
+            EXPECT_NE(rs[0].rows.at(0).at(1).text.find("master"), std::string::npos);
+        }
     }
 }
 
