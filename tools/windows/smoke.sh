@@ -34,6 +34,7 @@ sql() {
         -o q 2>&1
 }
 databases() { sql "select name from sysdatabases order by name" | tr -d ' \r' | grep -v '^$'; }
+pages() { sql "select size from [$1]..sysfiles where fileid = $2" | tr -d ' \r' | grep -x '[0-9][0-9]*'; }
 create() {  # NAME FOLDER: a database whose files lie in FOLDER
     sql "CREATE DATABASE [$1] ON (NAME = N'$1', FILENAME = N'$2/$1_Data.MDF') LOG ON
          (NAME = N'$1_Log', FILENAME = N'$2/$1_Log.LDF')" >/dev/null
@@ -123,8 +124,12 @@ popup() {  # DATABASE ITEM BOX-TEXT SHOT
 }
 popup Payroll 1 '分离数据库 Payroll 成功！' 06-detached
 ! databases | grep -qx Payroll || fail "detach left Payroll attached"
+# A shrink is a success only where the file got smaller.
+log=$(pages Sales2003 2) data=$(pages Sales2003 1)
 popup Sales2003 2 '日志文件收缩成功！' 07-log-shrunk
 popup Sales2003 3 '数据库收缩成功！' 08-database-shrunk
+[ "$(pages Sales2003 2)" -lt "$log" ] && [ "$(pages Sales2003 1)" -lt "$data" ] ||
+    fail "the shrinks said success, yet the files kept their sizes ($log, $data pages)"
 
 # Closing the main window ends Korvid.
 focus "$main"
