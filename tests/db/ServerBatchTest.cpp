@@ -149,16 +149,27 @@ TEST(ServerLogin, AwkwardPasswordsLogIn) {
 }
 
 // The shrink's batch is chosen by the major version: the driver's (from the login) and the
-// server's own answer, asked when the driver cannot say, agree on every release.
+// server's own answer, asked when the driver cannot say, agree on every release; under Wine, on
+// the release of the one server the suites share.
 TEST(ServerVersion, TheDriverAndTheServerNameTheSameMajorVersion) {
+    const auto open = [](const StandinProcess& server) {
+        return db::Connection::open(
+            ConnectionShape::server().odbcText(server.server(), server.password()));
+    };
+    if (StandinProcess::external()) {
+        StandinProcess server;
+        ASSERT_TRUE(server.start());
+        db::Connection c = open(server);
+        EXPECT_EQ(c.serverMajorVersion(), c.productMajorVersion());
+        return;
+    }
     const std::pair<const char*, int> releases[] = {
         {"8.0", 8}, {"9.0", 9}, {"10.50", 10}, {"15.0", 15}};
     for (const auto& [release, major] : releases) {
         StandinProcess server;
         server.setExtraArguments({QStringLiteral("--server-version"), QLatin1String(release)});
         ASSERT_TRUE(server.start());
-        db::Connection c = db::Connection::open(
-            ConnectionShape::server().odbcText(server.server(), server.password()));
+        db::Connection c = open(server);
         EXPECT_EQ(c.serverMajorVersion(), major) << release;
         EXPECT_EQ(c.productMajorVersion(), major) << release;
     }

@@ -17,7 +17,11 @@
 #include <mutex>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,6 +150,24 @@ FakeEntry file(const char* name, qint64 size = 1) {
 }
 FakeEntry folder(const char* name) {
     return {QString::fromUtf8(name), EntryKind::Folder};
+}
+
+// The threads this process runs now.
+int threads() {
+#ifdef _WIN32
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 thread{};
+    thread.dwSize = sizeof thread;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+        count += thread.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+#else
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+#endif
 }
 
 // D:\SQL\ with matches, subfolders and a non-matching file on every level.
@@ -511,12 +533,7 @@ TEST_F(RealTree, ADeepTreeIsWalkedToTheBottom) {
     EXPECT_EQ(rows.at(1).fullPath(), shown(chain + "bottom.mdf"));
 }
 
-#ifndef _WIN32
-
-// The walk on its own thread, reading ahead, hands over exactly the rows the walk lists on the
-// caller's thread, in the same order, over a tree with hidden entries, links, a name that is not
-// text, a folder that vanishes as it is opened and folders deeper than the walk keeps open;
-// holding it now and then loses nothing.
+// A native enumerator that calls onOpen before it opens a folder, on whichever thread opens it.
 class VanishingEnumerator : public fs::DirectoryEnumerator {
 public:
     std::function<void(const QString&)> onOpen;
@@ -534,6 +551,12 @@ private:
     std::unique_ptr<fs::DirectoryEnumerator> native_ = fs::makeNativeEnumerator();
 };
 
+#ifndef _WIN32
+
+// The walk on its own thread, reading ahead, hands over exactly the rows the walk lists on the
+// caller's thread, in the same order, over a tree with hidden entries, links, a name that is not
+// text, a folder that vanishes as it is opened and folders deeper than the walk keeps open;
+// holding it now and then loses nothing.
 TEST_F(RealTree, TheWalkOnItsOwnThreadListsTheSameRows) {
     const QByteArray notText = QFile::encodeName(root()) + "d/bad\xff.mdf";
     const auto build = [&] {
@@ -611,12 +634,7 @@ TEST_F(RealTree, AHeldWalkStopsWhenAskedAndLeavesNoThread) {
     // Slow folders: readers are in the middle of their reads, and more of them start.
     auto enumerator = std::make_shared<VanishingEnumerator>();
     enumerator->onOpen = [](const QString&) { QThread::usleep(1500); };
-    const auto threads = [] {
-        return QDir(QStringLiteral("/proc/self/task"))
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-            .size();
-    };
-    const qsizetype before = threads();
+    const int before = threads();
     search::ReadAhead::Limits readers;
     readers.evenFromCache = true;
     for (int round = 0; round < 10; ++round) {

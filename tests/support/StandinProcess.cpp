@@ -69,6 +69,14 @@ void StandinProcess::dieWithParent(QProcess& process) {
 bool StandinProcess::start(int timeoutMs) {
     stop();
     if (external()) {
+        // The shared server plays what it was started as: a test that asks for more must say
+        // so, not pass or fail against another server than it meant.
+        if (!extraArguments_.isEmpty()) {
+            std::fprintf(stderr, "a stand-in with %s cannot be had: the suite shares %s\n",
+                         qPrintable(extraArguments_.join(QLatin1Char(' '))),
+                         qPrintable(qEnvironmentVariable("KORVID_STANDIN")));
+            return false;
+        }
         password_ = qEnvironmentVariable("KORVID_STANDIN_PASSWORD");
         port_ = static_cast<quint16>(
             qEnvironmentVariable("KORVID_STANDIN").section(QLatin1Char(','), 1).toUInt());

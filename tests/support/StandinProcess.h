@@ -3,7 +3,7 @@
 // (SIGTERM, then kill) when the test ends, and killed with the test process if that dies first.
 // With KORVID_STANDIN set ("127.0.0.1,PORT", its password in KORVID_STANDIN_PASSWORD), a server
 // already running is used instead, with its password: suites under Wine cannot manage a Linux
-// process.
+// process. Extra arguments cannot be had from that server: start() then fails.
 
 #include <QProcess>
 #include <QString>

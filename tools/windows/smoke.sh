@@ -34,6 +34,7 @@ sql() {
         -o q 2>&1
 }
 databases() { sql "select name from sysdatabases order by name" | tr -d ' \r' | grep -v '^$'; }
+pages() { sql "select size from [$1]..sysfiles where fileid = $2" | tr -d ' \r' | grep -x '[0-9][0-9]*'; }
 create() {  # NAME FOLDER: a database whose files lie in FOLDER
     sql "CREATE DATABASE [$1] ON (NAME = N'$1', FILENAME = N'$2/$1_Data.MDF') LOG ON
          (NAME = N'$1_Log', FILENAME = N'$2/$1_Log.LDF')" >/dev/null
@@ -49,7 +50,8 @@ for name in Sales2003 Archive1999 HR; do sql "EXEC sp_detach_db @dbname = N'$nam
 
 # Started in the test's folder, as from a shortcut: the folder list opens there.
 (cd "$data" && exec wine "$folder/korvid.exe") >"$data/korvid.log" 2>&1 &
-pids+=($!)
+korvid=$!
+pids+=("$korvid")
 login=$(window '^登陆$' 90)
 focus "$login"
 
@@ -123,11 +125,21 @@ popup() {  # DATABASE ITEM BOX-TEXT SHOT
 }
 popup Payroll 1 '分离数据库 Payroll 成功！' 06-detached
 ! databases | grep -qx Payroll || fail "detach left Payroll attached"
+# A shrink is a success only where the file got smaller.
+log=$(pages Sales2003 2) data=$(pages Sales2003 1)
 popup Sales2003 2 '日志文件收缩成功！' 07-log-shrunk
 popup Sales2003 3 '数据库收缩成功！' 08-database-shrunk
+[ "$(pages Sales2003 2)" -lt "$log" ] && [ "$(pages Sales2003 1)" -lt "$data" ] ||
+    fail "the shrinks said success, yet the files kept their sizes ($log, $data pages)"
 
-# Closing the main window ends Korvid.
+# Closing the main window ends Korvid, cleanly: a crash as its threads end shows only here.
 focus "$main"
 keys alt+F4
 gone '^Korvid V' 30
+for _ in $(seq 1 100); do
+    kill -0 "$korvid" 2>/dev/null || break
+    sleep 0.2
+done
+! kill -0 "$korvid" 2>/dev/null || fail "Korvid went on running after its main window closed"
+wait "$korvid" || fail "Korvid ended with status $?"
 echo "smoke test passed; screenshots in $SHOTS"
