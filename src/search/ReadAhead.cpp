@@ -49,6 +49,8 @@ namespace {
 // A read that takes this long comes from the disk, where the platform does not count the blocks
 // a thread reads: a folder in the cache reads in tens of microseconds.
 constexpr qint64 kDiskReadUs = 200;
+// A read quicker than this came from the cache: the blocks read are not asked for.
+constexpr qint64 kCacheReadUs = 40;
 // Reading ahead starts when a quarter of the reads or more came from the disk of late, and stops
 // below a sixteenth. From the cache the walk reads each folder itself from the platform: handing
 // listings over between threads costs more than reading a folder there.
@@ -59,28 +61,40 @@ constexpr auto kLongWait = std::chrono::milliseconds(2);
 // Open folders kept for their subfolders to be opened by name, at most.
 constexpr int kMostKeptHandles = 256;
 
-// Whether one folder read waited on the disk. One read in four is looked at: counting the blocks
-// read costs a system call.
+// Whether one folder read waited on the disk. One read in four is looked at. A read quicker than
+// kCacheReadUs came from the cache; only a slower one asks for the blocks this thread has read
+// since it last asked: that is a system call, which the cache's reads should not pay for on every
+// folder.
 class ReadWatch {
 public:
     ReadWatch() {
         thread_local unsigned reads = 0;
         if (reads++ % 4 != 0) return;
         watched_ = true;
-        blocks_ = fs::blocksReadByThisThread();
+        if (!blocksSeen()) blocksSeen() = fs::blocksReadByThisThread();
         began_ = std::chrono::steady_clock::now();
     }
     bool watched() const { return watched_; }
     std::optional<bool> fromDisk() const {
         if (!watched_) return std::nullopt;
-        if (blocks_) return fs::blocksReadByThisThread().value_or(0) > *blocks_;
-        const auto took = std::chrono::steady_clock::now() - began_;
-        return std::chrono::duration_cast<std::chrono::microseconds>(took).count() >= kDiskReadUs;
+        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now() - began_)
+                              .count();
+        if (took < kCacheReadUs) return false;
+        std::optional<quint64>& seen = blocksSeen();
+        if (!seen) return took >= kDiskReadUs;
+        const quint64 before = *seen;
+        seen = fs::blocksReadByThisThread().value_or(before);
+        return *seen > before;
     }
 
 private:
+    static std::optional<quint64>& blocksSeen() {
+        thread_local std::optional<quint64> seen;
+        return seen;
+    }
+
     bool watched_ = false;
-    std::optional<quint64> blocks_;
     std::chrono::steady_clock::time_point began_;
 };
 
