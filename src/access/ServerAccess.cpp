@@ -71,12 +71,7 @@ db::BatchResult ServerAccess::execute(const ConnectionShape& shape, const QStrin
 db::BatchResult ServerAccess::execute(
     const ConnectionShape& shape,
     const std::function<QString(int majorVersion)>& statementFor) const {
-    const ModalMoments::Scope moment(moments_);
-    auto connection = std::make_shared<db::Connection>(open(shape));
-    // The version may have to be asked of the server on this connection: off the window.
-    const int major =
-        wait_.result<int>([connection] { return connection->serverMajorVersion(); }, readTimeout_);
-    return run(connection, statementFor(major), 0);
+    return runForVersion(shape, statementFor, 0);
 }
 
 db::ResultSet ServerAccess::query(const ConnectionShape& shape, const QString& sql) const {
@@ -94,9 +89,18 @@ db::BatchResult ServerAccess::read(const ConnectionShape& shape, const QString& 
 db::BatchResult ServerAccess::read(
     const ConnectionShape& shape,
     const std::function<QString(int majorVersion)>& statementFor) const {
+    return runForVersion(shape, statementFor, readTimeout_);
+}
+
+db::BatchResult ServerAccess::runForVersion(
+    const ConnectionShape& shape, const std::function<QString(int majorVersion)>& statementFor,
+    int timeoutSeconds) const {
     const ModalMoments::Scope moment(moments_);
     auto connection = std::make_shared<db::Connection>(open(shape));
-    return run(connection, statementFor(connection->serverMajorVersion()), readTimeout_);
+    // The version may have to be asked of the server on this connection: off the window.
+    const int major =
+        wait_.result<int>([connection] { return connection->serverMajorVersion(); }, readTimeout_);
+    return run(connection, statementFor(major), timeoutSeconds);
 }
 
 QString ServerAccess::providerText(const ConnectionShape& shape) const {

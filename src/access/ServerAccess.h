@@ -68,6 +68,11 @@ public:
 private:
     db::BatchResult run(const std::shared_ptr<db::Connection>& connection, const QString& sql,
                         int timeoutSeconds) const;
+    // Opens the shape's connection, learns the server's version on it and runs the statement
+    // made for that version.
+    db::BatchResult runForVersion(const ConnectionShape& shape,
+                                  const std::function<QString(int majorVersion)>& statementFor,
+                                  int timeoutSeconds) const;
 
     const Credentials& credentials_;
     ModalMoments& moments_;

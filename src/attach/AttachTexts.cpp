@@ -70,10 +70,6 @@ QString allAttachedText() {
     return QStringLiteral("全部附加完成！");
 }
 
-}  // namespace korvid::attach
-
-namespace korvid::attach {
-
 QString furtherFileMissingText(const QString& logicalName, const QString& lookedAt,
                                const QString& recordedPath) {
     return QStringLiteral("找不到文件 %1：%2 不存在；服务器只能到数据文件记录的位置 %3 查找。")

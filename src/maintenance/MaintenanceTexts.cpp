@@ -12,8 +12,7 @@ QString detachStatement(const QString& database) {
 }
 
 QString logicalNameQuery(ShrinkKind kind) {
-    return kind == ShrinkKind::Log ? QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= 2)")
-                                   : QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= 1)");
+    return QStringLiteral("SELECT name FROM sysfiles WHERE(fileid= %1)").arg(fileIdOf(kind));
 }
 
 QString shrinkBatch(const QString& database, const QString& logicalName) {
@@ -23,8 +22,7 @@ QString shrinkBatch(const QString& database, const QString& logicalName) {
 }
 
 QString fileSizeQuery(ShrinkKind kind) {
-    return kind == ShrinkKind::Log ? QStringLiteral("SELECT size FROM sysfiles WHERE(fileid= 2)")
-                                   : QStringLiteral("SELECT size FROM sysfiles WHERE(fileid= 1)");
+    return QStringLiteral("SELECT size FROM sysfiles WHERE(fileid= %1)").arg(fileIdOf(kind));
 }
 
 int fileIdOf(ShrinkKind kind) {
