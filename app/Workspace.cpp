@@ -13,12 +13,17 @@ Workspace::Workspace(const ServerAccess& access, Prompts& prompts, ModalMoments&
       attach_(new attach::AttachController(window_->attachControls(), *search_, access, prompts,
                                            runs_, moments)),
       maintenance_(
-          new maintenance::MaintenanceController(window_->maintenanceControls(), access, prompts)) {
+          new maintenance::MaintenanceController(window_->maintenanceControls(), access, prompts)),
+      prompts_(prompts) {
+    // The window's boxes and popups are moments of the gate its runs hold for.
+    prompts_.setModalMoments(&moments);
     // Window activation runs the search's start-up settings.
     QObject::connect(window_.get(), &MainWindow::firstActivated, search_,
                      &search::SearchController::startUp);
 }
 
-Workspace::~Workspace() = default;
+Workspace::~Workspace() {
+    prompts_.setModalMoments(nullptr);
+}
 
 }  // namespace korvid

@@ -44,6 +44,7 @@ private:
     search::SearchController* search_;
     attach::AttachController* attach_;
     maintenance::MaintenanceController* maintenance_;
+    Prompts& prompts_;
 };
 
 }  // namespace korvid

@@ -88,7 +88,6 @@ bool Harness::start(bool throughProxy) {
         if (!proxy_->start()) return false;
     }
     access_ = std::make_unique<ServerAccess>(*this, moments_);
-    prompts_.setModalMoments(&moments_);
     workspace_ = std::make_unique<Workspace>(*access_, prompts_, moments_);
     window().show();
     QLineEdit* pattern = window().searchControls().patternBox;

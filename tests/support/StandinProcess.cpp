@@ -45,7 +45,8 @@ bool StandinProcess::running() const {
 }
 
 qint64 StandinProcess::pid() const {
-    return running() ? process_->processId() : 0;
+    // A stand-in started outside the test has no process here.
+    return process_ && process_->state() != QProcess::NotRunning ? process_->processId() : 0;
 }
 
 QString StandinProcess::server() const {
