@@ -9,11 +9,6 @@ namespace standin {
 
 namespace {
 
-std::map<char, std::string>& windowsDrives() {
-    static std::map<char, std::string> drives;
-    return drives;
-}
-
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -25,11 +20,11 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 
 // "Z:\Data\X.MDF" on a drive of the host: its folder, then each step "\" names, spelt as the
 // folder spells it where an entry differs only in letter case (Windows ignores case).
-std::string onHost(const std::string& path) {
+std::string onHost(const std::string& path, const std::map<char, std::string>& drives) {
     if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return path;
     const auto drive =
-        windowsDrives().find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
-    if (drive == windowsDrives().end()) return path;
+        drives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+    if (drive == drives.end()) return path;
     std::filesystem::path host(drive->second);
     size_t at = 3;
     while (at <= path.size()) {
@@ -55,13 +50,9 @@ std::string onHost(const std::string& path) {
 
 }  // namespace
 
-std::string FilePaths::clean(std::string path) {
+std::string FilePaths::clean(std::string path, const std::map<char, std::string>& drives) {
     while (!path.empty() && path.back() == ' ') path.pop_back();
-    return onHost(path);
-}
-
-void FilePaths::setWindowsDrives(std::map<char, std::string> drives) {
-    windowsDrives() = std::move(drives);
+    return onHost(path, drives);
 }
 
 bool FilePaths::isAbsolute(const std::string& path) {

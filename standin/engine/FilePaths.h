@@ -14,10 +14,9 @@ public:
     static constexpr size_t kMaxNameChars = 128;
 
     // Physical file names lose trailing blanks, as the Windows file system drops them. A path on
-    // a Windows drive set with setWindowsDrives becomes the host path it names there.
-    static std::string clean(std::string path);
-    // The drives of the instance's host (letters in upper case), for the whole process.
-    static void setWindowsDrives(std::map<char, std::string> drives);
+    // one of the instance's Windows drives (letters in upper case, --drive) becomes the host
+    // path it names there.
+    static std::string clean(std::string path, const std::map<char, std::string>& drives);
     static bool isAbsolute(const std::string& path);
     // A database name becomes part of a file name only when it cannot name another folder.
     static bool usableInFileName(const std::string& name);

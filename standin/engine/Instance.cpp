@@ -62,7 +62,6 @@ Instance::Instance(std::filesystem::path dataDir, ServerOptions options)
       options_(std::move(options)),
       files_(options_.unreadablePrefixes),
       catalog_(dataDir_ / "catalog.kvc") {
-    FilePaths::setWindowsDrives(options_.windowsDrives);
     std::error_code ec;
     std::filesystem::create_directories(dataDir_, ec);
     if (!std::filesystem::is_directory(dataDir_)) {

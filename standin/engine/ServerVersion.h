@@ -48,9 +48,10 @@ enum class ReleaseRule {
     RecoveryPending,
     // The catalog views (sys.master_files); before, 208.
     CatalogViews,
+    // A new rule goes before this end, with its row in the table.
+    Count,
 };
-// A new rule goes last in the enum and here.
-constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::CatalogViews) + 1;
+constexpr size_t kReleaseRules = static_cast<size_t>(ReleaseRule::Count);
 
 class ServerVersion {
 public:

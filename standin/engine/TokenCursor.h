@@ -35,7 +35,6 @@ public:
     // The token read last.
     const SqlToken& previous() const { return toks_[pos_ == 0 ? 0 : pos_ - 1]; }
     void skip(size_t count = 1);
-    size_t position() const { return pos_; }
     [[noreturn]] void failAt(const SqlToken& tok) const;
     [[noreturn]] void failHere() const { failAt(peek()); }
     // A compile error other than a syntax error, on the current line.

@@ -80,30 +80,27 @@ SSL_CTX* TlsContext::newServerContext(TlsFloor floor, std::string& error) {
         error = "cannot set up TLS: " + takeTlsError();
         return nullptr;
     }
-    if (floor == TlsFloor::Tls10) {
-        // SQL Server 2005 to 2014 before their TLS 1.2 updates (KB3135244) speak TLS 1.0 alone,
-        // through their host's Schannel and in its order; Windows Server 2008 puts AES128-SHA,
-        // AES256-SHA, RC4-SHA and DES-CBC3-SHA first. This OpenSSL has neither RC4 nor 3DES, and
-        // SHA-1 and TLS 1.0 need security level 0.
-        const bool set = SSL_CTX_set_min_proto_version(ctx, TLS1_VERSION) == 1 &&
-                         SSL_CTX_set_max_proto_version(ctx, TLS1_VERSION) == 1 &&
-                         SSL_CTX_set_cipher_list(ctx, "AES128-SHA:AES256-SHA:@SECLEVEL=0") == 1;
-        SSL_CTX_set_options(
-            ctx, SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION);
-        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
-        if (!set) {
-            error = "cannot limit TLS to 1.0: " + takeTlsError();
-            SSL_CTX_free(ctx);
-            return nullptr;
-        }
-        return ctx;
-    }
-    // TDS 7.x carries the handshake inside PRELOGIN packets, which SQL Server does up to TLS 1.2
-    // only: a TLS 1.3 server sends session tickets after its side of the handshake is over,
-    // where a TDS 7.x client no longer expects wrapped records.
-    SSL_CTX_set_max_proto_version(ctx, TLS1_2_VERSION);
     SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
+    if (floor != TlsFloor::Tls10) {
+        // TDS 7.x carries the handshake inside PRELOGIN packets, which SQL Server does up to
+        // TLS 1.2 only: a TLS 1.3 server sends session tickets after its side of the handshake
+        // is over, where a TDS 7.x client no longer expects wrapped records.
+        SSL_CTX_set_max_proto_version(ctx, TLS1_2_VERSION);
+        return ctx;
+    }
+    // SQL Server 2005 to 2014 before their TLS 1.2 updates (KB3135244) speak TLS 1.0 alone,
+    // through their host's Schannel and in its order; Windows Server 2008 puts AES128-SHA,
+    // AES256-SHA, RC4-SHA and DES-CBC3-SHA first. This OpenSSL has neither RC4 nor 3DES, and
+    // SHA-1 and TLS 1.0 need security level 0.
+    SSL_CTX_set_options(ctx, SSL_OP_CIPHER_SERVER_PREFERENCE);
+    if (SSL_CTX_set_min_proto_version(ctx, TLS1_VERSION) != 1 ||
+        SSL_CTX_set_max_proto_version(ctx, TLS1_VERSION) != 1 ||
+        SSL_CTX_set_cipher_list(ctx, "AES128-SHA:AES256-SHA:@SECLEVEL=0") != 1) {
+        error = "cannot limit TLS to 1.0: " + takeTlsError();
+        SSL_CTX_free(ctx);
+        return nullptr;
+    }
     return ctx;
 }
 

@@ -23,7 +23,7 @@ OpResult AttachPlanner::plan(const std::string& name, std::vector<std::string> p
     out = AttachPlan{};
     out.name = name;
     for (std::string& p : paths) {
-        p = FilePaths::clean(p);
+        p = FilePaths::clean(p, instance_.options().windowsDrives);
         if (Collation::length(p) > FilePaths::kMaxPathChars) return cannotOpen(out, p, 2);
     }
     out.primaryPath = paths[0];

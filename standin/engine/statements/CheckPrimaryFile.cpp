@@ -24,7 +24,7 @@ Outcome CheckPrimaryFile::run(const DbccStatement& d, StatementContext& c, bool 
 OpResult CheckPrimaryFile::inspect(const Instance& instance, const std::string& rawPath,
                                    int64_t option, ResultSet& out) {
     OpResult r;
-    const std::string path = FilePaths::clean(rawPath);
+    const std::string path = FilePaths::clean(rawPath, instance.options().windowsDrives);
     DataFile::Inspection ins;
     const bool absolute = FilePaths::isAbsolute(path);
     if (absolute) ins = instance.files().inspect(path);

@@ -76,7 +76,7 @@ FileTableEntry CreatePlanner::entry(const FileSpec& s, FileKind kind, uint16_t i
     e.groupId = kind == FileKind::Log ? 0 : static_cast<uint16_t>(s.groupId);
     e.logicalName = s.hasName ? s.logicalName : logical;
     e.physicalPath = s.hasFileName
-                         ? FilePaths::clean(s.fileName)
+                         ? FilePaths::clean(s.fileName, instance_.options().windowsDrives)
                          : (instance_.dataDir() / (e.logicalName + extensionFor(kind))).string();
     int64_t pages = s.sizeKb ? (*s.sizeKb + 7) / 8 : Instance::kDefaultFilePages;
     if (kind != FileKind::Primary && pages < Instance::kMinimumFilePages)

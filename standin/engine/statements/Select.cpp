@@ -82,13 +82,7 @@ SelectItem Select::item(Parser& p) {
         if (item.expr.isPredicate()) c.failAt(c.previous());
         return item;
     }
-    const SqlToken& start = c.peek();
-    const size_t startPosition = c.position();
     item.expr = p.expression();
-    if (item.expr.kind == Expr::Kind::Column && c.position() == startPosition + 1)
-        item.written = start.value;
-    else if (item.expr.kind == Expr::Kind::Column)
-        item.written = item.expr.name;
     if (item.expr.isPredicate()) c.failAt(c.previous());
     if (c.acceptWord("AS")) {
         const SqlToken& a = c.peek();

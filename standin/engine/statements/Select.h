@@ -22,7 +22,6 @@ struct SelectItem {
     Expr expr;
     std::string alias;
     bool hasAlias = false;
-    std::string written;  // column name for an unaliased column reference
 };
 
 struct OrderItem {
