@@ -9,7 +9,6 @@
 //
 //   bench_attach [N] [ROUNDS]    (default 200 files, 5 rounds)
 
-#include <sys/resource.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -19,12 +18,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "NoServer.h"
 #include "RecordingPrompts.h"
 #include "StandinProcess.h"
@@ -43,6 +42,7 @@
 #include "ui/MainWindow.h"
 
 using namespace korvid;
+using bench::median;
 
 namespace {
 
@@ -58,21 +58,13 @@ QString name(int i) {
     return QStringLiteral("bench_%1").arg(i, 4, 10, QLatin1Char('0'));
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 void printSpread(const char* what, const std::vector<double>& v, const char* unit) {
     std::printf("%s: median %.2f %s (min %.2f, max %.2f)\n", what, median(v), unit,
                 *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
 }
 
 double loadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly)) return -1;
-    return file.readAll().split(' ').value(0).toDouble();
+    return bench::loadAverage().split(' ').value(0).toDouble();
 }
 
 // Processor seconds of this process (the window's thread and the workers) and of the server.
@@ -81,10 +73,7 @@ struct Cpu {
 };
 Cpu cpuNow(qint64 serverPid) {
     Cpu c;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    c.self = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    c.self = bench::cpuOfProcess();
     QFile stat(QStringLiteral("/proc/%1/stat").arg(serverPid));
     if (stat.open(QIODevice::ReadOnly)) {
         // After the command's closing parenthesis: fields 14 and 15 are user and system ticks.
@@ -122,20 +111,11 @@ double rawRound(db::Connection& master, const QStringList& mdf, const QStringLis
     return t.nsecsElapsed() / 1e9;
 }
 
-// Seconds for auto attach from the first row, pressed as the person presses it; the largest gap
-// between the event loop's turns goes into largestGapNs.
+// Seconds for auto attach from the first row, pressed as the person presses it; gaps times the
+// event loop's turns meanwhile.
 double korvidRound(MainWindow& window, attach::AttachController& attach,
-                   search::SearchController& search, int n, qint64* largestGapNs) {
+                   search::SearchController& search, int n, bench::GapClock& gaps) {
     search.table().select(0);
-    QElapsedTimer gapClock;
-    qint64 lastTick = 0;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = gapClock.nsecsElapsed();
-        *largestGapNs = std::max(*largestGapNs, now - lastTick);
-        lastTick = now;
-    });
     bool done = false;
     attach::AutoAttachRun::Outcome outcome{};
     const QMetaObject::Connection finished = QObject::connect(
@@ -143,13 +123,13 @@ double korvidRound(MainWindow& window, attach::AttachController& attach,
             outcome = o;
             done = true;
         });
-    ticker.start();
-    gapClock.start();
+    gaps.start();
     QElapsedTimer run;
     run.start();
-    window.findChild<QPushButton*>(QStringLiteral("Command5"))->click();
+    window.attachControls().autoAttachButton->click();
     while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const double seconds = run.nsecsElapsed() / 1e9;
+    gaps.stop();
     QObject::disconnect(finished);
     if (outcome != attach::AutoAttachRun::Outcome::Completed)
         fail(QStringLiteral("the run did not complete"));
@@ -188,8 +168,7 @@ int main(int argc, char** argv) {
         MainWindow& window = workspace.window();
         window.show();
         search::SearchController& search = workspace.search();
-        if (auto* pattern = window.findChild<QLineEdit*>(QStringLiteral("Text1")))
-            pattern->setText(QStringLiteral("*.MDF"));
+        window.searchControls().patternBox->setText(QStringLiteral("*.MDF"));
         search.folderList().setPath(QDir::cleanPath(folder));
         // The search walks on a thread of its own: wait for its end.
         QEventLoop searching;
@@ -202,7 +181,7 @@ int main(int argc, char** argv) {
 
         std::vector<double> korvidRates, rawRates, overheadsMs, loads;
         std::vector<double> korvidSelfMs, rawSelfMs, korvidServerMs, rawServerMs;
-        qint64 largestGapNs = 0;
+        bench::GapClock gaps;
         for (int r = 0; r < rounds; ++r) {
             double raw = 0, korvid = 0;
             for (int turn = 0; turn < 2; ++turn) {
@@ -211,7 +190,7 @@ int main(int argc, char** argv) {
                 if (rawTurn) {
                     raw = rawRound(master, mdf, ldf);
                 } else {
-                    korvid = korvidRound(window, workspace.attach(), search, n, &largestGapNs);
+                    korvid = korvidRound(window, workspace.attach(), search, n, gaps);
                 }
                 const Cpu after = cpuNow(server.pid());
                 (rawTurn ? rawSelfMs : korvidSelfMs)
@@ -235,7 +214,7 @@ int main(int argc, char** argv) {
         printSpread("processor per file, this process, yardstick", rawSelfMs, "ms");
         printSpread("processor per file, server, auto attach", korvidServerMs, "ms");
         printSpread("processor per file, server, yardstick", rawServerMs, "ms");
-        std::printf("largest event-loop gap during the runs: %.1f ms\n", largestGapNs / 1e6);
+        std::printf("largest event-loop gap during the runs: %.1f ms\n", gaps.largestMs());
         // What each of a file's four operations pays for a connection of its own, for scale.
         QElapsedTimer connecting;
         connecting.start();

@@ -41,6 +41,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "BenchFigures.h"
 #include "RecordingPrompts.h"
 #include "Workspace.h"
 #include "access/Credentials.h"
@@ -54,6 +55,11 @@
 #include "ui/MainWindow.h"
 
 using namespace korvid;
+using bench::cpuOfProcess;
+using bench::GapClock;
+using bench::loadAverage;
+using bench::median;
+using bench::spread;
 
 namespace {
 
@@ -122,12 +128,6 @@ struct Times {
     double cpu = 0;
 };
 
-double cpuOfProcess() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
-
 double cpuOfThisThread() {
     timespec t;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -139,12 +139,6 @@ double cpuOfChildren() {
     getrusage(RUSAGE_CHILDREN, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-QByteArray loadAverage() {
-    QFile loadavg(QStringLiteral("/proc/loadavg"));
-    if (!loadavg.open(QIODevice::ReadOnly)) return "unknown";
-    return loadavg.readLine().trimmed();
 }
 
 // One run of a yardstick, a process of its own; count is the lines it printed.
@@ -231,47 +225,24 @@ struct GuiRun {
 
 // Starts the search and lets the event loop run until it has ended, timing the loop's gaps.
 GuiRun runSearch(search::SearchController& controller, const std::function<void()>& start) {
-    QElapsedTimer sinceTick;
     GuiRun run;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        run.largestGapMs = std::max(run.largestGapMs, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
+    GapClock gaps;
     QEventLoop loop;
     QObject::connect(&controller, &search::SearchController::searchFinished, &loop,
                      &QEventLoop::quit);
-    ticker.start(5);
     QElapsedTimer clock;
     const double cpu = cpuOfProcess();
     const double windowCpu = cpuOfThisThread();
-    sinceTick.start();
+    gaps.start();
     clock.start();
     start();
     if (controller.isSearching()) loop.exec();
     run.times = {clock.nsecsElapsed() / 1e9, cpuOfProcess() - cpu};
     run.windowCpu = cpuOfThisThread() - windowCpu;
-    run.largestGapMs = std::max(run.largestGapMs, sinceTick.nsecsElapsed() / 1e6);
-    ticker.stop();
+    gaps.stop();
+    run.largestGapMs = gaps.largestMs();
     run.rows = controller.table().count();
     return run;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// "median (min–max)" of a figure over the rounds.
-QByteArray spread(const std::vector<double>& values, const char* format) {
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    return QString::asprintf("%s (%s-%s)",
-                             QString::asprintf(format, median(values)).toUtf8().data(),
-                             QString::asprintf(format, *low).toUtf8().data(),
-                             QString::asprintf(format, *high).toUtf8().data())
-        .toUtf8();
 }
 
 // A made-up tree for the memory figures, read from no disk: folders of rows of one path length.
@@ -596,8 +567,8 @@ int main(int argc, char** argv) {
     setup.controller = &workspace->search();
     waitForActivation(workspace->window(), *setup.controller);
     setup.controller->folderList().setPath(QDir(dir).absolutePath());
-    auto* searchButton = workspace->window().findChild<QPushButton*>("Command1");
-    auto* progressLabel = workspace->window().findChild<QLabel*>("Label3");
+    auto* searchButton = workspace->window().searchControls().searchButton;
+    auto* progressLabel = workspace->window().searchControls().progressLabel;
     setup.clickSearch = [searchButton] { searchButton->click(); };
 
     if (mode == "gui") {
